@@ -1,0 +1,3 @@
+#include "tool/run.h"
+
+int main(int argc, char** argv) { return blindscan::tool::run(argc, argv); }
