@@ -21,7 +21,7 @@ const char* modulation_word(device::delivery_system system) {
 
 int append_line(char* out, size_t capacity, int length, const device::blindscan_result& record, int32_t pol,
                 int32_t hilow_band) {
-  device::delivery_system system;
+  device::delivery_system system{};
   if (!device::decode_delivery_system(record.flags, system)) return -1;
   const size_t used = static_cast<size_t>(length);
   // Room for the longest line plus the terminator snprintf writes.
