@@ -23,7 +23,8 @@ char stdout_buffer[BUFSIZ];
 
 void configure_standard_output() {
   const int mode = isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF;
-  setvbuf(stdout, stdout_buffer, mode, sizeof(stdout_buffer));
+  // setvbuf fails only for an unknown mode, and both modes here are valid.
+  (void)setvbuf(stdout, stdout_buffer, mode, sizeof(stdout_buffer));
 }
 
 // With descriptor 1 closed, the open of the device would be handed
