@@ -16,7 +16,9 @@ static_assert(device::max_records * max_line_length <= report_buffer_size,
               "the largest scan must fit in the report buffer");
 
 // The static area the report is assembled in.  The run clears it once the
-// argument count has been found right.
+// argument count has been found right.  (A declaration only, zero-initialised
+// where it is defined: nothing is initialised dynamically.)
+// NOLINTNEXTLINE(bugprone-dynamic-static-initializers)
 extern char report_buffer[report_buffer_size];
 
 // LNB local-oscillator offsets, kHz, added to a record's frequency.
