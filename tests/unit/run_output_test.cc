@@ -1,0 +1,95 @@
+// The whole run, through the tool linked against a fake driver, with
+// standard output on descriptors that take everything, nothing, or only so
+// much: the exit status must say whether all of the output was delivered.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Runs the tool on a scan of records records with standard output on out;
+// file_size_limit, when not 0, caps what it may write to a file.  Returns
+// the exit status, or -1 when it did not exit.
+int run_tool(int records, int out, rlim_t file_size_limit = 0) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (file_size_limit != 0) {
+      // Past the limit a write fails with EFBIG instead of raising SIGXFSZ.
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{file_size_limit, file_size_limit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    setenv("FAKE_DRIVER_RECORDS", std::to_string(records).c_str(), 1);
+    dup2(out, STDOUT_FILENO);
+    execl(FAKE_DRIVER_TOOL, "mivo_blindscan", "0", "950000", "2150000", "2000", "45000", "0", "0",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string file_contents(int fd) {
+  std::string all;
+  char chunk[4096];
+  lseek(fd, 0, SEEK_SET);
+  for (ssize_t n; (n = read(fd, chunk, sizeof(chunk))) > 0;) all.append(chunk, static_cast<size_t>(n));
+  return all;
+}
+
+const std::string open_path_line = "open path /dev/blindscan0\n";
+const std::string report_line =
+    "OK HORIZONTAL 10750000 27500 DVB-S INVERSION_AUTO PILOT_ON FEC_AUTO QPSK ROLLOFF_35\n";
+
+class RunOnFullOutput : public testing::TestWithParam<int> {};
+
+// Standard output that takes nothing: whatever the scan found, nothing was
+// delivered, so the run must not end in success.
+TEST_P(RunOnFullOutput, EndsInFailure) {
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  EXPECT_EQ(run_tool(GetParam(), full), 255);
+  close(full);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, RunOnFullOutput, testing::Values(0, 2, 120));
+
+class RunToAFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/run_output_test.XXXXXX";
+    out_ = mkstemp(name);
+    ASSERT_GE(out_, 0);
+    unlink(name);
+  }
+  void TearDown() override { close(out_); }
+  int out_ = -1;
+};
+
+TEST_F(RunToAFile, HoldsTheReportThenTheOpenPathLine) {
+  EXPECT_EQ(run_tool(2, out_), 0);
+  EXPECT_EQ(file_contents(out_), report_line + report_line + open_path_line);
+}
+
+TEST_F(RunToAFile, EmptyScanHoldsOnlyTheOpenPathLine) {
+  EXPECT_EQ(run_tool(0, out_), 0);
+  EXPECT_EQ(file_contents(out_), open_path_line);
+}
+
+// The file takes the report but has no room for the diagnostics after it:
+// the output is incomplete, so the run must not succeed.
+TEST_F(RunToAFile, NoRoomForTheOpenPathLineAfterTheReportIsAFailure) {
+  EXPECT_EQ(run_tool(2, out_, 2 * report_line.size()), 255);
+  EXPECT_EQ(file_contents(out_), report_line + report_line);
+}
+
+}  // namespace
