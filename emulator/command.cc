@@ -1,0 +1,43 @@
+#include "emulator/command.h"
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace blindscan::emulator {
+
+pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
+                    std::string& error) {
+  std::vector<char*> argv;
+  for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+
+  const pid_t parent = getpid();
+  const pid_t child = fork();
+  if (child < 0) {
+    error = std::string("cannot fork: ") + std::strerror(errno);
+    return -1;
+  }
+  if (child > 0) return child;
+
+  // The served file goes away with the emulator, so the command does too.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(128 + SIGKILL);
+  sigaction(SIGPIPE, &signals.pipe_action, nullptr);
+  sigprocmask(SIG_SETMASK, &signals.mask, nullptr);
+  execvp(argv[0], argv.data());
+  const int exec_errno = errno;
+  std::fprintf(stderr, "blindscan-emulator: cannot run %s: %s\n", argv[0], std::strerror(exec_errno));
+  _exit(exec_errno == ENOENT ? 127 : 126);
+}
+
+int exit_status_of(int wait_status) {
+  if (WIFSIGNALED(wait_status)) return 128 + WTERMSIG(wait_status);
+  return WEXITSTATUS(wait_status);
+}
+
+}  // namespace blindscan::emulator

@@ -1,0 +1,29 @@
+// Running the command the emulator serves: started with the signal state the
+// emulator itself was given, and its end turned into an exit status.
+#pragma once
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace blindscan::emulator {
+
+// The signal mask and SIGPIPE disposition the emulator was started with,
+// handed on unchanged to the command.
+struct inherited_signals {
+  sigset_t mask;
+  struct sigaction pipe_action;
+};
+
+// Forks and executes command (searched in PATH).  The command dies with the
+// emulator.  If it cannot be executed it ends with 127 (not found) or 126.
+pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
+                    std::string& error);
+
+// The shell's convention: the exit status, or 128 plus the signal that
+// killed the process.
+int exit_status_of(int wait_status);
+
+}  // namespace blindscan::emulator

@@ -1,0 +1,17 @@
+// Symbolic errno names, for the fault options and the event log.  The values
+// come from the C library, so they are right on every architecture.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace blindscan::emulator {
+
+// The errno value a name such as "EIO" stands for; nothing for unknown names.
+std::optional<int> errno_from_name(std::string_view name);
+
+// The name of an errno value ("EIO"), or its decimal value if it has none here.
+std::string errno_name(int value);
+
+}  // namespace blindscan::emulator

@@ -1,0 +1,113 @@
+// blindscan-emulator: a stand-in for the blind-scan driver, so that the tool
+// can run unchanged on any Linux machine.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/blindscan_device.h"
+#include "emulator/modes.h"
+#include "emulator/options.h"
+#include "emulator/sky.h"
+
+namespace blindscan::emulator {
+
+namespace {
+
+bool read_whole_file(const std::string& path, std::string& contents, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  if (in) buffer << in.rdbuf();
+  if (!in || in.bad()) {
+    error = path + ": cannot read: " + std::strerror(errno);
+    return false;
+  }
+  contents = buffer.str();
+  return true;
+}
+
+bool load_behaviour(const options& o, driver_behaviour& behaviour, std::string& error) {
+  behaviour.fail_ioctl = o.fail_ioctl;
+  behaviour.fail_read = o.fail_read;
+  behaviour.read_bytes = o.read_bytes;
+  behaviour.scan_time = std::chrono::milliseconds(o.scan_ms);
+  behaviour.node_mode = o.node_mode;
+  if (!o.records_file.empty()) {
+    std::string records;
+    if (!read_whole_file(o.records_file, records, error)) return false;
+    behaviour.records = std::move(records);
+    return true;
+  }
+  std::string text(default_sky_text);
+  std::string name(default_sky_name);
+  if (!o.sky_file.empty()) {
+    if (!read_whole_file(o.sky_file, text, error)) return false;
+    name = o.sky_file;
+  }
+  sky_parse_result sky = parse_sky(text, name);
+  if (!sky.error.empty()) {
+    error = sky.error;
+    return false;
+  }
+  behaviour.sky = std::move(sky.transponders);
+  return true;
+}
+
+// With descriptor 0, 1 or 2 closed, the descriptors the emulator opens would
+// take their place and the command would inherit them as its standard
+// streams.  Placeholders that close on exec keep the command's view intact.
+void reserve_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1) continue;
+    const int placeholder = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (placeholder >= 0 && placeholder != fd) {
+      dup3(placeholder, fd, O_CLOEXEC);
+      close(placeholder);
+    }
+  }
+}
+
+int run(const std::vector<std::string_view>& arguments) {
+  const options_result parsed = parse_options(arguments);
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "blindscan-emulator: %s\nTry 'blindscan-emulator --help'.\n", parsed.error.c_str());
+    return 2;
+  }
+  const options& o = parsed.parsed;
+  if (o.help) {
+    std::fwrite(usage_text.data(), 1, usage_text.size(), stdout);
+    return 0;
+  }
+
+  reserve_standard_descriptors();
+  driver_behaviour behaviour;
+  std::string error;
+  if (!load_behaviour(o, behaviour, error)) return setup_failure(error);
+
+  int log_fd = -1;
+  if (!o.log_file.empty()) {
+    log_fd = open(o.log_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (log_fd < 0) return setup_failure(o.log_file + ": cannot open the log: " + std::strerror(errno));
+  }
+  const event_log log(log_fd);
+
+  if (!o.serve_path.empty()) return serve_file(o.serve_path, std::move(behaviour), log);
+  char node_path[device::path_area_size];
+  device::format_device_path(node_path, o.device_number);
+  return run_command(o.command, node_path, std::move(behaviour), log);
+}
+
+}  // namespace
+
+}  // namespace blindscan::emulator
+
+int main(int argc, char** argv) {
+  return blindscan::emulator::run(std::vector<std::string_view>(argv + 1, argv + argc));
+}

@@ -1,0 +1,42 @@
+// The emulator's command line: where it serves, what the emulated driver
+// does, and which faults it injects.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace blindscan::emulator {
+
+struct options {
+  int32_t device_number = 0;         // --device: the node /dev/blindscanN
+  std::string sky_file;              // --sky: empty for the built-in sky
+  std::string records_file;          // --records: exact record bytes to serve
+  std::optional<int> fail_ioctl;     // --fail-ioctl: errno for every scan request
+  std::optional<int> fail_read;      // --fail-read: errno for every read
+  std::optional<size_t> read_bytes;  // --read-bytes: most bytes one read delivers
+  unsigned scan_ms = 0;              // --scan-ms: how long a scan request blocks
+  std::string log_file;              // --log: the driver's event log
+  mode_t node_mode = 0666;           // --mode: permission bits of the node
+  std::string serve_path;            // --serve: serve on this file, no namespaces
+  std::vector<std::string> command;  // after "--": the command to run
+  bool help = false;                 // --help
+};
+
+struct options_result {
+  options parsed;
+  std::string error;  // what is wrong with the command line; empty on success
+};
+
+// Parses the arguments after the program name.
+options_result parse_options(const std::vector<std::string_view>& arguments);
+
+// The help text, ending in a line feed.
+extern const std::string_view usage_text;
+
+}  // namespace blindscan::emulator

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "emulator/sky.h"
+
+namespace blindscan::emulator {
+namespace {
+
+using device::blindscan_request;
+using device::delivery_system;
+
+const std::vector<transponder> test_sky = {
+    {11'778'000, false, 27'500, delivery_system::dvb_s2},
+    {10'714'000, false, 22'000, delivery_system::dvb_s},
+    {10'729'000, true, 2'000, delivery_system::dvb_s2},
+    {11'700'000, false, 45'000, delivery_system::dvb_s2},
+    {12'750'000, true, 30'000, delivery_system::dvb_s},
+    {9'000'000, false, 6'111, delivery_system::dvb_s},
+};
+
+struct search_case {
+  const char* name;
+  blindscan_request request;
+  std::vector<uint32_t> tuner_khz;  // expected, in delivery order
+};
+
+class BlindSearch : public testing::TestWithParam<search_case> {};
+
+TEST_P(BlindSearch, FindsMatchingTranspondersInAscendingTunerFrequency) {
+  std::vector<uint32_t> found;
+  for (const auto& record : blind_search(test_sky, GetParam().request)) found.push_back(record.frequency);
+  EXPECT_EQ(found, GetParam().tuner_khz);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, BlindSearch,
+    testing::Values(
+        // Low band, horizontal: 10714 and 11700 lie at 964 and 1950 MHz; 11778 lies at 2028.
+        search_case{"LowHorizontal", {950, 1950, 1000, 45000, 0, 0}, {964'000, 1'950'000}},
+        search_case{"LowHorizontalWide", {950, 2150, 1000, 45000, 0, 0}, {964'000, 1'950'000, 2'028'000}},
+        // Range ends are inclusive, in MHz.
+        search_case{"EndsInclusive", {964, 964, 22000, 22000, 0, 0}, {964'000}},
+        search_case{"SymbolRateBelowRange", {950, 1950, 22001, 45000, 0, 0}, {1'950'000}},
+        search_case{"SymbolRateAboveRange", {950, 1950, 1000, 44999, 0, 0}, {964'000}},
+        // High band: oscillator 10,600,000 kHz.
+        search_case{"HighHorizontal", {1100, 2150, 1000, 45000, 0, 1}, {1'100'000, 1'178'000}},
+        search_case{"HighVertical", {1100, 2150, 1000, 45000, 1, 1}, {2'150'000}},
+        // Any non-zero pol is vertical and any non-zero band is high.
+        search_case{"NegativeSelectors", {1100, 2150, 1000, 45000, -1, -7}, {2'150'000}},
+        search_case{"LowVertical", {950, 1950, 1000, 45000, 5, 0}, {979'000}},
+        search_case{"MinimumAboveMaximum", {1950, 950, 1000, 45000, 0, 0}, {}},
+        search_case{"SymbolMinimumAboveMaximum", {950, 1950, 45000, 1000, 0, 0}, {}},
+        // A downlink below the oscillator is delivered modulo 2^32.
+        search_case{"BelowOscillator", {-1000, 0, 1000, 45000, 0, 0}, {static_cast<uint32_t>(-750'000)}},
+        // The range is widened to kHz without overflowing.
+        search_case{"ExtremeRange",
+                    {INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, 0, 0},
+                    {static_cast<uint32_t>(-750'000), 964'000, 1'950'000, 2'028'000}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BlindSearch, RecordsCarryTheSymbolRateAndFlagsOfEachTransponder) {
+  const auto records = blind_search(test_sky, {950, 1950, 1000, 45000, 1, 0});
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].symbol_rate, 2'000u);
+  EXPECT_EQ(device::delivery_system_bits(records[0].flags), 1u);
+}
+
+struct flags_case {
+  transponder found;
+  uint32_t flags;
+};
+
+class RecordFlags : public testing::TestWithParam<flags_case> {};
+
+TEST_P(RecordFlags, HoldDeliverySystemInBits2To4AndOtherBitsBesides) {
+  const uint32_t flags = record_flags(GetParam().found);
+  EXPECT_EQ(flags, GetParam().flags);
+  EXPECT_NE(flags & ~device::delivery_system_mask, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Systems, RecordFlags,
+                         testing::Values(flags_case{{1, false, 1, delivery_system::dvb_s}, 0x80000003u},
+                                         flags_case{{1, false, 1, delivery_system::dvb_s2}, 0x80000007u},
+                                         flags_case{{1, true, 1, delivery_system::dvb_s}, 0x80000023u},
+                                         flags_case{{1, true, 1, delivery_system::dvb_s2}, 0x80000027u}));
+
+}  // namespace
+}  // namespace blindscan::emulator
