@@ -37,7 +37,7 @@ def compare(scenario, result):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--tool", required=True, help="the shipped mipsel executable")
-    parser.add_argument("--emulator", help="the driver stand-in cross-built for mipsel")
+    parser.add_argument("--emulator", required=True, help="the driver stand-in cross-built for mipsel")
     parser.add_argument("--sysroot", required=True, help="the unpacked Debian mipsel packages")
     parser.add_argument("--work-dir", required=True)
     parser.add_argument("--timeout", type=float, default=150)
@@ -52,7 +52,7 @@ def main():
         return SKIP
 
     os.makedirs(options.work_dir, exist_ok=True)
-    todo = scenarios.all_scenarios(with_driver=parts.emulator is not None)
+    todo = scenarios.all_scenarios()
     guest_init = os.path.join(os.path.dirname(os.path.abspath(__file__)), "guest_init.sh")
     initramfs = board.build_initramfs(parts, todo, guest_init, options.work_dir)
     run = board.boot(parts, initramfs, options.timeout)
