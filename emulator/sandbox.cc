@@ -50,9 +50,10 @@ std::string unescape_mount_point(std::string_view text) {
   return out;
 }
 
-// The outermost mounts below /dev, by their path relative to /dev
+// The outermost mounts below directory, by their path relative to it
 // ("pts", "shm", ...); binding each recursively brings back the rest.
-std::vector<std::string> dev_submounts() {
+std::vector<std::string> submounts_below(const std::string& directory) {
+  const std::string prefix = directory + "/";
   std::set<std::string> points;
   std::ifstream mountinfo("/proc/self/mountinfo");
   for (std::string line; std::getline(mountinfo, line);) {
@@ -60,7 +61,7 @@ std::vector<std::string> dev_submounts() {
     std::string id, parent, numbers, root, point;
     fields >> id >> parent >> numbers >> root >> point;
     point = unescape_mount_point(point);
-    if (point.starts_with("/dev/")) points.insert(point.substr(5));
+    if (point.starts_with(prefix)) points.insert(point.substr(prefix.size()));
   }
   std::vector<std::string> outermost;
   for (const std::string& point : points) {
@@ -110,8 +111,10 @@ bool enter_namespaces(bool as_root, std::string& error) {
 
 // As root: an overlay over the real /dev takes new nodes in a tmpfs, and the
 // submounts, which an overlay does not show, are bound back on top.
-bool overlay_dev(const std::string& scratch, const std::vector<std::string>& submounts, std::string& error) {
+bool overlay_dev(const std::string& scratch, std::string& error) {
   const std::string real = scratch + "/real", upper = scratch + "/upper", work = scratch + "/work";
+  // The copy holds exactly what is visible under /dev.
+  const std::vector<std::string> submounts = submounts_below(real);
   const std::string options = "lowerdir=" + real + ",upperdir=" + upper + ",workdir=" + work;
   if (mount("overlay", "/dev", "overlay", 0, options.c_str()) != 0) {
     error = failed("cannot lay an overlay over /dev (is overlayfs available?)");
@@ -198,8 +201,6 @@ int open_fuse_device(std::string& error) {
 
 bool enter_private_dev(std::string& error) {
   const bool as_root = geteuid() == 0;
-  // Read while the real /dev is still in place.
-  const std::vector<std::string> submounts = dev_submounts();
   if (!enter_namespaces(as_root, error)) return false;
   // Nothing mounted from here on reaches the caller's namespace.
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
@@ -223,7 +224,7 @@ bool enter_private_dev(std::string& error) {
     }
   }
   if (!bind("/dev", base + "/real", error)) return false;
-  if (!(as_root ? overlay_dev(base, submounts, error) : mirror_dev(base, error))) return false;
+  if (!(as_root ? overlay_dev(base, error) : mirror_dev(base, error))) return false;
   // The overlay keeps its own references to its layers.
   if (umount2(scratch, MNT_DETACH) != 0) {
     error = failed(std::string("cannot detach the scratch tmpfs from ") + scratch);

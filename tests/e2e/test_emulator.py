@@ -1,0 +1,298 @@
+"""The stand-in itself: bad input, exit statuses, the private /dev, teardown,
+the file's other operations and the --serve mode."""
+
+import os
+import pathlib
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import textwrap
+import time
+
+import pytest
+
+from harness import EMULATOR, LOW_HORIZONTAL, TOOL, in_ci, open_path, records, report_line, run
+
+PYTHON = sys.executable
+
+
+def emulator(*arguments, timeout=60):
+    return subprocess.run([EMULATOR, *arguments], capture_output=True, timeout=timeout)
+
+
+def leftovers():
+    """Anything of the emulator's in this mount namespace or in the real /dev."""
+    mounts = [line for line in pathlib.Path("/proc/self/mountinfo").read_text().splitlines()
+              if "blindscan" in line]
+    return mounts + sorted(str(p) for p in pathlib.Path("/dev").glob("blindscan*"))
+
+
+def python_inside(script, options=()):
+    """Runs a Python script as the command under the emulator."""
+    return run(options=options, command=[PYTHON, "-c", textwrap.dedent(script)])
+
+
+BAD_INPUT = {
+    "unknown option": (["--bogus", "--", "true"], {},
+                       "blindscan-emulator: unknown option '--bogus'\nTry 'blindscan-emulator --help'.\n"),
+    "no command": ([], {}, "blindscan-emulator: nothing to do: give '-- COMMAND' or --serve PATH\n"
+                           "Try 'blindscan-emulator --help'.\n"),
+    "unknown errno name": (["--fail-read", "EWHATEVER", "--", "true"], {},
+                           "blindscan-emulator: --fail-read: unknown errno name 'EWHATEVER' "
+                           "(use a name such as EIO)\nTry 'blindscan-emulator --help'.\n"),
+    "malformed sky": (["--sky", "{sky}", "--", "true"],
+                      {"sky": b"# fine\n10714000 H 22000 DVB-S\n10729000 X 1 DVB-S\n"},
+                      "blindscan-emulator: {sky}:3: polarisation 'X' is neither H nor V\n"),
+    "missing sky": (["--sky", "{dir}/absent.sky", "--", "true"], {},
+                    "blindscan-emulator: {dir}/absent.sky: cannot read: No such file or directory\n"),
+    "missing records": (["--records", "{dir}/absent", "--", "true"], {},
+                        "blindscan-emulator: {dir}/absent: cannot read: No such file or directory\n"),
+}
+
+
+@pytest.mark.parametrize("case", BAD_INPUT.values(), ids=BAD_INPUT.keys())
+def test_bad_input_is_refused_with_status_2_before_anything_runs(case, tmp_path):
+    arguments, files, message = case
+    paths = {"dir": str(tmp_path)}
+    for name, content in files.items():
+        (tmp_path / name).write_bytes(content)
+        paths[name] = str(tmp_path / name)
+    marker = tmp_path / "ran"
+    arguments = [a.format(**paths) for a in arguments]
+    if arguments and arguments[-1] == "true":
+        arguments[-1:] = ["touch", str(marker)]
+    done = emulator(*arguments)
+    assert (done.stdout, done.stderr.decode(), done.returncode) == (b"", message.format(**paths), 2)
+    assert not marker.exists()
+
+
+def test_help_goes_to_standard_output():
+    done = emulator("--help")
+    assert done.returncode == 0 and done.stderr == b""
+    assert done.stdout.startswith(b"Usage: blindscan-emulator [OPTION...] -- COMMAND [ARG...]\n")
+
+
+@pytest.mark.parametrize(
+    "command, status",
+    [(["true"], 0), (["sh", "-c", "exit 7"], 7), (["sh", "-c", "exit 255"], 255),
+     (["sh", "-c", "kill -TERM $$"], 128 + signal.SIGTERM),
+     (["sh", "-c", "kill -KILL $$"], 128 + signal.SIGKILL)],
+    ids=["0", "7", "255", "SIGTERM", "SIGKILL"],
+)
+def test_exit_status_is_the_commands(command, status):
+    result = run(command=command)
+    assert (result.stdout, result.stderr, result.status) == (b"", b"", status)
+
+
+def test_a_command_that_cannot_be_run_gives_127():
+    result = run(command=["/nonexistent/command"])
+    assert result.status == 127
+    assert result.stderr == (
+        b"blindscan-emulator: cannot run /nonexistent/command: No such file or directory\n")
+
+
+def test_the_node_and_its_mounts_exist_only_for_the_command():
+    before = leftovers()
+    result = run(command=["sh", "-c", "test -f /dev/blindscan5 && grep -c blindscan /proc/self/mountinfo"],
+                 options=["--device", "5"])
+    assert (result.stdout, result.status) == (b"1\n", 0)
+    assert leftovers() == before == []
+
+
+def test_the_command_keeps_a_working_dev():
+    result = python_inside("""
+        import errno, os, pty, stat
+        with open("/dev/null", "wb") as null:
+            null.write(b"x")
+        full = os.open("/dev/full", os.O_WRONLY)
+        try:
+            os.write(full, b"x")
+        except OSError as error:
+            assert error.errno == errno.ENOSPC
+        master, slave = pty.openpty()
+        assert os.ttyname(slave).startswith("/dev/")
+        assert os.path.ismount("/dev/pts") and os.path.ismount("/dev/shm")
+        assert stat.S_ISCHR(os.stat("/dev/zero").st_mode)
+        print("ok")
+    """)
+    assert (result.stdout, result.stderr, result.status) == (b"ok\n", b"", 0)
+
+
+def test_node_is_a_regular_file_with_the_given_mode():
+    result = python_inside("""
+        import os, stat
+        info = os.stat("/dev/blindscan0")
+        print(stat.S_ISREG(info.st_mode), oct(stat.S_IMODE(info.st_mode)), info.st_uid == os.geteuid())
+    """, options=["--mode", "0640"])
+    assert (result.stdout, result.stderr, result.status) == (b"True 0o640 True\n", b"", 0)
+
+
+def test_other_requests_and_writes_are_refused_and_logged():
+    result = python_inside("""
+        import errno, fcntl, os
+        fd = os.open("/dev/blindscan0", os.O_RDWR | os.O_NONBLOCK)
+        for cmd in (0x80186201, 0x40186202, 0x6201):
+            try:
+                fcntl.ioctl(fd, cmd, bytes(24) if cmd & 0xC0000000 else 0)
+            except OSError as error:
+                print(hex(cmd), errno.errorcode[error.errno])
+        try:
+            os.write(fd, b"hello")
+        except OSError as error:
+            print("write", errno.errorcode[error.errno])
+        print("read", len(os.read(fd, 100)))
+    """)
+    assert result.stdout == b"0x80186201 ENOTTY\n0x40186202 ENOTTY\n0x6201 ENOTTY\nwrite EPERM\nread 0\n"
+    assert (result.stderr, result.status) == (b"", 0)
+    assert result.log[1:] == [
+        "open flags=O_RDWR|O_NONBLOCK",
+        "ioctl-unknown cmd=0x80186201 errno=ENOTTY",
+        "ioctl-unknown cmd=0x40186202 errno=ENOTTY",
+        "ioctl-unknown cmd=0x6201 errno=ENOTTY",
+        "write size=5 refused",
+        "read size=100 delivered=0",
+        "release",
+    ]
+
+
+def test_a_second_read_continues_where_the_first_stopped():
+    offer = records(*[(1, 2, 3)] * 5)
+    script = textwrap.dedent("""
+        import fcntl, os
+        fd = os.open("/dev/blindscan0", os.O_RDWR)
+        fcntl.ioctl(fd, 0x40186201, bytes(24))
+        print(len(os.read(fd, 24)), len(os.read(fd, 1440)), len(os.read(fd, 1440)))
+    """)
+    result = run(options=["--records", "{records}"], command=[PYTHON, "-c", script], records=offer)
+    assert (result.stdout, result.stderr, result.status) == (b"24 36 0\n", b"", 0)
+
+
+@pytest.mark.parametrize("sent, status", [(signal.SIGTERM, 143), (signal.SIGINT, 130), (signal.SIGHUP, 129)])
+def test_an_interrupted_emulator_stops_the_scan_and_leaves_nothing(sent, status, tmp_path):
+    log = tmp_path / "log"
+    process = start_slow_scan(log)
+    started = time.monotonic()
+    process.send_signal(sent)
+    out, err = process.communicate(timeout=30)
+    assert time.monotonic() - started < 10, "the pending scan must end at once"
+    assert (out, err, process.returncode) == (b"", b"", status)
+    assert log.read_text().splitlines()[-2:] == ["ioctl-interrupted", "release"]
+    assert leftovers() == []
+
+
+def test_a_command_killed_during_a_scan_ends_the_emulator(tmp_path):
+    log = tmp_path / "log"
+    process = start_slow_scan(log)
+    children = pathlib.Path(f"/proc/{process.pid}/task/{process.pid}/children").read_text().split()
+    assert len(children) == 1
+    os.kill(int(children[0]), signal.SIGKILL)
+    out, err = process.communicate(timeout=30)
+    assert (out, err, process.returncode) == (b"", b"", 128 + signal.SIGKILL)
+    assert leftovers() == []
+
+
+def test_scans_in_parallel_do_not_see_each_other(tmp_path):
+    processes = []
+    for i in range(3):
+        offer = tmp_path / f"records{i}"
+        offer.write_bytes(records((1_000_000 + i, 27_500, 0)))
+        command = [EMULATOR, "--scan-ms", "300", "--records", str(offer), "--", TOOL, *LOW_HORIZONTAL]
+        processes.append(subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE))
+    outputs = [process.communicate(timeout=30) for process in processes]
+    for i, (out, err) in enumerate(outputs):
+        assert (out, err) == (report_line(False, 10_750_000 + i, 27_500, False) + open_path(0), b"")
+
+
+def start_slow_scan(log):
+    """The tool under an emulator whose scan takes 20 s, once the request is in."""
+    command = [EMULATOR, "--scan-ms", "20000", "--log", str(log), "--", TOOL, *LOW_HORIZONTAL]
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    wait_for_line(log, "ioctl ")
+    return process
+
+
+def wait_for_line(path, prefix, timeout=20):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if path.exists() and any(line.startswith(prefix) for line in path.read_text().splitlines()):
+            return
+        time.sleep(0.01)
+    raise AssertionError(f"no '{prefix}' line in {path}")
+
+
+SERVE_SCRIPT = """
+import os, pathlib, signal, subprocess, sys, time
+emulator, tool, records, log = sys.argv[1:5]
+serving = subprocess.Popen([emulator, "--serve", "/dev/blindscan0", "--records", records, "--log", log])
+deadline = time.monotonic() + 20
+while "mounted" not in (pathlib.Path(log).read_text() if os.path.exists(log) else ""):
+    assert time.monotonic() < deadline and serving.poll() is None, "serving did not start"
+    time.sleep(0.01)
+scan = subprocess.run([tool, "0", "950", "1950", "1000", "45000", "1", "0"], capture_output=True)
+serving.send_signal(signal.SIGTERM)
+status = serving.wait(timeout=20)
+still_mounted = sum("/dev/blindscan0 " in line for line in open("/proc/self/mountinfo"))
+sys.stdout.buffer.write(scan.stdout)
+print(scan.returncode, status, still_mounted)
+"""
+
+
+def test_serve_mode_serves_an_existing_file_until_interrupted(tmp_path):
+    # The outer emulator provides a private mount namespace and the file to
+    # serve on; the inner one serves it as on a board.
+    offer = tmp_path / "records"
+    offer.write_bytes(records((1_000_000, 27_500, 4)))
+    log = tmp_path / "serve.log"
+    result = run(command=[PYTHON, "-c", SERVE_SCRIPT, EMULATOR, TOOL, str(offer), str(log)])
+    expected = report_line(True, 10_750_000, 27_500, True) + open_path(0) + b"0 0 1\n"
+    assert (result.stdout, result.stderr, result.status) == (expected, b"", 0)
+    # Only the outer emulator's mount is left once the inner one has stopped.
+    assert log.read_text().splitlines() == [
+        "mounted path=/dev/blindscan0",
+        "open flags=O_RDWR",
+        "ioctl cmd=0x40186201 min_freq=950 max_freq=1950 min_symbol=1000 max_symbol=45000 pol=1 hilow_band=0",
+        "read size=1440 delivered=12",
+        "release",
+    ]
+    assert result.events("open") == []
+
+
+@pytest.mark.parametrize("path, message", [
+    ("{dir}/absent",
+     "{dir}/absent: No such file or directory (--serve needs an existing file: touch it first)"),
+    ("{dir}", "{dir} is a directory; --serve needs a file"),
+])
+def test_serve_needs_an_existing_file(path, message, tmp_path):
+    done = emulator("--serve", path.format(dir=tmp_path))
+    assert (done.stdout, done.stderr.decode(), done.returncode) == (
+        b"", f"blindscan-emulator: {message.format(dir=tmp_path)}\n", 2)
+
+
+def test_without_root_it_runs_in_a_user_namespace():
+    """As an unprivileged user, given a usable /dev/fuse (a private copy of the
+    node, bound over the real one for this test only)."""
+    with tempfile.TemporaryDirectory(prefix="blindscan-userns-") as scratch:
+        run_as_nobody(pathlib.Path(scratch))
+
+
+def run_as_nobody(tmp_path):
+    if os.geteuid() != 0:
+        pytest.skip("needs root to set up the unprivileged user")
+    if not all(shutil.which(tool) for tool in ("unshare", "setpriv")):
+        (pytest.fail if in_ci() else pytest.skip)("needs unshare and setpriv (util-linux)")
+    tmp_path.chmod(0o755)
+    for binary in (EMULATOR, TOOL):
+        shutil.copy(binary, tmp_path)
+    fuse = os.stat("/dev/fuse").st_rdev
+    script = f"""
+        mknod {tmp_path}/fuse c {os.major(fuse)} {os.minor(fuse)} && chmod 666 {tmp_path}/fuse &&
+        mount --bind {tmp_path}/fuse /dev/fuse &&
+        exec setpriv --reuid=65534 --regid=65534 --clear-groups \
+            {tmp_path}/blindscan-emulator -- {tmp_path}/mivo_blindscan 0 964 965 1000 45000 0 0
+    """
+    done = subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c", script],
+                          capture_output=True, timeout=60)
+    assert (done.stdout, done.stderr, done.returncode) == (
+        report_line(False, 10_714_250, 23_000, True) + open_path(0), b"", 0)
