@@ -21,8 +21,6 @@ if(BLINDSCAN_MIPSEL_SYSROOT)
   set(ENV{PKG_CONFIG_LIBDIR} ${BLINDSCAN_MIPSEL_SYSROOT}/usr/lib/mipsel-linux-gnu/pkgconfig)
 endif()
 set(CMAKE_LIBRARY_ARCHITECTURE mipsel-linux-gnu)
-# Everything is linked statically: take archives only.
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
