@@ -14,12 +14,13 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${qemu_mipsel})
 
 # Libraries for the target come from the cross toolchain and from the
 # Debian mipsel packages unpacked by scripts/fetch-mipsel-packages.
+# pkg-config looks there only, never at the build machine's own libraries.
 list(APPEND CMAKE_FIND_ROOT_PATH /usr/mipsel-linux-gnu)
 if(BLINDSCAN_MIPSEL_SYSROOT)
   list(APPEND CMAKE_FIND_ROOT_PATH ${BLINDSCAN_MIPSEL_SYSROOT})
-  set(ENV{PKG_CONFIG_SYSROOT_DIR} ${BLINDSCAN_MIPSEL_SYSROOT})
-  set(ENV{PKG_CONFIG_LIBDIR} ${BLINDSCAN_MIPSEL_SYSROOT}/usr/lib/mipsel-linux-gnu/pkgconfig)
 endif()
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "${BLINDSCAN_MIPSEL_SYSROOT}")
+set(ENV{PKG_CONFIG_LIBDIR} "${BLINDSCAN_MIPSEL_SYSROOT}/usr/lib/mipsel-linux-gnu/pkgconfig")
 set(CMAKE_LIBRARY_ARCHITECTURE mipsel-linux-gnu)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
