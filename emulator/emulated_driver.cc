@@ -21,7 +21,7 @@ constexpr double attribute_timeout = 1.0;
 }  // namespace
 
 emulated_driver::emulated_driver(driver_behaviour behaviour, event_log log)
-    : behaviour_(std::move(behaviour)), log_(log) {}
+    : behaviour_(std::move(behaviour)), log_(log), created_(time(nullptr)) {}
 
 void emulated_driver::getattr(fuse_req* req) {
   struct stat attributes {};
@@ -30,8 +30,7 @@ void emulated_driver::getattr(fuse_req* req) {
   attributes.st_nlink = 1;
   attributes.st_uid = behaviour_.owner;
   attributes.st_gid = behaviour_.group;
-  const time_t now = time(nullptr);
-  attributes.st_atime = attributes.st_mtime = attributes.st_ctime = now;
+  attributes.st_atime = attributes.st_mtime = attributes.st_ctime = created_;
   fuse_reply_attr(req, &attributes, attribute_timeout);
 }
 

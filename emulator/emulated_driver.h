@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -69,6 +70,7 @@ class emulated_driver {
 
   driver_behaviour behaviour_;
   event_log log_;
+  time_t created_;  // the node's times
   uint64_t next_handle_ = 1;
   std::map<uint64_t, result_set> handles_;  // the results of each open file's last accepted scan
   std::vector<pending_scan> pending_;

@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,15 +20,22 @@ namespace blindscan::emulator {
 namespace {
 
 bool read_whole_file(const std::string& path, std::string& contents, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buffer;
-  if (in) buffer << in.rdbuf();
-  if (!in || in.bad()) {
-    error = path + ": cannot read: " + std::strerror(errno);
-    return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  bool ok = fd >= 0;
+  contents.clear();
+  char chunk[65536];
+  while (ok) {
+    const ssize_t got = read(fd, chunk, sizeof(chunk));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    contents.append(chunk, static_cast<size_t>(got));
   }
-  contents = buffer.str();
-  return true;
+  if (!ok) error = path + ": cannot read: " + std::strerror(errno);
+  if (fd >= 0) close(fd);
+  return ok;
 }
 
 bool load_behaviour(const options& o, driver_behaviour& behaviour, std::string& error) {

@@ -59,8 +59,7 @@ int run_command(const std::vector<std::string>& command, const std::string& node
   // the user namespace that mounts it.
   const int fuse_fd = open_fuse_device(error);
   if (fuse_fd < 0) return setup_failure(error);
-  int mount_errno = 0;
-  if (!create_node(node_path, error) || !mount_fuse_file(fuse_fd, node_path, error, mount_errno))
+  if (!create_node(node_path, error) || !mount_fuse_file(fuse_fd, node_path, error))
     return setup_failure(error);
 
   behaviour.owner = geteuid();
@@ -127,9 +126,8 @@ int serve_file(const std::string& path, driver_behaviour behaviour, event_log lo
   emulated_driver driver(std::move(behaviour), log);
   std::unique_ptr<fuse_device> device;
   bool mounted_here = false;
-  int mount_errno = 0;
   const int fuse_fd = open_fuse_device(error);
-  if (fuse_fd >= 0 && mount_fuse_file(fuse_fd, path, error, mount_errno)) {
+  if (fuse_fd >= 0 && mount_fuse_file(fuse_fd, path, error)) {
     mounted_here = true;
     device = fuse_device::on_mounted_fd(driver, fuse_fd, error);
   } else if (geteuid() != 0) {

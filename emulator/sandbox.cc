@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -65,8 +66,9 @@ std::vector<std::string> submounts_below(const std::string& directory) {
   }
   std::vector<std::string> outermost;
   for (const std::string& point : points) {
-    if (!outermost.empty() && point.starts_with(outermost.back() + "/")) continue;
-    outermost.push_back(point);
+    const bool nested = std::any_of(outermost.begin(), outermost.end(),
+                                    [&](const std::string& outer) { return point.starts_with(outer + "/"); });
+    if (!nested) outermost.push_back(point);
   }
   return outermost;
 }
@@ -128,9 +130,39 @@ bool overlay_dev(const std::string& scratch, std::string& error) {
 // Where the mirrored /dev keeps the whole real one, with its submounts.
 constexpr char host_dev_entry[] = ".host";
 
+// Recreates one entry of the real /dev at to: symbolic links as links,
+// everything else bound from the real one.
+bool mirror_entry(const std::string& name, const std::string& from, const std::string& to,
+                  std::string& error) {
+  struct stat info {};
+  if (lstat(from.c_str(), &info) != 0) return true;  // gone meanwhile
+  if (name == "ptmx" && S_ISCHR(info.st_mode)) {
+    // The pseudo-terminal multiplexer finds its devpts instance as "pts"
+    // beside it on the same mount, which a bind of the single node lacks.
+    if (symlink((std::string(host_dev_entry) + "/ptmx").c_str(), to.c_str()) == 0) return true;
+    error = failed("cannot create " + to);
+    return false;
+  }
+  if (S_ISLNK(info.st_mode)) {
+    char target[4096];
+    const ssize_t length = readlink(from.c_str(), target, sizeof(target) - 1);
+    if (length < 0) return true;
+    target[length] = '\0';
+    if (symlink(target, to.c_str()) == 0) return true;
+    error = failed("cannot create " + to);
+    return false;
+  }
+  if (S_ISDIR(info.st_mode) ? mkdir(to.c_str(), info.st_mode & 07777) != 0
+                            : mknod(to.c_str(), S_IFREG | 0600, 0) != 0) {
+    error = failed("cannot create " + to);
+    return false;
+  }
+  return bind(from, to, error);
+}
+
 // In a user namespace an overlay cannot take /dev as its lower layer (its
 // submounts are locked) and would not open device nodes, so /dev becomes a
-// tmpfs with every entry of the real one bound or copied into it.
+// tmpfs with every entry of the real one bound or linked into it.
 bool mirror_dev(const std::string& scratch, std::string& error) {
   const std::string real = scratch + "/real";
   if (mount("dev", "/dev", "tmpfs", MS_NOSUID, "mode=0755") != 0) {
@@ -146,36 +178,8 @@ bool mirror_dev(const std::string& scratch, std::string& error) {
   while (const dirent* entry = readdir(entries)) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    const std::string from = real + "/" + name, to = "/dev/" + name;
-    struct stat info {};
-    if (lstat(from.c_str(), &info) != 0) continue;
-    if (name == "ptmx" && S_ISCHR(info.st_mode)) {
-      // The pseudo-terminal multiplexer finds its devpts instance as "pts"
-      // beside it on the same mount, which a bind of the single node lacks.
-      ok = symlink((std::string(host_dev_entry) + "/ptmx").c_str(), to.c_str()) == 0;
-      if (!ok) error = failed("cannot create " + to);
-      if (!ok) break;
-      continue;
-    }
-    if (S_ISLNK(info.st_mode)) {
-      char target[4096];
-      const ssize_t length = readlink(from.c_str(), target, sizeof(target) - 1);
-      if (length >= 0) {
-        target[length] = '\0';
-        (void)!symlink(target, to.c_str());
-      }
-      continue;
-    }
-    if (S_ISDIR(info.st_mode) ? mkdir(to.c_str(), info.st_mode & 07777) != 0
-                              : mknod(to.c_str(), S_IFREG | 0600, 0) != 0) {
-      error = failed("cannot create " + to);
-      ok = false;
-      break;
-    }
-    if (!bind(from, to, error)) {
-      ok = false;
-      break;
-    }
+    ok = mirror_entry(name, real + "/" + name, "/dev/" + name, error);
+    if (!ok) break;
   }
   closedir(entries);
   if (!ok) return false;
@@ -225,7 +229,7 @@ bool enter_private_dev(std::string& error) {
   }
   if (!bind("/dev", base + "/real", error)) return false;
   if (!(as_root ? overlay_dev(base, error) : mirror_dev(base, error))) return false;
-  // The overlay keeps its own references to its layers.
+  // The new /dev holds its own references to what it was built from.
   if (umount2(scratch, MNT_DETACH) != 0) {
     error = failed(std::string("cannot detach the scratch tmpfs from ") + scratch);
     return false;
@@ -239,7 +243,7 @@ bool create_node(const std::string& path, std::string& error) {
   return false;
 }
 
-bool mount_fuse_file(int fuse_fd, const std::string& path, std::string& error, int& mount_errno) {
+bool mount_fuse_file(int fuse_fd, const std::string& path, std::string& error) {
   char options[160];
   std::snprintf(options, sizeof(options),
                 "fd=%d,rootmode=%o,user_id=%u,group_id=%u,allow_other,default_permissions", fuse_fd,
@@ -248,7 +252,6 @@ bool mount_fuse_file(int fuse_fd, const std::string& path, std::string& error, i
   if (mount("blindscan-emulator", path.c_str(), "fuse.blindscan-emulator", MS_NOSUID | MS_NODEV, options) ==
       0)
     return true;
-  mount_errno = errno;
   error = failed("cannot mount the emulated driver on " + path);
   return false;
 }

@@ -18,10 +18,9 @@ bool enter_private_dev(std::string& error);
 // Makes path an empty regular file unless something is there already.
 bool create_node(const std::string& path, std::string& error);
 
-// Mounts the FUSE connection fuse_fd on path, whose root is a regular file
-// with the given permission bits, owned by the caller and open to all users
-// the bits admit.  On failure mount_errno holds the mount's errno.
-bool mount_fuse_file(int fuse_fd, const std::string& path, std::string& error, int& mount_errno);
+// Mounts the FUSE connection fuse_fd on path, as a regular file owned by the
+// caller that the kernel opens to every user its permission bits admit.
+bool mount_fuse_file(int fuse_fd, const std::string& path, std::string& error);
 
 // Detaches the mount on path.
 void unmount(const std::string& path);

@@ -47,6 +47,8 @@ BAD_INPUT = {
                       "blindscan-emulator: {sky}:3: polarisation 'X' is neither H nor V\n"),
     "missing sky": (["--sky", "{dir}/absent.sky", "--", "true"], {},
                     "blindscan-emulator: {dir}/absent.sky: cannot read: No such file or directory\n"),
+    "sky is a directory": (["--sky", "{dir}", "--", "true"], {},
+                           "blindscan-emulator: {dir}: cannot read: Is a directory\n"),
     "missing records": (["--records", "{dir}/absent", "--", "true"], {},
                         "blindscan-emulator: {dir}/absent: cannot read: No such file or directory\n"),
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <vector>
 
@@ -25,6 +27,9 @@ struct search_case {
   blindscan_request request;
   std::vector<uint32_t> tuner_khz;  // expected, in delivery order
 };
+
+// Names the case in test listings.
+void PrintTo(const search_case& c, std::ostream* os) { *os << c.name; }
 
 class BlindSearch : public testing::TestWithParam<search_case> {};
 
@@ -71,6 +76,9 @@ struct flags_case {
   transponder found;
   uint32_t flags;
 };
+
+// Names the case in test listings.
+void PrintTo(const flags_case& c, std::ostream* os) { *os << std::hex << "0x" << c.flags; }
 
 class RecordFlags : public testing::TestWithParam<flags_case> {};
 

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cerrno>
 #include <string>
 
@@ -13,6 +15,9 @@ struct flags_case {
   int flags;
   const char* text;
 };
+
+// Names the case in test listings.
+void PrintTo(const flags_case& c, std::ostream* os) { *os << c.text; }
 
 class OpenFlags : public testing::TestWithParam<flags_case> {};
 
@@ -38,6 +43,9 @@ struct event_case {
   std::string line;
   const char* expected;
 };
+
+// Names the case in test listings.
+void PrintTo(const event_case& c, std::ostream* os) { *os << c.expected; }
 
 class Events : public testing::TestWithParam<event_case> {};
 

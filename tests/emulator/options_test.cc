@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -15,6 +17,11 @@ struct bad_case {
   std::vector<std::string_view> arguments;
   const char* error;
 };
+
+// Names the case in test listings.
+void PrintTo(const bad_case& c, std::ostream* os) {
+  for (const auto& argument : c.arguments) *os << "[" << argument << "]";
+}
 
 class BadOptions : public testing::TestWithParam<bad_case> {};
 
@@ -79,6 +86,9 @@ struct device_case {
   const char* text;
   int32_t number;
 };
+
+// Names the case in test listings.
+void PrintTo(const device_case& c, std::ostream* os) { *os << c.text; }
 
 class DeviceNumber : public testing::TestWithParam<device_case> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <optional>
 #include <string>
@@ -19,6 +21,9 @@ struct delivery_case {
   std::optional<size_t> read_limit;
   size_t delivered;
 };
+
+// Names the case in test listings.
+void PrintTo(const delivery_case& c, std::ostream* os) { *os << c.name; }
 
 class DeliveryLength : public testing::TestWithParam<delivery_case> {};
 

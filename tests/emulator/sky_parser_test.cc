@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <set>
 #include <string>
 
@@ -14,6 +16,9 @@ struct bad_sky_case {
   const char* text;
   const char* error;
 };
+
+// Names the case in test listings.
+void PrintTo(const bad_sky_case& c, std::ostream* os) { *os << c.error; }
 
 class BadSky : public testing::TestWithParam<bad_sky_case> {};
 
