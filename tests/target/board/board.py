@@ -1,0 +1,157 @@
+"""The emulated board: a MIPS Malta under qemu-system-mipsel with Debian's
+4kc-malta kernel and an initramfs of busybox, the kernel's fuse.ko, the
+driver stand-in and the tool.  One boot runs every scenario."""
+
+import base64
+import dataclasses
+import glob
+import gzip
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import time
+
+QEMU = "qemu-system-mipsel"
+STRIP = "mipsel-linux-gnu-strip"
+
+
+@dataclasses.dataclass
+class Parts:
+    kernel: str
+    fuse_module: str
+    busybox: str
+    tool: str
+    emulator: str
+
+
+def find_parts(sysroot, tool, emulator):
+    """Locates what the initramfs and the boot need.  Returns (parts, None)
+    or (None, the reason something is missing)."""
+    if shutil.which(QEMU) is None:
+        return None, f"{QEMU} not found (Debian package qemu-system-mips)"
+    if shutil.which("cpio") is None:
+        return None, "cpio not found"
+    kernels = sorted(glob.glob(os.path.join(sysroot, "boot", "vmlinuz-*-4kc-malta")))
+    if not kernels:
+        return None, f"no 4kc-malta kernel under {sysroot} (run scripts/fetch-mipsel-packages)"
+    kernel = kernels[-1]
+    release = os.path.basename(kernel)[len("vmlinuz-") :]
+    fuse_module = os.path.join(sysroot, "lib", "modules", release, "kernel", "fs", "fuse", "fuse.ko")
+    busybox = os.path.join(sysroot, "bin", "busybox")
+    for path, what in (
+        (fuse_module, "the kernel's fuse.ko"),
+        (busybox, "busybox-static"),
+        (tool, "the tool"),
+        (emulator, "the driver stand-in for mipsel (built with libfuse3 from the package cache)"),
+    ):
+        if not os.path.isfile(path):
+            return None, f"{what} missing: {path}"
+    return Parts(kernel, fuse_module, busybox, tool, emulator), None
+
+
+def guest_script(scenarios):
+    """The /scenarios.sh the guest's /init sources: one block per scenario."""
+    lines = []
+    for s in scenarios:
+        lines.append(f"begin {shlex.quote(s.name)}")
+        if s.driver is not None:
+            driver = " ".join(shlex.quote(option) for option in s.driver)
+            lines.append(f"driver {shlex.quote(s.node)} {driver} && \\")
+        lines.append("tool " + " ".join(shlex.quote(word) for word in [s.stdout, *s.args]))
+        lines.append("end")
+    return "\n".join(lines) + "\n"
+
+
+def build_initramfs(parts, scenarios, guest_init, work_dir):
+    """Writes work_dir/initramfs.gz and returns its path."""
+    root = os.path.join(work_dir, "root")
+    shutil.rmtree(root, ignore_errors=True)
+    for directory in ("bin", "dev", "proc", "sys", "tmp", "data", "lib/modules"):
+        os.makedirs(os.path.join(root, directory))
+
+    def install(source, target, mode=0o755, strip=False):
+        path = os.path.join(root, target)
+        if strip and shutil.which(STRIP):
+            subprocess.run([STRIP, "-o", path, source], check=True)
+        else:
+            shutil.copyfile(source, path)
+        os.chmod(path, mode)
+
+    install(guest_init, "init")
+    install(parts.busybox, "bin/busybox")
+    install(parts.tool, "bin/mivo_blindscan")
+    install(parts.fuse_module, "lib/modules/fuse.ko", 0o644)
+    # The stand-in's debug information would only slow the boot.
+    install(parts.emulator, "bin/blindscan-emulator", strip=True)
+    with open(os.path.join(root, "scenarios.sh"), "w") as script:
+        script.write(guest_script(scenarios))
+    for s in scenarios:
+        for name, content in s.files.items():
+            with open(os.path.join(root, "data", name), "wb") as data:
+                data.write(content)
+
+    names = subprocess.run(["find", "."], cwd=root, check=True, capture_output=True).stdout
+    archive = subprocess.run(
+        ["cpio", "-o", "-H", "newc", "-R", "0:0", "--quiet"], cwd=root, input=names, check=True, capture_output=True
+    ).stdout
+    initramfs = os.path.join(work_dir, "initramfs.gz")
+    with gzip.open(initramfs, "wb", compresslevel=1) as out:
+        out.write(archive)
+    return initramfs
+
+
+@dataclasses.dataclass
+class Boot:
+    console: bytes
+    seconds: float
+    finished: bool
+
+
+def boot(parts, initramfs, timeout):
+    """Boots the board once; returns the console output and the wall time."""
+    command = [
+        QEMU, "-M", "malta", "-m", "256", "-nographic", "-no-reboot",
+        "-kernel", parts.kernel, "-initrd", initramfs,
+        "-append", "console=ttyS0 quiet loglevel=0 rdinit=/init panic=-1",
+    ]  # fmt: skip
+    start = time.monotonic()
+    try:
+        run = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+        console, finished = run.stdout + run.stderr, True
+    except subprocess.TimeoutExpired as expired:
+        console, finished = (expired.stdout or b"") + (expired.stderr or b""), False
+    return Boot(console, time.monotonic() - start, finished)
+
+
+@dataclasses.dataclass
+class Result:
+    status: int
+    output: bytes
+    stderr: bytes
+    log: bytes
+
+
+def _decode(field):
+    return b"" if field == b"-" else base64.b64decode(field)
+
+
+def parse_results(console):
+    """The marked results by scenario name.  A scenario on the terminal has
+    its output taken from between its tty markers instead."""
+    results = {}
+    for match in re.finditer(rb"^@@ result (\S+) (\d+) (\S+) (\S+) (\S+)\r?$", console, re.MULTILINE):
+        name = match.group(1).decode()
+        results[name] = Result(int(match.group(2)), _decode(match.group(3)), _decode(match.group(4)), _decode(match.group(5)))
+        begin = console.rfind(b"@@ tty-begin " + match.group(1) + b"\n", 0, match.start())
+        if begin >= 0:
+            begin = console.index(b"\n", begin) + 1
+            end = console.find(b"@@ tty-end " + match.group(1), begin)
+            if end >= 0:
+                results[name].output = console[begin:end]
+    return results
+
+
+def guest_errors(console):
+    return [line.decode(errors="replace") for line in re.findall(rb"^@@ error [^\r\n]*", console, re.MULTILINE)]

@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""Boots the emulated board once with the shipped tool and the driver
+stand-in, runs every scenario and compares the exact standard output, exit
+status and driver log of each.
+
+Exit status: 0 all passed, 1 a failure, 77 skipped because something the
+board needs is missing (in CI, CI=true, that is a failure instead)."""
+
+import argparse
+import os
+import sys
+
+import board
+import scenarios
+
+SKIP = 77
+
+
+def compare(scenario, result):
+    """The differences between what a scenario expects and what it gave."""
+    if result is None:
+        return ["no result marked on the console"]
+    problems = []
+    if result.status != scenario.status:
+        problems.append(f"status {result.status}, expected {scenario.status}")
+    if result.output != scenario.output:
+        problems.append(f"standard output {result.output!r}, expected {scenario.output!r}")
+    if result.stderr:
+        problems.append(f"standard error {result.stderr!r}, expected nothing")
+    if scenario.log is not None:
+        lines = result.log.decode(errors="replace").splitlines()
+        if lines != scenario.log:
+            problems.append(f"driver log {lines!r}, expected {scenario.log!r}")
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--tool", required=True, help="the shipped mipsel executable")
+    parser.add_argument("--emulator", required=True, help="the driver stand-in cross-built for mipsel")
+    parser.add_argument("--sysroot", required=True, help="the unpacked Debian mipsel packages")
+    parser.add_argument("--work-dir", required=True)
+    parser.add_argument("--timeout", type=float, default=150)
+    options = parser.parse_args()
+
+    parts, missing = board.find_parts(options.sysroot, options.tool, options.emulator)
+    if parts is None:
+        if os.environ.get("CI") == "true":
+            print(f"board test: {missing}")
+            return 1
+        print(f"board test skipped: {missing}")
+        return SKIP
+
+    os.makedirs(options.work_dir, exist_ok=True)
+    todo = scenarios.all_scenarios()
+    guest_init = os.path.join(os.path.dirname(os.path.abspath(__file__)), "guest_init.sh")
+    initramfs = board.build_initramfs(parts, todo, guest_init, options.work_dir)
+    run = board.boot(parts, initramfs, options.timeout)
+    with open(os.path.join(options.work_dir, "console.log"), "wb") as log:
+        log.write(run.console)
+
+    print(f"board: {len(todo)} scenarios in one boot of {run.seconds:.1f} s ({os.path.basename(parts.kernel)})")
+    failed = 0
+    if not run.finished:
+        print(f"FAIL the board did not power off within {options.timeout:.0f} s")
+        failed += 1
+    for error in board.guest_errors(run.console):
+        print(f"FAIL guest: {error}")
+        failed += 1
+    results = board.parse_results(run.console)
+    for scenario in todo:
+        problems = compare(scenario, results.get(scenario.name))
+        if problems:
+            failed += 1
+            print(f"FAIL {scenario.name}: " + "; ".join(problems))
+        else:
+            print(f"ok   {scenario.name}")
+    passed = sum(1 for s in todo if not compare(s, results.get(s.name)))
+    print(f"{passed} passed, {failed} failed")
+    if failed:
+        print(f"console: {os.path.join(options.work_dir, 'console.log')}")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,99 @@
+#!/bin/busybox sh
+# /init of the board test's initramfs.  Runs the scenarios in /scenarios.sh
+# one after another and marks each result on the console, for the host to
+# compare:
+#   @@ result NAME STATUS STDOUT STDERR LOG
+# with the tool's exit status and base64 of its standard output, its
+# standard error and the driver stand-in's log.  A scenario on the terminal
+# writes its output to the console itself, between "@@ tty-begin NAME" and
+# "@@ tty-end NAME", with output post-processing off so the bytes arrive as
+# the tool wrote them.  Powers the board off at the end.
+/bin/busybox --install -s /bin
+export PATH=/bin
+mount -t devtmpfs dev /dev
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t tmpfs tmp /tmp
+dmesg -n 1
+echo "@@ boot $(cut -d' ' -f1 /proc/uptime)"
+
+if [ -f /lib/modules/fuse.ko ] && ! insmod /lib/modules/fuse.ko; then
+  echo "@@ error cannot load fuse.ko"
+fi
+
+# Each tool run is bounded, so a hung run fails its scenario, not the boot.
+tool_timeout=20
+
+encode() { if [ -s "$1" ]; then base64 <"$1" | tr -d '\n'; else echo -n -; fi; }
+
+# begin NAME: starts a scenario without a driver.
+begin() {
+  name=$1
+  driver_pid=
+  node=
+  rm -f /tmp/out /tmp/err /tmp/log /tmp/status
+  : >/tmp/out
+}
+
+# driver NODE OPTION...: serves NODE with the driver stand-in and waits
+# until the node is mounted.
+driver() {
+  node=$1
+  shift
+  : >"$node"
+  blindscan-emulator --serve "$node" --log /tmp/log "$@" &
+  driver_pid=$!
+  tries=0
+  until grep -q " $node fuse" /proc/mounts; do
+    tries=$((tries + 1))
+    if [ $tries -gt 200 ] || ! kill -0 $driver_pid 2>/dev/null; then
+      echo "@@ error $name: driver did not serve $node"
+      return 1
+    fi
+    usleep 50000
+  done
+}
+
+# tool MODE ARGUMENT...: runs the tool with standard output on a pipe, a
+# file, the terminal, or closed.
+tool() {
+  mode=$1
+  shift
+  case $mode in
+  pipe)
+    { timeout $tool_timeout mivo_blindscan "$@" 2>/tmp/err; echo $? >/tmp/status; } | cat >/tmp/out
+    status=$(cat /tmp/status)
+    ;;
+  file)
+    timeout $tool_timeout mivo_blindscan "$@" >/tmp/out 2>/tmp/err
+    status=$?
+    ;;
+  closed)
+    timeout $tool_timeout mivo_blindscan "$@" >&- 2>/tmp/err
+    status=$?
+    ;;
+  tty)
+    stty -opost </dev/console
+    echo "@@ tty-begin $name"
+    timeout $tool_timeout mivo_blindscan "$@" >/dev/console 2>/tmp/err
+    status=$?
+    echo "@@ tty-end $name"
+    stty opost </dev/console
+    ;;
+  esac
+}
+
+# end: stops the driver and marks the result.
+end() {
+  if [ -n "$driver_pid" ]; then
+    kill $driver_pid 2>/dev/null
+    wait $driver_pid
+    umount "$node" 2>/dev/null
+    rm -f "$node"
+  fi
+  echo "@@ result $name $status $(encode /tmp/out) $(encode /tmp/err) $(encode /tmp/log)"
+}
+
+. /scenarios.sh
+echo "@@ done $(cut -d' ' -f1 /proc/uptime)"
+poweroff -f

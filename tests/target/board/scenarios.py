@@ -1,0 +1,219 @@
+"""The end-to-end scenarios run on the board, each with the exact standard
+output, exit status and driver log it must give.  The expected text is
+written out here from the tool's documented behaviour, independently of the
+tool's own code."""
+
+import dataclasses
+import struct
+
+USAGE = b"./mivo_blindscan min_frqe max_freq min_symbol max_symbol pol hilow_band"
+USAGE_OUTPUT = USAGE + USAGE + b"\n"
+FAILED_IOCTL = b"failed to ioctl(AVL2108_SET_PARAMETER\n"
+SCAN = ["950", "2150", "2000", "45000", "0", "0"]  # the six search arguments of a plain run
+
+
+LOW_BAND_KHZ = 9_750_000
+HIGH_BAND_KHZ = 10_600_000
+
+
+def open_path(device):
+    return b"open path /dev/blindscan%d\n" % device
+
+
+def records(*entries):
+    """Result records as the driver returns them: (frequency, symbol rate,
+    flags) as three little-endian 32-bit words each."""
+    return b"".join(struct.pack("<3I", *entry) for entry in entries)
+
+
+def dvb_s2(frequency, symbol_rate):
+    return (frequency, symbol_rate, 1 << 2)
+
+
+def dvb_s(frequency, symbol_rate):
+    return (frequency, symbol_rate, 0)
+
+
+def report(entries, pol, band):
+    """The report lines for the records, the way the tool's users read them."""
+    lines = []
+    for frequency, symbol_rate, flags in entries:
+        s2 = (flags >> 2) & 7 == 1
+        downlink = (frequency + (LOW_BAND_KHZ if band == 0 else HIGH_BAND_KHZ)) % 2**32
+        words = [
+            "OK",
+            "VERTICAL" if pol != 0 else "HORIZONTAL",
+            str(downlink),
+            str(symbol_rate),
+            "DVB-S2" if s2 else "DVB-S",
+            "INVERSION_AUTO",
+            "PILOT_ON",
+            "FEC_AUTO",
+            "8PSK" if s2 else "QPSK",
+            "ROLLOFF_35",
+        ]
+        lines.append(" ".join(words) + "\n")
+    return "".join(lines).encode()
+
+
+def request_line(min_freq, max_freq, min_symbol, max_symbol, pol, band):
+    return (
+        f"ioctl cmd=0x80186201 min_freq={min_freq} max_freq={max_freq} min_symbol={min_symbol}"
+        f" max_symbol={max_symbol} pol={pol} hilow_band={band}"
+    )
+
+
+def scan_log(request, delivered, node="/dev/blindscan0"):
+    """The driver's log of a complete run: the request as the driver saw it
+    and one read of the whole result area."""
+    return [f"mounted path={node}", "open flags=O_RDWR", request, f"read size=1440 delivered={delivered}", "release"]
+
+
+PLAIN_REQUEST = request_line(950, 2150, 2000, 45000, 0, 0)
+
+
+@dataclasses.dataclass
+class Scenario:
+    name: str
+    args: list
+    output: bytes
+    status: int
+    stdout: str = "file"  # "pipe", "file", "tty" or "closed"
+    driver: list | None = None  # the driver stand-in's options; None: no driver
+    node: str = "/dev/blindscan0"
+    files: dict = dataclasses.field(default_factory=dict)  # name -> bytes, under /data in the guest
+    log: list | None = None  # lines the driver's log must hold, in order
+
+
+def usage_scenarios():
+    return [
+        Scenario("usage_no_arguments", [], USAGE_OUTPUT, 255, stdout="pipe"),
+        Scenario("usage_six_arguments", ["0", *SCAN[:5]], USAGE_OUTPUT, 255),
+        Scenario("usage_eight_arguments", ["0", *SCAN, "9"], USAGE_OUTPUT, 255, stdout="tty"),
+    ]
+
+
+# Device numbers as typed and the node each names: base 0 conversion,
+# junk after the digits ignored, saturation to 32 bits.
+DEVICE_NUMBERS = [
+    ("7", 7),
+    ("-1", -1),
+    ("0x10", 16),
+    ("010", 8),
+    ("12abc", 12),
+    ("abc", 0),
+    ("4294967296", 2147483647),
+    ("99999999999", 2147483647),
+    ("-99999999999", -2147483648),
+]
+
+
+def missing_node_scenarios():
+    scenarios = [
+        Scenario(f"missing_node_{index}", [text, *SCAN], open_path(device), 255)
+        for index, (text, device) in enumerate(DEVICE_NUMBERS)
+    ]
+    scenarios.append(Scenario("missing_node_pipe", ["3", *SCAN], open_path(3), 255, stdout="pipe"))
+    scenarios.append(Scenario("missing_node_tty", ["3", *SCAN], open_path(3), 255, stdout="tty"))
+    scenarios.append(Scenario("closed_stdout", ["3", *SCAN], b"", 255, stdout="closed"))
+    return scenarios
+
+
+# Three transponders: DVB-S2, DVB-S with flag bits set outside the delivery
+# system, and one whose downlink frequency wraps modulo 2^32.
+THREE = [dvb_s2(1_000_000, 27_500), (1_200_000, 30_000, 0xFFFF_FFE3), dvb_s(0xFFFF_FFFF, 1)]
+
+
+def with_driver(name, args, output, status, driver=(), data=None, **fields):
+    """A scenario against the driver stand-in; data is the record bytes it
+    answers the scan with."""
+    options = list(driver)
+    files = {}
+    if data is not None:
+        files[f"{name}.records"] = data
+        options += ["--records", f"/data/{name}.records"]
+    return Scenario(name, args, output, status, driver=options, files=files, **fields)
+
+
+def report_scenarios():
+    three = records(*THREE)
+    low = report(THREE, 0, 0)
+    return [
+        # Report first on a pipe or a file, "open path" first on a terminal.
+        with_driver("report_pipe", ["0", *SCAN], low + open_path(0), 0, data=three, stdout="pipe",
+                    log=scan_log(PLAIN_REQUEST, 36)),
+        with_driver("report_file", ["0", *SCAN], low + open_path(0), 0, data=three,
+                    log=scan_log(PLAIN_REQUEST, 36)),
+        with_driver("report_tty", ["0", *SCAN], open_path(0) + low, 0, data=three, stdout="tty",
+                    log=scan_log(PLAIN_REQUEST, 36)),
+        # Any non-zero selector means vertical and high band.
+        with_driver("report_vertical_high", ["0", *SCAN[:4], "-1", "7"], report(THREE, 1, 1) + open_path(0), 0,
+                    data=three, log=scan_log(request_line(950, 2150, 2000, 45000, -1, 7), 36)),
+        with_driver("empty_scan", ["0", *SCAN], open_path(0), 0, data=b"",
+                    log=scan_log(PLAIN_REQUEST, 0)),
+        with_driver("other_device", ["3", *SCAN], report(THREE[:1], 0, 0) + open_path(3), 0,
+                    data=records(THREE[0]), node="/dev/blindscan3",
+                    log=scan_log(PLAIN_REQUEST, 12, node="/dev/blindscan3")),
+    ]
+
+
+def conversion_scenarios():
+    one = records(THREE[0])
+    return [
+        # Base 0, junk after the digits, no digits, signs: as the driver sees them.
+        with_driver("request_conversion", [" 0", "0x10", "010", "12abc", "abc", "-5", "+7"],
+                    report(THREE[:1], -5, 7) + open_path(0), 0, data=one,
+                    log=scan_log(request_line(16, 8, 12, 0, -5, 7), 12)),
+        # Saturation to the signed 32-bit range, with a 32-bit long.
+        with_driver("request_saturation",
+                    ["0", "99999999999", "-99999999999", "4294967296", "-2147483649", "2147483647", "-2147483648"],
+                    report(THREE[:1], 1, 1) + open_path(0), 0, data=one,
+                    log=scan_log(request_line(2**31 - 1, -(2**31), 2**31 - 1, -(2**31), 2**31 - 1, -(2**31)), 12)),
+    ]
+
+
+def read_scenarios():
+    many = [dvb_s2(950_000 + 1_000 * i, 20_000 + i) if i % 2 else dvb_s(950_000 + 1_000 * i, 20_000 + i)
+            for i in range(130)]
+    return [
+        # A read that delivers 25 bytes: two records, the last byte ignored.
+        with_driver("partial_read", ["0", *SCAN], report(THREE[:2], 0, 0) + open_path(0), 0,
+                    driver=["--read-bytes", "25"], data=records(*THREE), log=scan_log(PLAIN_REQUEST, 25)),
+        with_driver("trailing_partial_record", ["0", *SCAN], report(THREE[:2], 0, 0) + open_path(0), 0,
+                    data=records(*THREE)[:25], log=scan_log(PLAIN_REQUEST, 25)),
+        # The full result area: 120 records; the tool never asks for more.
+        with_driver("full_read", ["0", *SCAN], report(many[:120], 0, 0) + open_path(0), 0,
+                    data=records(*many), stdout="pipe", log=scan_log(PLAIN_REQUEST, 1440)),
+    ]
+
+
+def failure_scenarios():
+    bad_third = records(*THREE[:2], (1_300_000, 2_000, 5 << 2))
+    return [
+        with_driver("ioctl_refused", ["0", *SCAN], open_path(0) + FAILED_IOCTL, 255,
+                    driver=["--fail-ioctl", "EINVAL"],
+                    log=["mounted path=/dev/blindscan0", "open flags=O_RDWR", PLAIN_REQUEST, "ioctl-failed errno=EINVAL",
+                         "release"]),
+        with_driver("ioctl_refused_tty", ["0", *SCAN], open_path(0) + FAILED_IOCTL, 255,
+                    driver=["--fail-ioctl", "EIO"], stdout="tty"),
+        with_driver("read_fails", ["0", *SCAN], open_path(0), 255, driver=["--fail-read", "EIO"],
+                    log=["mounted path=/dev/blindscan0", "open flags=O_RDWR", PLAIN_REQUEST,
+                         "read-failed size=1440 errno=EIO", "release"]),
+        # An unknown delivery system anywhere: no report at all.
+        with_driver("bad_delivery_system", ["0", *SCAN], open_path(0), 255, data=bad_third,
+                    log=scan_log(PLAIN_REQUEST, 36)),
+        # With standard output closed the tool stops before opening the device.
+        with_driver("closed_stdout_with_driver", ["0", *SCAN], b"", 255, data=records(*THREE), stdout="closed",
+                    log=["mounted path=/dev/blindscan0"]),
+    ]
+
+
+def all_scenarios():
+    return (
+        usage_scenarios()
+        + missing_node_scenarios()
+        + report_scenarios()
+        + conversion_scenarios()
+        + read_scenarios()
+        + failure_scenarios()
+    )
