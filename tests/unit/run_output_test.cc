@@ -29,8 +29,16 @@ int run_tool(int records, int out, rlim_t file_size_limit = 0) {
     }
     setenv("FAKE_DRIVER_RECORDS", std::to_string(records).c_str(), 1);
     dup2(out, STDOUT_FILENO);
-    execl(FAKE_DRIVER_TOOL, "mivo_blindscan", "0", "950000", "2150000", "2000", "45000", "0", "0",
-          static_cast<char*>(nullptr));
+    // A cross build runs the tool through the same emulator as the tests.
+    const char* launcher = FAKE_DRIVER_LAUNCHER;
+    const char* const tool = FAKE_DRIVER_TOOL;
+    if (launcher[0] != '\0') {
+      execl(launcher, launcher, tool, "0", "950000", "2150000", "2000", "45000", "0", "0",
+            static_cast<char*>(nullptr));
+    } else {
+      execl(tool, "mivo_blindscan", "0", "950000", "2150000", "2000", "45000", "0", "0",
+            static_cast<char*>(nullptr));
+    }
     _exit(127);
   }
   int status = 0;
