@@ -17,10 +17,12 @@ struct inherited_signals {
   struct sigaction pipe_action;
 };
 
-// Forks and executes command (searched in PATH).  The command dies with the
-// emulator.  If it cannot be executed it ends with 127 (not found) or 126.
+// Forks and executes command (searched in PATH), with stdout_path, unless it
+// is empty, opened as its standard output.  The command dies with the
+// emulator.  If it cannot be executed it ends with 127 (not found) or 126;
+// if its standard output cannot be opened, with 2.
 pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
-                    std::string& error);
+                    const std::string& stdout_path, std::string& error);
 
 // The shell's convention: the exit status, or 128 plus the signal that
 // killed the process.

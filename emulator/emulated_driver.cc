@@ -15,8 +15,6 @@ namespace {
 
 // The write the tool never makes is refused, as by a driver without one.
 constexpr int write_error = EPERM;
-// How long the kernel may cache the node's attributes, seconds.
-constexpr double attribute_timeout = 1.0;
 
 }  // namespace
 
@@ -24,14 +22,7 @@ emulated_driver::emulated_driver(driver_behaviour behaviour, event_log log)
     : behaviour_(std::move(behaviour)), log_(log), created_(time(nullptr)) {}
 
 void emulated_driver::getattr(fuse_req* req) {
-  struct stat attributes {};
-  attributes.st_ino = FUSE_ROOT_ID;
-  attributes.st_mode = S_IFREG | behaviour_.node_mode;
-  attributes.st_nlink = 1;
-  attributes.st_uid = behaviour_.owner;
-  attributes.st_gid = behaviour_.group;
-  attributes.st_atime = attributes.st_mtime = attributes.st_ctime = created_;
-  fuse_reply_attr(req, &attributes, attribute_timeout);
+  reply_regular_file_attributes(req, behaviour_.node_mode, behaviour_.owner, behaviour_.group, created_);
 }
 
 void emulated_driver::open(fuse_req* req, fuse_file_info* info) {
@@ -59,7 +50,7 @@ void emulated_driver::read(fuse_req* req, size_t size, off_t offset, const fuse_
   fuse_reply_buf(req, length ? results.bytes.data() + start : nullptr, length);
 }
 
-void emulated_driver::write(fuse_req* req, size_t size) {
+void emulated_driver::write(fuse_req* req, const char*, size_t size) {
   log_.write(events::write_refused(size));
   fuse_reply_err(req, write_error);
 }

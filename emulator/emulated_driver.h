@@ -14,10 +14,8 @@
 
 #include "emulator/event_log.h"
 #include "emulator/record_serving.h"
+#include "emulator/served_file.h"
 #include "emulator/sky.h"
-
-struct fuse_req;
-struct fuse_file_info;
 
 namespace blindscan::emulator {
 
@@ -33,27 +31,28 @@ struct driver_behaviour {
   gid_t group = 0;
 };
 
-class emulated_driver {
+class emulated_driver : public served_file {
  public:
   using clock = std::chrono::steady_clock;
 
   emulated_driver(driver_behaviour behaviour, event_log log);
 
-  // The FUSE requests on the one file; each replies to req, now or, for a
-  // scan request that takes time, from complete_due_scans().
-  void getattr(fuse_req* req);
-  void open(fuse_req* req, fuse_file_info* info);
-  void read(fuse_req* req, size_t size, off_t offset, const fuse_file_info* info);
-  void write(fuse_req* req, size_t size);
-  void ioctl(fuse_req* req, unsigned cmd, const fuse_file_info* info, const void* in, size_t in_size);
-  void release(fuse_req* req, const fuse_file_info* info);
+  // The FUSE requests on the node; each replies to req, now or, for a scan
+  // request that takes time, from complete_due_scans().
+  void getattr(fuse_req* req) override;
+  void open(fuse_req* req, fuse_file_info* info) override;
+  void read(fuse_req* req, size_t size, off_t offset, const fuse_file_info* info) override;
+  void write(fuse_req* req, const char* data, size_t size) override;
+  void ioctl(fuse_req* req, unsigned cmd, const fuse_file_info* info, const void* in,
+             size_t in_size) override;
+  void release(fuse_req* req, const fuse_file_info* info) override;
 
   // Scans still running: how long until the next one ends (nothing when none
   // runs), and answering those whose time has come or that were interrupted.
   std::optional<clock::duration> time_to_next_completion(clock::time_point now) const;
   void complete_due_scans(clock::time_point now);
 
-  size_t open_handles() const { return handles_.size(); }
+  size_t open_handles() const override { return handles_.size(); }
 
  private:
   struct pending_scan {

@@ -19,7 +19,7 @@ int poll_timeout(std::optional<emulated_driver::clock::duration> wait) {
 
 }  // namespace
 
-loop_end run_event_loop(fuse_device& device, emulated_driver& driver, int signal_fd,
+loop_end run_event_loop(const std::vector<fuse_device*>& devices, emulated_driver& driver, int signal_fd,
                         const loop_control& control) {
   using clock = emulated_driver::clock;
   while (true) {
@@ -33,14 +33,17 @@ loop_end run_event_loop(fuse_device& device, emulated_driver& driver, int signal
       wait = std::min(wait.value_or(clock::duration::max()), *control.deadline - now);
     }
 
-    pollfd fds[] = {{device.fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}};
-    if (poll(fds, 2, poll_timeout(wait)) < 0) {
+    std::vector<pollfd> fds;
+    for (const fuse_device* device : devices) fds.push_back({device->fd(), POLLIN, 0});
+    fds.push_back({signal_fd, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), poll_timeout(wait)) < 0) {
       if (errno == EINTR) continue;
       return loop_end::disconnected;
     }
     // Requests first, so that what the command did before a signal is logged.
-    if (fds[0].revents != 0 && !device.handle_request()) return loop_end::disconnected;
-    if (fds[1].revents & POLLIN) {
+    for (size_t i = 0; i < devices.size(); ++i)
+      if (fds[i].revents != 0 && !devices[i]->handle_request()) return loop_end::disconnected;
+    if (fds.back().revents & POLLIN) {
       signalfd_siginfo info{};
       if (read(signal_fd, &info, sizeof(info)) == sizeof(info) && control.on_signal(info))
         return loop_end::stopped;

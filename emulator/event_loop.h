@@ -1,11 +1,12 @@
-// The emulator's single thread: kernel requests on the FUSE file, scans that
-// end after their time, and signals, handled one at a time.
+// The emulator's single thread: kernel requests on the FUSE files, scans
+// that end after their time, and signals, handled one at a time.
 #pragma once
 
 #include <sys/signalfd.h>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "emulator/emulated_driver.h"
 #include "emulator/fuse_device.h"
@@ -22,7 +23,9 @@ struct loop_control {
   std::optional<emulated_driver::clock::time_point> deadline;
 };
 
-loop_end run_event_loop(fuse_device& device, emulated_driver& driver, int signal_fd,
+// Serves devices (the driver's first) until control stops the loop or a
+// FUSE file goes away.
+loop_end run_event_loop(const std::vector<fuse_device*>& devices, emulated_driver& driver, int signal_fd,
                         const loop_control& control);
 
 }  // namespace blindscan::emulator

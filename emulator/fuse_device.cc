@@ -18,33 +18,36 @@ struct fuse_device::buffer {
 
 namespace {
 
-emulated_driver& driver_of(fuse_req_t req) { return *static_cast<emulated_driver*>(fuse_req_userdata(req)); }
+// How long the kernel may cache a file's attributes, seconds.
+constexpr double attribute_timeout = 1.0;
+
+served_file& file_of(fuse_req_t req) { return *static_cast<served_file*>(fuse_req_userdata(req)); }
 
 // The file system is one regular file, its root node; nothing else exists.
-void on_getattr(fuse_req_t req, fuse_ino_t, fuse_file_info*) { driver_of(req).getattr(req); }
+void on_getattr(fuse_req_t req, fuse_ino_t, fuse_file_info*) { file_of(req).getattr(req); }
 
 void on_setattr(fuse_req_t req, fuse_ino_t, struct stat*, int, fuse_file_info*) {
   fuse_reply_err(req, EPERM);
 }
 
-void on_open(fuse_req_t req, fuse_ino_t, fuse_file_info* info) { driver_of(req).open(req, info); }
+void on_open(fuse_req_t req, fuse_ino_t, fuse_file_info* info) { file_of(req).open(req, info); }
 
 void on_read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* info) {
-  driver_of(req).read(req, size, offset, info);
+  file_of(req).read(req, size, offset, info);
 }
 
-void on_write(fuse_req_t req, fuse_ino_t, const char*, size_t size, off_t, fuse_file_info*) {
-  driver_of(req).write(req, size);
+void on_write(fuse_req_t req, fuse_ino_t, const char* data, size_t size, off_t, fuse_file_info*) {
+  file_of(req).write(req, data, size);
 }
 
 void on_ioctl(fuse_req_t req, fuse_ino_t, unsigned int cmd, void*, fuse_file_info* info, unsigned,
               const void* in, size_t in_size, size_t) {
-  driver_of(req).ioctl(req, cmd, info, in, in_size);
+  file_of(req).ioctl(req, cmd, info, in, in_size);
 }
 
 void on_flush(fuse_req_t req, fuse_ino_t, fuse_file_info*) { fuse_reply_err(req, 0); }
 
-void on_release(fuse_req_t req, fuse_ino_t, fuse_file_info* info) { driver_of(req).release(req, info); }
+void on_release(fuse_req_t req, fuse_ino_t, fuse_file_info* info) { file_of(req).release(req, info); }
 
 const fuse_lowlevel_ops operations = [] {
   fuse_lowlevel_ops ops{};
@@ -61,23 +64,32 @@ const fuse_lowlevel_ops operations = [] {
 
 }  // namespace
 
-fuse_session* fuse_device::new_session(emulated_driver& driver, const char* mount_options,
-                                       std::string& error) {
+void reply_regular_file_attributes(fuse_req* req, mode_t mode, uid_t owner, gid_t group, time_t times) {
+  struct stat attributes {};
+  attributes.st_ino = FUSE_ROOT_ID;
+  attributes.st_mode = S_IFREG | mode;
+  attributes.st_nlink = 1;
+  attributes.st_uid = owner;
+  attributes.st_gid = group;
+  attributes.st_atime = attributes.st_mtime = attributes.st_ctime = times;
+  fuse_reply_attr(req, &attributes, attribute_timeout);
+}
+
+fuse_session* fuse_device::new_session(served_file& file, const char* mount_options, std::string& error) {
   std::vector<char*> argv{const_cast<char*>("blindscan-emulator")};
   if (mount_options) {
     argv.push_back(const_cast<char*>("-o"));
     argv.push_back(const_cast<char*>(mount_options));
   }
   fuse_args args = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
-  fuse_session* session = fuse_session_new(&args, &operations, sizeof(operations), &driver);
+  fuse_session* session = fuse_session_new(&args, &operations, sizeof(operations), &file);
   fuse_opt_free_args(&args);
   if (!session) error = "cannot start a FUSE session";
   return session;
 }
 
-std::unique_ptr<fuse_device> fuse_device::on_mounted_fd(emulated_driver& driver, int fuse_fd,
-                                                        std::string& error) {
-  fuse_session* session = new_session(driver, nullptr, error);
+std::unique_ptr<fuse_device> fuse_device::on_mounted_fd(served_file& file, int fuse_fd, std::string& error) {
+  fuse_session* session = new_session(file, nullptr, error);
   if (!session) {
     close(fuse_fd);
     return nullptr;
@@ -93,9 +105,9 @@ std::unique_ptr<fuse_device> fuse_device::on_mounted_fd(emulated_driver& driver,
   return std::unique_ptr<fuse_device>(new fuse_device(session, false));
 }
 
-std::unique_ptr<fuse_device> fuse_device::mounted_by_helper(emulated_driver& driver, const std::string& path,
+std::unique_ptr<fuse_device> fuse_device::mounted_by_helper(served_file& file, const std::string& path,
                                                             std::string& error) {
-  fuse_session* session = new_session(driver, "default_permissions,fsname=blindscan-emulator", error);
+  fuse_session* session = new_session(file, "default_permissions,fsname=blindscan-emulator", error);
   if (!session) return nullptr;
   if (fuse_session_mount(session, path.c_str()) != 0) {
     error = "cannot mount " + path + " through fusermount3";

@@ -9,11 +9,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "emulator/command.h"
 #include "emulator/event_loop.h"
 #include "emulator/fuse_device.h"
 #include "emulator/sandbox.h"
+#include "emulator/stdout_sink.h"
 
 namespace blindscan::emulator {
 
@@ -22,6 +24,9 @@ namespace {
 // After the command has ended, the kernel may still be closing its copy of
 // the device; wait this long at most for the release so the log is complete.
 constexpr std::chrono::seconds release_grace{1};
+
+// Where --stdout-bytes serves the command's standard output.
+constexpr char stdout_sink_path[] = "/dev/blindscan-stdout";
 
 // Signals that end the serving (and are passed on to the command).
 sigset_t stopping_signals() {
@@ -44,6 +49,20 @@ int block_into_descriptor(sigset_t set, inherited_signals& inherited, std::strin
   return fd;
 }
 
+// Mounts a new FUSE connection on a new node at path and serves file on it.
+// Called inside the namespaces: FUSE mounts only a connection opened in the
+// user namespace that mounts it.
+std::unique_ptr<fuse_device> serve_on_new_node(served_file& file, const std::string& path,
+                                               std::string& error) {
+  const int fuse_fd = open_fuse_device(error);
+  if (fuse_fd < 0) return nullptr;
+  if (!create_node(path, error) || !mount_fuse_file(fuse_fd, path, error)) {
+    close(fuse_fd);
+    return nullptr;
+  }
+  return fuse_device::on_mounted_fd(file, fuse_fd, error);
+}
+
 }  // namespace
 
 int setup_failure(const std::string& message) {
@@ -52,21 +71,24 @@ int setup_failure(const std::string& message) {
 }
 
 int run_command(const std::vector<std::string>& command, const std::string& node_path,
-                driver_behaviour behaviour, event_log log) {
+                driver_behaviour behaviour, std::optional<size_t> stdout_bytes, event_log log) {
   std::string error;
   if (!enter_private_dev(error)) return setup_failure(error);
-  // Opened inside the namespaces: FUSE mounts only a connection opened in
-  // the user namespace that mounts it.
-  const int fuse_fd = open_fuse_device(error);
-  if (fuse_fd < 0) return setup_failure(error);
-  if (!create_node(node_path, error) || !mount_fuse_file(fuse_fd, node_path, error))
-    return setup_failure(error);
 
   behaviour.owner = geteuid();
   behaviour.group = getegid();
   emulated_driver driver(std::move(behaviour), log);
-  const std::unique_ptr<fuse_device> device = fuse_device::on_mounted_fd(driver, fuse_fd, error);
+  const std::unique_ptr<fuse_device> device = serve_on_new_node(driver, node_path, error);
   if (!device) return setup_failure(error);
+  std::vector<fuse_device*> devices{device.get()};
+  std::optional<stdout_sink> sink;
+  std::unique_ptr<fuse_device> sink_device;
+  if (stdout_bytes) {
+    sink.emplace(*stdout_bytes, STDOUT_FILENO, geteuid(), getegid(), log);
+    sink_device = serve_on_new_node(*sink, stdout_sink_path, error);
+    if (!sink_device) return setup_failure(error);
+    devices.push_back(sink_device.get());
+  }
   log.write(events::mounted(node_path));
 
   sigset_t handled = stopping_signals();
@@ -74,7 +96,7 @@ int run_command(const std::vector<std::string>& command, const std::string& node
   inherited_signals inherited{};
   const int signal_fd = block_into_descriptor(handled, inherited, error);
   if (signal_fd < 0) return setup_failure(error);
-  const pid_t child = start_command(command, inherited, error);
+  const pid_t child = start_command(command, inherited, sink ? stdout_sink_path : "", error);
   if (child < 0) return setup_failure(error);
 
   int status = 0;
@@ -91,9 +113,9 @@ int run_command(const std::vector<std::string>& command, const std::string& node
     status = exit_status_of(wait_status);
     return true;
   };
-  const loop_end end = run_event_loop(*device, driver, signal_fd, until_exit);
+  const loop_end end = run_event_loop(devices, driver, signal_fd, until_exit);
   if (end != loop_end::stopped) {
-    // The FUSE connection went away under the command; it cannot go on.
+    // A FUSE connection went away under the command; it cannot go on.
     kill(child, SIGKILL);
     int wait_status = 0;
     waitpid(child, &wait_status, 0);
@@ -101,11 +123,14 @@ int run_command(const std::vector<std::string>& command, const std::string& node
   } else {
     loop_control until_released;
     until_released.on_signal = [](const signalfd_siginfo& info) { return info.ssi_signo != SIGCHLD; };
-    until_released.finished = [&] { return driver.open_handles() == 0; };
+    until_released.finished = [&] {
+      return driver.open_handles() == 0 && (!sink || sink->open_handles() == 0);
+    };
     until_released.deadline = emulated_driver::clock::now() + release_grace;
-    run_event_loop(*device, driver, signal_fd, until_released);
+    run_event_loop(devices, driver, signal_fd, until_released);
   }
   unmount(node_path);
+  if (sink) unmount(stdout_sink_path);
   return status;
 }
 
@@ -147,7 +172,7 @@ int serve_file(const std::string& path, driver_behaviour behaviour, event_log lo
 
   loop_control until_signal;
   until_signal.on_signal = [](const signalfd_siginfo&) { return true; };
-  run_event_loop(*device, driver, signal_fd, until_signal);
+  run_event_loop({device.get()}, driver, signal_fd, until_signal);
   if (mounted_here) unmount(path);
   return 0;
 }

@@ -2,6 +2,8 @@
 // an existing file until interrupted.  Both return the emulator's exit status.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,9 +12,11 @@
 
 namespace blindscan::emulator {
 
-// Status 2 for what cannot be set up; otherwise the command's status.
+// Status 2 for what cannot be set up; otherwise the command's status.  With
+// stdout_bytes, the command's standard output takes at most that many bytes
+// per write and passes them on to the emulator's.
 int run_command(const std::vector<std::string>& command, const std::string& node_path,
-                driver_behaviour behaviour, event_log log);
+                driver_behaviour behaviour, std::optional<size_t> stdout_bytes, event_log log);
 
 // Status 2 for what cannot be set up; 0 after a signal ends the serving.
 int serve_file(const std::string& path, driver_behaviour behaviour, event_log log);

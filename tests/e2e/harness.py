@@ -4,7 +4,7 @@ The one entry point is run(): it starts blindscan-emulator with the given
 options around mivo_blindscan (or another command) and returns the command's
 standard output, standard error and exit status, and the emulated driver's
 event log.  Standard output can be a pipe, a regular file, a pseudo-terminal,
-/dev/full or closed.
+/dev/full, a pipe whose reader has gone, or closed.
 """
 
 import dataclasses
@@ -16,6 +16,8 @@ import subprocess
 import tempfile
 import threading
 import tty
+
+import pytest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 TOOL = os.environ.get("BLINDSCAN_TOOL", str(REPO / "build/host/mivo_blindscan"))
@@ -49,6 +51,11 @@ def in_ci():
     return os.environ.get("CI") == "true"
 
 
+def missing(reason):
+    """A test that this machine cannot run: a failure in CI, a skip elsewhere."""
+    (pytest.fail if in_ci() else pytest.skip)(reason)
+
+
 def records(*fields):
     """Packs (frequency, symbol_rate, flags) triples as the driver delivers them."""
     return b"".join(struct.pack("=III", *triple) for triple in fields)
@@ -65,6 +72,15 @@ def report_line(vertical, downlink_khz, symbol_rate, dvb_s2):
     )
 
 
+REQUEST_FIELDS = ("min_freq", "max_freq", "min_symbol", "max_symbol", "pol", "hilow_band")
+
+
+def ioctl_event(*values):
+    """The driver's log line for a scan request with these six fields."""
+    fields = " ".join(f"{name}={value}" for name, value in zip(REQUEST_FIELDS, values))
+    return "ioctl cmd=0x40186201 " + fields
+
+
 def open_path(device_number=0):
     return b"open path /dev/blindscan%d\n" % device_number
 
@@ -76,7 +92,7 @@ def run(tool_args=None, options=(), stdout="pipe", command=None, timeout=60, **f
     options: emulator options; --log is added.  files: name=bytes pairs
     written to a temporary directory, and "{name}" in options is replaced by
     the file's path (records="..." gives "--records {records}" its bytes).
-    stdout: "pipe", "file", "pty", "full" or "closed".
+    stdout: "pipe", "file", "pty", "full", "broken-pipe" or "closed".
     """
     with tempfile.TemporaryDirectory(prefix="blindscan-e2e-") as scratch:
         scratch = pathlib.Path(scratch)
@@ -105,6 +121,14 @@ def _run_with_stdout(argv, mode, scratch, timeout):
     if mode == "full":
         with open("/dev/full", "wb") as sink:
             done = subprocess.run(argv, stdout=sink, stderr=subprocess.PIPE, timeout=timeout)
+        return b"", done.stderr, done.returncode
+    if mode == "broken-pipe":
+        reader, writer = os.pipe()
+        os.close(reader)
+        try:
+            done = subprocess.run(argv, stdout=writer, stderr=subprocess.PIPE, timeout=timeout)
+        finally:
+            os.close(writer)
         return b"", done.stderr, done.returncode
     if mode == "closed":
         done = subprocess.run(

@@ -1,15 +1,14 @@
 """What crosses the device boundary: the request as the driver received it,
 the node's name, how much one read takes, and how records become lines."""
 
+import contextlib
+import os
+import shutil
+import tempfile
+
 import pytest
 
-from harness import LOW_HORIZONTAL, open_path, records, report_line, run
-
-FIELDS = ("min_freq", "max_freq", "min_symbol", "max_symbol", "pol", "hilow_band")
-
-
-def ioctl_line(*values):
-    return "ioctl cmd=0x40186201 " + " ".join(f"{name}={value}" for name, value in zip(FIELDS, values))
+from harness import LOW_HORIZONTAL, TOOL, ioctl_event, missing, open_path, records, report_line, run
 
 
 CONVERSIONS = [
@@ -27,7 +26,7 @@ CONVERSIONS = [
 def test_request_reaches_the_driver_as_converted(arguments, received):
     result = run(["0"] + arguments, ["--records", "{records}"], records=b"")
     assert (result.stdout, result.stderr, result.status) == (open_path(0), b"", 0)
-    assert result.events("ioctl") == [ioctl_line(*received)]
+    assert result.events("ioctl") == [ioctl_event(*received)]
 
 
 def test_device_is_opened_read_write_once_with_one_request_and_one_read():
@@ -35,34 +34,74 @@ def test_device_is_opened_read_write_once_with_one_request_and_one_read():
     assert result.log == [
         "mounted path=/dev/blindscan0",
         "open flags=O_RDWR",
-        ioctl_line(950, 1950, 1000, 45000, 0, 0),
+        ioctl_event(950, 1950, 1000, 45000, 0, 0),
         "read size=1440 delivered=0",
         "release",
     ]
 
 
+INT32_MAX, INT32_MIN = 2**31 - 1, -(2**31)
+FIVE = records(*[(1_000_000 + i, 27_500, 0) for i in range(5)])
+AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+
+
+def lines(count, vertical=False, band_khz=9_750_000):
+    return b"".join(report_line(vertical, 1_000_000 + i + band_khz, 27_500, False) for i in range(count))
+
+
+@contextlib.contextmanager
+def tool_for_everyone():
+    """A copy of the tool that any user may run, wherever the build tree is."""
+    if os.geteuid() != 0 or not shutil.which("setpriv"):
+        missing("running the tool as another user needs root and setpriv (util-linux)")
+    with tempfile.TemporaryDirectory(prefix="blindscan-e2e-") as scratch:
+        os.chmod(scratch, 0o755)
+        yield shutil.copy(TOOL, scratch)
+
+
 @pytest.mark.parametrize(
     "argument, node",
-    [("0", 0), ("3", 3), ("-1", -1), ("0x2", 2), ("010", 8), ("-0", 0), ("2147483648", 2147483647)],
+    [("0", 0), ("3", 3), ("-1", -1), ("0x2", 2), ("010", 8), ("-0", 0),
+     # The 32-bit ends, and beyond them saturation to the nearer end.
+     ("2147483647", INT32_MAX), ("0x7fffffff", INT32_MAX), ("-2147483648", INT32_MIN),
+     ("-0x80000000", INT32_MIN), ("2147483648", INT32_MAX), ("4294967296", INT32_MAX),
+     ("0xffffffff", INT32_MAX), ("99999999999999999999", INT32_MAX), ("-2147483649", INT32_MIN),
+     ("-99999999999999999999", INT32_MIN)],
 )
 def test_device_number_names_the_node(argument, node):
     options = ["--device", str(node), "--records", "{records}"]
     result = run([argument] + LOW_HORIZONTAL[1:], options, records=b"")
     assert (result.stdout, result.stderr, result.status) == (open_path(node), b"", 0)
-    assert result.events("open") == ["open flags=O_RDWR"]
+    assert result.log[:2] == [f"mounted path=/dev/blindscan{node}", "open flags=O_RDWR"]
 
 
-def test_device_number_that_names_no_node_only_prints_open_path():
-    result = run(["3"] + LOW_HORIZONTAL[1:], ["--device", "0"])
-    assert (result.stdout, result.stderr, result.status) == (open_path(3), b"", 255)
-    assert result.events("open") == []
+# A number beyond the range saturates: the node where it would land if it
+# wrapped or was cut to 32 bits is not opened, and with no node of its own
+# the run prints only "open path".
+@pytest.mark.parametrize(
+    "argument, node, served",
+    [("2147483648", INT32_MAX, INT32_MIN), ("-2147483649", INT32_MIN, INT32_MAX),
+     ("4294967296", INT32_MAX, 0), ("4294967295", INT32_MAX, -1)],
+)
+def test_device_number_beyond_the_range_does_not_wrap_onto_another_node(argument, node, served):
+    result = run([argument] + LOW_HORIZONTAL[1:], ["--device", str(served)])
+    assert (result.stdout, result.stderr, result.status) == (open_path(node), b"", 255)
+    assert result.log == [f"mounted path=/dev/blindscan{served}"]
 
 
-FIVE = records(*[(1_000_000 + i, 27_500, 0) for i in range(5)])
-
-
-def lines(count, vertical=False, band_khz=9_750_000):
-    return b"".join(report_line(vertical, 1_000_000 + i + band_khz, 27_500, False) for i in range(count))
+# The node's permission bits, checked by the kernel for a user other than
+# root: opening for reading and writing needs both.
+@pytest.mark.parametrize("mode, opens", [("0600", False), ("0644", False), ("0606", True), ("0666", True)])
+def test_node_permissions_for_a_user_other_than_root(mode, opens):
+    with tool_for_everyone() as tool:
+        result = run(command=AS_NOBODY + [tool, *LOW_HORIZONTAL],
+                     options=["--mode", mode, "--records", "{records}"], records=FIVE)
+    if opens:
+        assert (result.stdout, result.stderr, result.status) == (lines(5) + open_path(0), b"", 0)
+        assert result.events("open") == ["open flags=O_RDWR"]
+    else:
+        assert (result.stdout, result.stderr, result.status) == (open_path(0), b"", 255)
+        assert result.log == ["mounted path=/dev/blindscan0"]
 
 
 @pytest.mark.parametrize(
