@@ -208,7 +208,11 @@ bool enter_private_dev(std::string& error) {
   if (!enter_namespaces(as_root, error)) return false;
   // Nothing mounted from here on reaches the caller's namespace.
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-    error = failed("cannot make the mounts of the new namespace private");
+    // The root of a chroot that is not itself a mount point cannot be made
+    // private, and mounts below it would reach the host's namespace.
+    error = errno == EINVAL ? "cannot make the mounts of the new namespace private: / is not a mount point "
+                              "(in a chroot, bind-mount its root onto itself first)"
+                            : failed("cannot make the mounts of the new namespace private");
     return false;
   }
   const char* scratch = scratch_directory();
