@@ -3,15 +3,29 @@
 # C driver so that no C++ library comes in.  The tool uses the C library and
 # the Linux headers only; the unit tests, which need the C++ library, are
 # built with mipsel-linux-gnu.cmake instead.
+#
+# The tool and its C library are built for MIPS32 release 1 (-march=mips32,
+# the o32 hard-float ABI of Debian's compilers), so that it runs on every
+# MIPS32 core: Debian's compilers default to release 2, and its
+# musl-dev:mipsel is built for it, whose ext, seb, mfhc1 and the like raise
+# SIGILL on a release-1 core.  scripts/build-mipsel-musl builds that musl
+# from Debian's source into build/cache/ the first time.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR mipsel)
 
 set(CMAKE_C_COMPILER mipsel-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER mipsel-linux-gnu-g++)
 
-set(musl_specs /usr/lib/mipsel-linux-musl/musl-gcc.specs)
-if(NOT EXISTS ${musl_specs})
-  message(FATAL_ERROR "${musl_specs} is missing: install musl-dev:mipsel")
+set(musl_cache ${CMAKE_CURRENT_LIST_DIR}/../build/cache)
+cmake_path(NORMAL_PATH musl_cache)
+set(musl_prefix ${musl_cache}/musl-mips32)
+set(musl_specs ${musl_prefix}/lib/musl-gcc.specs)
+if(NOT EXISTS ${musl_prefix}/build-mipsel-musl.stamp)
+  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-mipsel-musl ${musl_prefix} ${musl_cache}/musl-source
+                  RESULT_VARIABLE musl_result)
+  if(NOT musl_result EQUAL 0)
+    message(FATAL_ERROR "scripts/build-mipsel-musl failed: no musl for MIPS32 release 1 in ${musl_prefix}")
+  endif()
 endif()
 
 # The specs put musl's headers in place of the C library's and drop every
@@ -23,7 +37,7 @@ foreach(dir linux asm asm-generic)
   file(CREATE_LINK /usr/mipsel-linux-gnu/include/${dir} ${kernel_headers}/${dir} SYMBOLIC)
 endforeach()
 
-set(musl_flags "-specs=${musl_specs} -idirafter ${kernel_headers} -ffunction-sections -fdata-sections")
+set(musl_flags "-march=mips32 -specs=${musl_specs} -idirafter ${kernel_headers} -ffunction-sections -fdata-sections")
 set(CMAKE_C_FLAGS_INIT "${musl_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${musl_flags}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections -s")
@@ -32,7 +46,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections -s")
 set(CMAKE_CXX_LINK_EXECUTABLE
     "<CMAKE_C_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
 
-set(CMAKE_FIND_ROOT_PATH /usr/lib/mipsel-linux-musl)
+set(CMAKE_FIND_ROOT_PATH ${musl_prefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

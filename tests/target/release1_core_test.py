@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Runs the shipped executable on a MIPS32 release-1 core: qemu-mipsel with
+-cpu 4Kc, which refuses release-2 instructions with SIGILL (the probe shows
+that it does first).  The board itself cannot have that core: Debian's
+4kc-malta kernel is built for release 2 and does not boot on it.
+
+qemu's 4Kc has no FPU, and qemu-mipsel, unlike a kernel, emulates none: the
+first floating-point instruction raises SIGILL as well.  musl's printf saves
+a floating-point register on entry, so only the runs that print nothing
+through printf can be made here: the usage text on a pipe, a file and a
+terminal, and standard output closed.  Everything the executable holds is
+checked for release-2 instructions by target.release1_instructions.
+
+Exit status: 0 all passed, 1 a failure."""
+
+import argparse
+import os
+import pty
+import resource
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "board"))
+import scenarios  # noqa: E402
+
+RELEASE1_CPU = "4Kc"
+RELEASE2_CPU = "24Kf"  # qemu-mipsel's default
+
+
+def run(qemu, cpu, program, args, stdout):
+    """Runs program under qemu with standard output on a "pipe", a "file",
+    a "tty" or "closed"; returns (returncode, output, standard error)."""
+    command = [qemu, "-cpu", cpu, program, *args]
+
+    def child_setup():
+        # A program killed by a signal leaves no core file behind.
+        resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+        if stdout == "closed":
+            os.close(1)
+
+    def start(out):
+        return subprocess.run(
+            command, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE, preexec_fn=child_setup, timeout=60
+        )
+
+    if stdout == "pipe":
+        process = start(subprocess.PIPE)
+        return process.returncode, process.stdout, process.stderr
+    if stdout == "file":
+        with tempfile.TemporaryFile() as out:
+            process = start(out)
+            out.seek(0)
+            return process.returncode, out.read(), process.stderr
+    if stdout == "closed":
+        process = start(None)
+        return process.returncode, b"", process.stderr
+    leader, follower = pty.openpty()
+    # No output post-processing: the bytes arrive as the program wrote them.
+    attributes = termios.tcgetattr(follower)
+    attributes[1] &= ~termios.OPOST
+    termios.tcsetattr(follower, termios.TCSANOW, attributes)
+    process = start(follower)
+    os.close(follower)
+    output = b""
+    try:
+        while chunk := os.read(leader, 4096):
+            output += chunk
+    except OSError:  # EIO: the terminal has no writer left
+        pass
+    os.close(leader)
+    return process.returncode, output, process.stderr
+
+
+def describe(returncode):
+    if returncode < 0:
+        return f"killed by {signal.Signals(-returncode).name}"
+    return f"status {returncode}"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--qemu", required=True, help="qemu-mipsel")
+    parser.add_argument("--tool", required=True, help="the shipped mipsel executable")
+    parser.add_argument("--probe", required=True, help="release2_probe: runs on release 2, refused on release 1")
+    options = parser.parse_args()
+
+    failed = 0
+    # The probe runs on a release-2 core and is refused on the release-1
+    # one; otherwise the runs below would prove nothing.
+    for cpu, expected in ((RELEASE2_CPU, 0), (RELEASE1_CPU, -signal.SIGILL)):
+        returncode, _, _ = run(options.qemu, cpu, options.probe, [], "pipe")
+        name = f"probe on {cpu}"
+        if returncode == expected:
+            print(f"ok   {name}: {describe(returncode)}")
+        else:
+            print(f"FAIL {name}: {describe(returncode)}, expected {describe(expected)}")
+            failed += 1
+
+    todo = scenarios.usage_scenarios() + [
+        scenarios.Scenario("closed_stdout", ["3", *scenarios.SCAN], b"", 255, stdout="closed")
+    ]
+    for scenario in todo:
+        returncode, output, stderr = run(options.qemu, RELEASE1_CPU, options.tool, scenario.args, scenario.stdout)
+        problems = []
+        if returncode != scenario.status:
+            problems.append(f"{describe(returncode)}, expected status {scenario.status}")
+        if output != scenario.output:
+            problems.append(f"standard output {output!r}, expected {scenario.output!r}")
+        if stderr:
+            problems.append(f"standard error {stderr!r}, expected nothing")
+        if problems:
+            failed += 1
+            print(f"FAIL {scenario.name} ({scenario.stdout}): " + "; ".join(problems))
+        else:
+            print(f"ok   {scenario.name} ({scenario.stdout}) on {RELEASE1_CPU}")
+    print("all passed" if not failed else f"{failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
