@@ -15,6 +15,10 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${qemu_mipsel})
 # Libraries for the target come from the cross toolchain and from the
 # Debian mipsel packages unpacked by scripts/fetch-mipsel-packages.
 # pkg-config looks there only, never at the build machine's own libraries.
+# The compiler checks read this file again, in this same process, and set
+# pkg-config's environment again: hand them the sysroot too, or they would
+# point pkg-config at nothing for the rest of the configure.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES BLINDSCAN_MIPSEL_SYSROOT)
 list(APPEND CMAKE_FIND_ROOT_PATH /usr/mipsel-linux-gnu)
 if(BLINDSCAN_MIPSEL_SYSROOT)
   list(APPEND CMAKE_FIND_ROOT_PATH ${BLINDSCAN_MIPSEL_SYSROOT})
