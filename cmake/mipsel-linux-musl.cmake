@@ -1,6 +1,6 @@
 # The shipped tool for 32-bit little-endian MIPS: Debian's mipsel-linux-gnu
-# compilers pointed at musl through its specs file, linked statically by the
-# C driver so that no C++ library comes in.  The tool uses the C library and
+# compilers pointed at musl's headers, start files and C library by explicit
+# flags, linked statically by the C driver so that no C++ library comes in.  The tool uses the C library and
 # the Linux headers only; the unit tests, which need the C++ library, are
 # built with mipsel-linux-gnu.cmake instead.
 #
@@ -19,7 +19,6 @@ set(CMAKE_CXX_COMPILER mipsel-linux-gnu-g++)
 set(musl_cache ${CMAKE_CURRENT_LIST_DIR}/../build/cache)
 cmake_path(NORMAL_PATH musl_cache)
 set(musl_prefix ${musl_cache}/musl-mips32)
-set(musl_specs ${musl_prefix}/lib/musl-gcc.specs)
 if(NOT EXISTS ${musl_prefix}/build-mipsel-musl.stamp)
   execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/build-mipsel-musl ${musl_prefix} ${musl_cache}/musl-source
                   RESULT_VARIABLE musl_result)
@@ -28,23 +27,37 @@ if(NOT EXISTS ${musl_prefix}/build-mipsel-musl.stamp)
   endif()
 endif()
 
-# The specs put musl's headers in place of the C library's and drop every
-# other system directory, the Linux headers with them.  Bring back only
-# those, so that no glibc header can stand in for a missing musl one.
+# musl's headers in place of the C library's, the compiler's own headers,
+# and of the other system directories only the Linux headers, so that no
+# glibc header can stand in for a missing musl one.
 set(kernel_headers ${CMAKE_BINARY_DIR}/mipsel-linux-headers)
 file(MAKE_DIRECTORY ${kernel_headers})
 foreach(dir linux asm asm-generic)
   file(CREATE_LINK /usr/mipsel-linux-gnu/include/${dir} ${kernel_headers}/${dir} SYMBOLIC)
 endforeach()
+execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=include OUTPUT_VARIABLE compiler_headers
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
 
-set(musl_flags "-march=mips32 -specs=${musl_specs} -idirafter ${kernel_headers} -ffunction-sections -fdata-sections")
+set(musl_flags "-march=mips32 -nostdinc -isystem ${musl_prefix}/include -isystem ${compiler_headers}")
+string(APPEND musl_flags " -idirafter ${kernel_headers} -ffunction-sections -fdata-sections")
 set(CMAKE_C_FLAGS_INIT "${musl_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${musl_flags}")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections -s")
+# No default start files or libraries, and no library directory but musl's:
+# the link rules below name musl's start files, its libc.a and the
+# release-1 libgcc.a explicitly.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -nostdlib -Wl,-nostdlib -Wl,--gc-sections -s")
 
-# C++ objects, C driver: the link takes musl's C library and libgcc only.
+set(musl_lib ${musl_prefix}/lib)
+set(start_files "${musl_lib}/Scrt1.o ${musl_lib}/crti.o ${musl_lib}/crtbeginS.o")
+set(libraries "-L${musl_lib} -Wl,--start-group ${musl_lib}/libgcc.a -lc -Wl,--end-group")
+set(end_files "${musl_lib}/crtendS.o ${musl_lib}/crtn.o")
+
+# C and C++ objects alike are linked by the C driver: musl's C library and
+# libgcc only.
+set(CMAKE_C_LINK_EXECUTABLE
+    "<CMAKE_C_COMPILER> <FLAGS> <CMAKE_C_LINK_FLAGS> <LINK_FLAGS> ${start_files} <OBJECTS> -o <TARGET> <LINK_LIBRARIES> ${libraries} ${end_files}")
 set(CMAKE_CXX_LINK_EXECUTABLE
-    "<CMAKE_C_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
+    "<CMAKE_C_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> ${start_files} <OBJECTS> -o <TARGET> <LINK_LIBRARIES> ${libraries} ${end_files}")
 
 set(CMAKE_FIND_ROOT_PATH ${musl_prefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
