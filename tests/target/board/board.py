@@ -118,9 +118,9 @@ class Boot:
 def boot(parts, initramfs, timeout):
     """Boots the board once; returns the console output and the wall time."""
     command = [
-        # No network card: the guest needs none, and its boot ROM is a
-        # package of its own that a minimal machine lacks.
-        QEMU, "-M", "malta", "-cpu", "24Kf", "-m", "256", "-nographic", "-no-reboot", "-nic", "none",
+        # No network card and no graphics card: the guest needs neither, and
+        # their boot ROMs are packages of their own that a minimal machine lacks.
+        QEMU, "-M", "malta", "-cpu", "24Kf", "-m", "256", "-nographic", "-no-reboot", "-nic", "none", "-vga", "none",
         "-kernel", parts.kernel, "-initrd", initramfs,
         "-append", "console=ttyS0 quiet loglevel=0 rdinit=/init panic=-1",
     ]  # fmt: skip
