@@ -1,5 +1,6 @@
-#include <stdio.h>
+#include <string.h>
 
+#include "device/decimal.h"
 #include "report/report.h"
 
 namespace blindscan::report {
@@ -17,6 +18,18 @@ const char* modulation_word(device::delivery_system system) {
   return system == device::delivery_system::dvb_s2 ? "8PSK " : "QPSK ";
 }
 
+char* append_text(char* out, const char* text) {
+  const size_t length = strlen(text);
+  memcpy(out, text, length);
+  return out + length;
+}
+
+char* append_number(char* out, uint32_t value) {
+  out += device::format_unsigned_decimal(out, value);
+  *out = ' ';
+  return out + 1;
+}
+
 }  // namespace
 
 int append_line(char* out, size_t capacity, int length, const device::blindscan_result& record, int32_t pol,
@@ -24,14 +37,19 @@ int append_line(char* out, size_t capacity, int length, const device::blindscan_
   device::delivery_system system{};
   if (!device::decode_delivery_system(record.flags, system)) return -1;
   const size_t used = static_cast<size_t>(length);
-  // Room for the longest line plus the terminator snprintf writes.
-  if (used > capacity || capacity - used < max_line_length + 1) return -1;
+  // Room for the longest line, whatever this record's numbers.
+  if (used > capacity || capacity - used < max_line_length) return -1;
 
-  const int written = snprintf(
-      out + used, capacity - used, "OK %s%u %u %sINVERSION_AUTO PILOT_ON FEC_AUTO %sROLLOFF_35\n",
-      polarisation_word(pol), static_cast<unsigned>(downlink_frequency_khz(record.frequency, hilow_band)),
-      static_cast<unsigned>(record.symbol_rate), system_word(system), modulation_word(system));
-  return length + written;
+  char* end = out + used;
+  end = append_text(end, "OK ");
+  end = append_text(end, polarisation_word(pol));
+  end = append_number(end, downlink_frequency_khz(record.frequency, hilow_band));
+  end = append_number(end, record.symbol_rate);
+  end = append_text(end, system_word(system));
+  end = append_text(end, "INVERSION_AUTO PILOT_ON FEC_AUTO ");
+  end = append_text(end, modulation_word(system));
+  end = append_text(end, "ROLLOFF_35\n");
+  return static_cast<int>(end - out);
 }
 
 int build_report(char* out, size_t capacity, const device::blindscan_result* records, int count, int32_t pol,

@@ -50,7 +50,9 @@ int run(int argc, char** argv) {
 
   char path[device::path_area_size];
   device::format_device_path(path, args.device_number);
-  printf("open path %s\n", path);
+  fputs("open path ", stdout);
+  fputs(path, stdout);
+  putchar('\n');
 
   const int fd = open(path, O_RDWR);
   if (fd < 0) return -1;

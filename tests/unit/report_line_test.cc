@@ -99,9 +99,9 @@ TEST(ReportLine, UnrecognisedDeliverySystemAppendsNothing) {
 TEST(ReportLine, RefusesWhenTheLongestLineMightNotFit) {
   char out[max_line_length + 10];
   std::memset(out, '#', sizeof(out));
-  EXPECT_EQ(append_line(out, sizeof(out), 10, {1, 2, 0}, 0, 0), -1);
-  EXPECT_EQ(out[10], '#');
-  EXPECT_GT(append_line(out, sizeof(out), 9, {1, 2, 0}, 0, 0), 9);
+  EXPECT_EQ(append_line(out, sizeof(out), 11, {1, 2, 0}, 0, 0), -1);
+  EXPECT_EQ(out[11], '#');
+  EXPECT_GT(append_line(out, sizeof(out), 10, {1, 2, 0}, 0, 0), 10);
 }
 
 }  // namespace
