@@ -27,6 +27,7 @@ ExternalProject_Add(test_build
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
     -DBLINDSCAN_GOOGLETEST_SOURCE_DIR=/usr/src/googletest
     -DBLINDSCAN_MIPSEL_SYSROOT=${mipsel_sysroot}
+    -DBLINDSCAN_EMULATOR=ON
     -DBLINDSCAN_EMULATOR_STATIC=ON
   BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel ${test_build_jobs}
   BUILD_ALWAYS ON
