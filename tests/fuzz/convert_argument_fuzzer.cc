@@ -1,8 +1,7 @@
 // Checks the argument conversion against two independent references over
 // arbitrary bytes: the C library's strtoll with base 0, and a parser written
-// from the documented rules.  Both saturate to the signed 32-bit range, so
-// the check holds the same on a host whose long is 64 bits wide as on the
-// 32-bit target.
+// from the conversion rules (white space, sign, base prefix, digits).  Both saturate to the signed 32-bit
+// range, so the check holds the same on a host whose long is 64 bits wide as on the 32-bit target.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

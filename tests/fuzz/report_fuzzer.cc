@@ -1,7 +1,9 @@
 // Builds the report from arbitrary record bytes and checks every byte of it
-// against the documented line layout, token by token.  A second build into a
+// against the ten-token line layout, token by token.  A second build into a
 // heap area of a fuzzed, exact size checks that a short buffer is refused
-// rather than overrun.
+// rather than overrun.  The tool's own decimal formatting is checked byte
+// for byte against snprintf, over fixed values across both 32-bit ranges
+// and over every fuzzed number.
 //
 // Input: pol (4 bytes, native order), hilow_band (4 bytes), a capacity for
 // the second build (2 bytes), then the bytes a read delivered (at most 1,440;
@@ -12,8 +14,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "device/decimal.h"
 #include "report/report.h"
 
 namespace {
@@ -42,6 +46,42 @@ T take(const uint8_t*& data, size_t& size) {
 
 uint32_t system_bits(uint32_t flags) { return (flags >> 2) & 7u; }
 
+// The formatted text must equal snprintf's, and nothing past it is written.
+template <typename T>
+void check_decimal(T value) {
+  char expected[16];
+  std::snprintf(expected, sizeof(expected), std::is_signed_v<T> ? "%d" : "%u", value);
+  char out[16];
+  std::memset(out, '#', sizeof(out));
+  int length = 0;
+  if constexpr (std::is_signed_v<T>) {
+    length = blindscan::device::format_signed_decimal(out, value);
+  } else {
+    length = blindscan::device::format_unsigned_decimal(out, value);
+  }
+  if (length < 1 || length > blindscan::device::max_decimal_length ||
+      std::string(out, static_cast<size_t>(length)) != expected || out[length] != '#') {
+    std::fprintf(stderr, "report: decimal of %s formatted wrongly\n", expected);
+    std::abort();
+  }
+}
+
+// Zero, every power of ten and its neighbours, and both ends of each range.
+void check_decimal_ranges() {
+  for (uint64_t power = 1; power <= UINT32_MAX; power *= 10) {
+    for (const uint64_t value : {power - 1, power, power + 1}) {
+      check_decimal(static_cast<uint32_t>(value));
+      if (value <= INT32_MAX) {
+        check_decimal(static_cast<int32_t>(value));
+        check_decimal(static_cast<int32_t>(-static_cast<int64_t>(value)));
+      }
+    }
+  }
+  for (const uint32_t value : {0u, 1u, UINT32_MAX - 1, UINT32_MAX, uint32_t{INT32_MAX} + 1})
+    check_decimal(value);
+  for (const int32_t value : {0, INT32_MIN, INT32_MIN + 1, INT32_MAX - 1, INT32_MAX}) check_decimal(value);
+}
+
 // The ten tokens a record's line must hold, worked out from the record alone.
 std::vector<std::string> expected_tokens(const blindscan_result& record, int32_t pol, int32_t hilow_band) {
   const uint64_t offset = hilow_band == 0 ? 9'750'000u : 10'600'000u;
@@ -61,7 +101,7 @@ std::vector<std::string> expected_tokens(const blindscan_result& record, int32_t
 
 // Checks text against the records: one line per record in order, each at
 // most 92 bytes, exactly ten tokens joined by single spaces, each token the
-// documented one.
+// one the record and the request call for.
 void check_report(const std::string& text, const std::vector<blindscan_result>& records, int32_t pol,
                   int32_t hilow_band) {
   size_t start = 0;
@@ -88,8 +128,12 @@ void check_report(const std::string& text, const std::vector<blindscan_result>& 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   namespace report = blindscan::report;
+  static const bool ranges_checked = (check_decimal_ranges(), true);
+  (void)ranges_checked;
   const auto pol = take<int32_t>(data, size);
   const auto hilow_band = take<int32_t>(data, size);
+  check_decimal(pol);
+  check_decimal(hilow_band);
   const auto capacity = take<uint16_t>(data, size);
   const size_t delivered = size < read_limit ? size : read_limit;
 
@@ -101,7 +145,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (count != static_cast<int>(records.size())) fail("record count", 0);
 
   bool recognised = true;
-  for (const blindscan_result& record : records) recognised = recognised && system_bits(record.flags) <= 1;
+  for (const blindscan_result& record : records) {
+    recognised = recognised && system_bits(record.flags) <= 1;
+    check_decimal(record.frequency);
+    check_decimal(record.symbol_rate);
+  }
 
   const int length = report::build_report(report::report_buffer, sizeof(report::report_buffer),
                                           records.data(), count, pol, hilow_band);
