@@ -9,6 +9,7 @@ the board test shares.
 """
 
 import dataclasses
+import functools
 import os
 import pathlib
 import subprocess
@@ -39,6 +40,7 @@ from blindscan_expect import (  # noqa: E402,F401  (re-exported for the test fil
 BUILD = REPO / "build/host"
 TOOL = os.environ.get("BLINDSCAN_TOOL", str(BUILD / "mivo_blindscan"))
 EMULATOR = os.environ.get("BLINDSCAN_EMULATOR", str(BUILD / "blindscan-emulator"))
+REQUEST_CODE_PROGRAM = os.environ.get("BLINDSCAN_REQUEST_CODE_PROGRAM", str(BUILD / "tests/e2e/request_code"))
 DEFAULT_SKY = REPO / "emulator/default.sky"
 
 # A full scan of the low band, horizontal, through every symbol rate.
@@ -66,9 +68,16 @@ def missing(reason):
     (pytest.fail if in_ci() else pytest.skip)(reason)
 
 
+@functools.cache
+def request_code():
+    """The scan request's code on this machine, as the build defines it."""
+    done = subprocess.run([REQUEST_CODE_PROGRAM], capture_output=True, check=True, timeout=30)
+    return int(done.stdout, 16)
+
+
 def ioctl_event(*values):
     """The driver's log line for a scan request with these six fields."""
-    return request_event(0x40186201, *values)
+    return request_event(request_code(), *values)
 
 
 def run(tool_args=None, options=(), stdout="pipe", command=None, timeout=60, **files):
@@ -130,7 +139,7 @@ def _run_with_stdout(argv, mode, scratch, timeout):
 
 def capability_problem():
     """Why the emulator cannot run on this machine, or None if it can."""
-    for path in (TOOL, EMULATOR):
+    for path in (TOOL, EMULATOR, REQUEST_CODE_PROGRAM):
         if not os.access(path, os.X_OK):
             return f"{path} is not built"
     try:
