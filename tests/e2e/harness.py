@@ -4,7 +4,8 @@ The one entry point is run(): it starts blindscan-emulator with the given
 options around mivo_blindscan (or another command) and returns the command's
 standard output, standard error and exit status, and the emulated driver's
 event log.  Standard output can be a pipe, a regular file, a pseudo-terminal,
-/dev/full, a pipe whose reader has gone, or closed.  What the tool must print comes from blindscan_expect, which
+/dev/full, a pipe whose reader has gone, or closed; standard input can be
+closed as well.  What the tool must print comes from blindscan_expect, which
 the board test shares.
 """
 
@@ -80,7 +81,7 @@ def ioctl_event(*values):
     return request_event(request_code(), *values)
 
 
-def run(tool_args=None, options=(), stdout="pipe", command=None, timeout=60, **files):
+def run(tool_args=None, options=(), stdout="pipe", command=None, timeout=60, stdin="null", **files):
     """Runs the tool (or command) under the emulator.
 
     tool_args: the tool's arguments; command: a whole command instead.
@@ -88,6 +89,9 @@ def run(tool_args=None, options=(), stdout="pipe", command=None, timeout=60, **f
     written to a temporary directory, and "{name}" in options is replaced by
     the file's path (records="..." gives "--records {records}" its bytes).
     stdout: "pipe", "file", "pty", "full", "broken-pipe" or "closed".
+    stdin: "null" (/dev/null) or "closed": closed for the command itself, by
+    a shell that closes descriptor 0 and then becomes the command, so that
+    whatever the emulator does with its own descriptors does not matter.
     """
     with tempfile.TemporaryDirectory(prefix="blindscan-e2e-") as scratch:
         scratch = pathlib.Path(scratch)
@@ -99,6 +103,10 @@ def run(tool_args=None, options=(), stdout="pipe", command=None, timeout=60, **f
         argv = [EMULATOR, "--log", str(log_path)]
         argv += [option.format(**{k: str(v) for k, v in paths.items()}) for option in options]
         command = command if command is not None else [TOOL] + list(tool_args)
+        if stdin == "closed":
+            command = ["sh", "-c", 'exec "$@" <&-', "sh", *command]
+        elif stdin != "null":
+            raise ValueError(stdin)
         out, err, status = _run_with_stdout(argv + ["--"] + command, stdout, scratch, timeout)
         log = log_path.read_text().splitlines() if log_path.exists() else []
     return Run(out, err, status, log)
