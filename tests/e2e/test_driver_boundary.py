@@ -9,7 +9,8 @@ import tempfile
 
 import pytest
 
-from harness import FAILED_IOCTL, LOW_HORIZONTAL, TOOL, ioctl_event, missing, open_path, records, report_line, run
+from harness import (FAILED_IOCTL, LONGEST_LINE, LONGEST_RECORD, LOW_HORIZONTAL, MAX_RECORDS, TOOL, ioctl_event,
+                     missing, open_path, records, report_line, run)
 
 
 CONVERSIONS = [
@@ -207,3 +208,17 @@ def test_device_opened_as_descriptor_0(options, stdout, status, last_events):
     assert (result.stdout, result.stderr, result.status) == (stdout, b"", status)
     assert result.log == ["mounted path=/dev/blindscan0", "open flags=O_RDWR",
                           ioctl_event(950, 1950, 1000, 45000, 0, 0)] + last_events
+
+# The largest report there is: a full read of records that each give the
+# longest line, 11,040 bytes, delivered whole however standard output takes it.
+LONGEST_REPORT = LONGEST_LINE * MAX_RECORDS
+
+
+@pytest.mark.parametrize("stdout", ["pipe", "file", "pty"])
+def test_full_read_of_the_longest_lines(stdout):
+    assert len(LONGEST_REPORT) == 11_040
+    result = run(LOW_HORIZONTAL, ["--records", "{records}"], stdout=stdout,
+                 records=records(*[LONGEST_RECORD] * MAX_RECORDS))
+    expected = open_path(0) + LONGEST_REPORT if stdout == "pty" else LONGEST_REPORT + open_path(0)
+    assert (result.stdout, result.stderr, result.status) == (expected, b"", 0)
+    assert result.events("read") == ["read size=1440 delivered=1440"]
