@@ -13,6 +13,9 @@ from blindscan_expect import (  # noqa: E402
     DVB_S2_FLAG,
     FAILED_IOCTL,
     LITTLE_ENDIAN,
+    LONGEST_LINE,
+    LONGEST_RECORD,
+    MAX_RECORDS,
     USAGE_OUTPUT,
     open_path,
     report,
@@ -60,6 +63,7 @@ class Scenario:
     output: bytes
     status: int
     stdout: str = "file"  # "pipe", "file", "tty" or "closed"
+    stdin: str = "console"  # "console" or "closed"
     driver: list | None = None  # the driver stand-in's options; None: no driver
     node: str = "/dev/blindscan0"
     files: dict = dataclasses.field(default_factory=dict)  # name -> bytes, under /data in the guest
@@ -165,6 +169,18 @@ def read_scenarios():
         # The full result area: 120 records; the tool never asks for more.
         with_driver("full_read", ["0", *SCAN], report(many[:120], 0, 0) + open_path(0), 0,
                     data=records(*many), stdout="pipe", log=scan_log(PLAIN_REQUEST, 1440)),
+        # The largest report there is: 120 lines of the longest form, 11,040 bytes.
+        with_driver("longest_report", ["0", *SCAN], LONGEST_LINE * MAX_RECORDS + open_path(0), 0,
+                    data=records(*[LONGEST_RECORD] * MAX_RECORDS), stdout="pipe", log=scan_log(PLAIN_REQUEST, 1440)),
+    ]
+
+
+def descriptor_scenarios():
+    return [
+        # With standard input closed the device is opened as descriptor 0,
+        # which serves like any other.
+        with_driver("stdin_closed", ["0", *SCAN], report(THREE, 0, 0) + open_path(0), 0, data=records(*THREE),
+                    stdin="closed", log=scan_log(PLAIN_REQUEST, 36)),
     ]
 
 
@@ -196,5 +212,6 @@ def all_scenarios():
         + report_scenarios()
         + conversion_scenarios()
         + read_scenarios()
+        + descriptor_scenarios()
         + failure_scenarios()
     )
