@@ -4,11 +4,13 @@ the node's name, how much one read takes, and how records become lines."""
 import contextlib
 import os
 import shutil
+import sys
 import tempfile
 
 import pytest
 
-from harness import LOW_HORIZONTAL, TOOL, ioctl_event, missing, open_path, records, report_line, run
+from harness import (FAILED_IOCTL, LONGEST_LINE, LONGEST_RECORD, LOW_HORIZONTAL, MAX_RECORDS, TOOL, ioctl_event,
+                     missing, open_path, records, report_line, run)
 
 
 CONVERSIONS = [
@@ -181,3 +183,42 @@ def test_sky_below_the_oscillator_wraps_back_to_its_downlink():
                  sky=b"9000000 H 6111 DVB-S2\n")
     expected = report_line(False, 9_000_000, 6_111, True) + open_path(0)
     assert (result.stdout, result.stderr, result.status) == (expected, b"", 0)
+
+
+def test_with_standard_input_closed_the_next_open_is_descriptor_0():
+    # What the next test relies on: the command itself starts without
+    # descriptor 0, so the device node is opened as descriptor 0.
+    script = "import os; print(os.open('/dev/blindscan0', os.O_RDWR))"
+    result = run(command=[sys.executable, "-c", script], stdin="closed")
+    assert (result.stdout, result.stderr, result.status) == (b"0\n", b"", 0)
+
+
+# Descriptor 0 is a descriptor like any other: the device opened as
+# descriptor 0 takes the request and the read, and the run goes on as usual.
+@pytest.mark.parametrize(
+    "options, stdout, status, last_events",
+    [
+        (["--records", "{records}"], lines(5) + open_path(0), 0, ["read size=1440 delivered=60", "release"]),
+        (["--fail-ioctl", "EIO"], open_path(0) + FAILED_IOCTL, 255, ["ioctl-failed errno=EIO", "release"]),
+    ],
+    ids=["complete run", "refused request"],
+)
+def test_device_opened_as_descriptor_0(options, stdout, status, last_events):
+    result = run(LOW_HORIZONTAL, options, stdin="closed", records=FIVE)
+    assert (result.stdout, result.stderr, result.status) == (stdout, b"", status)
+    assert result.log == ["mounted path=/dev/blindscan0", "open flags=O_RDWR",
+                          ioctl_event(950, 1950, 1000, 45000, 0, 0)] + last_events
+
+# The largest report there is: a full read of records that each give the
+# longest line, 11,040 bytes, delivered whole however standard output takes it.
+LONGEST_REPORT = LONGEST_LINE * MAX_RECORDS
+
+
+@pytest.mark.parametrize("stdout", ["pipe", "file", "pty"])
+def test_full_read_of_the_longest_lines(stdout):
+    assert len(LONGEST_REPORT) == 11_040
+    result = run(LOW_HORIZONTAL, ["--records", "{records}"], stdout=stdout,
+                 records=records(*[LONGEST_RECORD] * MAX_RECORDS))
+    expected = open_path(0) + LONGEST_REPORT if stdout == "pty" else LONGEST_REPORT + open_path(0)
+    assert (result.stdout, result.stderr, result.status) == (expected, b"", 0)
+    assert result.events("read") == ["read size=1440 delivered=1440"]

@@ -13,7 +13,8 @@ import time
 
 import pytest
 
-from harness import EMULATOR, LOW_HORIZONTAL, TOOL, missing, open_path, records, report_line, run
+from harness import (EMULATOR, LOW_HORIZONTAL, TOOL, ioctl_event, missing, open_path, records, report_line,
+                     request_code, run)
 
 PYTHON = sys.executable
 
@@ -158,12 +159,17 @@ def test_stdout_bytes_passes_on_the_errors_of_the_emulators_own_output():
 
 
 def test_other_requests_and_writes_are_refused_and_logged():
-    result = python_inside("""
+    # Near misses of the scan request: the other data direction (the two
+    # direction bits swapped), the next request number, and no direction or
+    # size at all.
+    code = request_code()
+    near_misses = [code ^ 0xC000_0000, code + 1, code & 0xFFFF]
+    result = python_inside(f"""
         import errno, fcntl, os
         fd = os.open("/dev/blindscan0", os.O_RDWR | os.O_NONBLOCK)
-        for cmd in (0x80186201, 0x40186202, 0x6201):
+        for cmd in {near_misses}:
             try:
-                fcntl.ioctl(fd, cmd, bytes(24) if cmd & 0xC0000000 else 0)
+                fcntl.ioctl(fd, cmd, bytes(24) if cmd & 0xFFFF_0000 else 0)
             except OSError as error:
                 print(hex(cmd), errno.errorcode[error.errno])
         try:
@@ -172,13 +178,12 @@ def test_other_requests_and_writes_are_refused_and_logged():
             print("write", errno.errorcode[error.errno])
         print("read", len(os.read(fd, 100)))
     """)
-    assert result.stdout == b"0x80186201 ENOTTY\n0x40186202 ENOTTY\n0x6201 ENOTTY\nwrite EPERM\nread 0\n"
+    refused = "".join(f"{cmd:#x} ENOTTY\n" for cmd in near_misses)
+    assert result.stdout == (refused + "write EPERM\nread 0\n").encode()
     assert (result.stderr, result.status) == (b"", 0)
     assert result.log[1:] == [
         "open flags=O_RDWR|O_NONBLOCK",
-        "ioctl-unknown cmd=0x80186201 errno=ENOTTY",
-        "ioctl-unknown cmd=0x40186202 errno=ENOTTY",
-        "ioctl-unknown cmd=0x6201 errno=ENOTTY",
+        *(f"ioctl-unknown cmd={cmd:#x} errno=ENOTTY" for cmd in near_misses),
         "write size=5 refused",
         "read size=100 delivered=0",
         "release",
@@ -187,10 +192,10 @@ def test_other_requests_and_writes_are_refused_and_logged():
 
 def test_a_second_read_continues_where_the_first_stopped():
     offer = records(*[(1, 2, 3)] * 5)
-    script = textwrap.dedent("""
+    script = textwrap.dedent(f"""
         import fcntl, os
         fd = os.open("/dev/blindscan0", os.O_RDWR)
-        fcntl.ioctl(fd, 0x40186201, bytes(24))
+        fcntl.ioctl(fd, {request_code():#x}, bytes(24))
         print(len(os.read(fd, 24)), len(os.read(fd, 1440)), len(os.read(fd, 1440)))
     """)
     result = run(options=["--records", "{records}"], command=[PYTHON, "-c", script], records=offer)
@@ -280,7 +285,7 @@ def test_serve_mode_serves_an_existing_file_until_interrupted(tmp_path):
     assert log.read_text().splitlines() == [
         "mounted path=/dev/blindscan0",
         "open flags=O_RDWR",
-        "ioctl cmd=0x40186201 min_freq=950 max_freq=1950 min_symbol=1000 max_symbol=45000 pol=1 hilow_band=0",
+        ioctl_event(950, 1950, 1000, 45000, 1, 0),
         "read size=1440 delivered=12",
         "release",
     ]

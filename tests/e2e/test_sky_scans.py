@@ -2,8 +2,7 @@
 
 import pytest
 
-from harness import (DEFAULT_SKY, HIGH_OSCILLATOR_KHZ, LOW_OSCILLATOR_KHZ, open_path, parse_sky, report_line,
-                     run)
+from harness import DEFAULT_SKY, open_path, oscillator_khz, parse_sky, report_line, run
 
 SCANS = {
     "low band horizontal": ["0", "950", "1950", "1000", "45000", "0", "0"],
@@ -19,7 +18,7 @@ def expected_report(arguments, sky=None):
     """What a scan of the sky file must print: the matching transponders in
     ascending frequency, as report lines."""
     _, min_freq, max_freq, min_symbol, max_symbol, pol, band = (int(a) for a in arguments)
-    oscillator = LOW_OSCILLATOR_KHZ if band == 0 else HIGH_OSCILLATOR_KHZ
+    oscillator = oscillator_khz(band)
     found = sorted(
         (downlink, symbol_rate, dvb_s2)
         for downlink, vertical, symbol_rate, dvb_s2 in sky or parse_sky()

@@ -15,16 +15,16 @@ Exit status: 0 all passed, 1 a failure."""
 
 import argparse
 import os
-import pty
 import resource
 import signal
 import subprocess
 import sys
 import tempfile
-import termios
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "board"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "board"), os.path.join(HERE, "..", "lib")]
 import scenarios  # noqa: E402
+from blindscan_expect import run_on_pty  # noqa: E402
 
 RELEASE1_CPU = "4Kc"
 RELEASE2_CPU = "24Kf"  # qemu-mipsel's default
@@ -57,21 +57,8 @@ def run(qemu, cpu, program, args, stdout):
     if stdout == "closed":
         process = start(None)
         return process.returncode, b"", process.stderr
-    leader, follower = pty.openpty()
-    # No output post-processing: the bytes arrive as the program wrote them.
-    attributes = termios.tcgetattr(follower)
-    attributes[1] &= ~termios.OPOST
-    termios.tcsetattr(follower, termios.TCSANOW, attributes)
-    process = start(follower)
-    os.close(follower)
-    output = b""
-    try:
-        while chunk := os.read(leader, 4096):
-            output += chunk
-    except OSError:  # EIO: the terminal has no writer left
-        pass
-    os.close(leader)
-    return process.returncode, output, process.stderr
+    output, stderr, returncode = run_on_pty(command, 60, stdin=subprocess.DEVNULL, preexec_fn=child_setup)
+    return returncode, output, stderr
 
 
 def describe(returncode):

@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, DevicePath,
                                          path_case{INT32_MAX, "/dev/blindscan2147483647"},
                                          path_case{INT32_MIN, "/dev/blindscan-2147483648"}));
 
-TEST(DevicePath, LongestPathHasTheDocumentedLength) {
+TEST(DevicePath, MostNegativeNumberGivesTheLongestPath) {
   char path[path_area_size];
   EXPECT_EQ(format_device_path(path, INT32_MIN), static_cast<int>(longest_path_length));
 }

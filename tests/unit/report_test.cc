@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "report/report.h"
@@ -57,6 +58,28 @@ TEST(BuildReport, BadDeliverySystemAnywhereLeavesNoReport) {
     EXPECT_EQ(build_report(report_buffer, sizeof(report_buffer), records.data(), device::max_records, 0, 0),
               -1)
         << bad_index;
+  }
+}
+
+// A full read of records that each give the longest line: the whole report,
+// 120 times the longest line, fits in the report buffer and also in an area
+// with just room for it and the terminator the formatting writes.
+TEST(BuildReport, FullReadOfTheLongestLines) {
+  const std::string longest =
+      "OK HORIZONTAL 4294967295 4294967295 DVB-S2 INVERSION_AUTO PILOT_ON FEC_AUTO 8PSK ROLLOFF_35\n";
+  ASSERT_EQ(longest.size(), max_line_length);
+  std::string expected;
+  for (int i = 0; i < device::max_records; ++i) expected += longest;
+  ASSERT_EQ(expected.size(), 11'040u);
+  const std::vector<blindscan_result> records(
+      device::max_records, blindscan_result{4'294'967'295u - low_band_offset_khz, 4'294'967'295u, 1u << 2});
+
+  std::vector<char> just_enough(expected.size() + 1);
+  for (const auto& [out, capacity] :
+       {std::pair{report_buffer, sizeof(report_buffer)}, std::pair{just_enough.data(), just_enough.size()}}) {
+    const int length = build_report(out, capacity, records.data(), device::max_records, 0, 0);
+    ASSERT_EQ(length, static_cast<int>(expected.size())) << capacity;
+    EXPECT_EQ(std::string(out, expected.size()), expected) << capacity;
   }
 }
 

@@ -65,7 +65,7 @@ def guest_script(scenarios):
         if s.driver is not None:
             driver = " ".join(shlex.quote(option) for option in s.driver)
             lines.append(f"driver {shlex.quote(s.node)} {driver} && \\")
-        lines.append("tool " + " ".join(shlex.quote(word) for word in [s.stdout, *s.args]))
+        lines.append("tool " + " ".join(shlex.quote(word) for word in [s.stdout, s.stdin, *s.args]))
         lines.append("end")
     return "\n".join(lines) + "\n"
 

@@ -54,28 +54,41 @@ driver() {
   done
 }
 
-# tool MODE ARGUMENT...: runs the tool with standard output on a pipe, a
-# file, the terminal, or closed.
+# run_tool ARGUMENT...: the tool, bounded in time; with $stdin "closed" a
+# shell closes descriptor 0 and then becomes the tool, so the tool starts
+# without it whatever timeout does with its own descriptors.
+run_tool() {
+  if [ "$stdin" = closed ]; then
+    timeout $tool_timeout sh -c 'exec mivo_blindscan "$@" <&-' sh "$@"
+  else
+    timeout $tool_timeout mivo_blindscan "$@"
+  fi
+}
+
+# tool MODE STDIN ARGUMENT...: runs the tool with standard output on a
+# pipe, a file, the terminal, or closed, and standard input on the console
+# or closed.
 tool() {
   mode=$1
-  shift
+  stdin=$2
+  shift 2
   case $mode in
   pipe)
-    { timeout $tool_timeout mivo_blindscan "$@" 2>/tmp/err; echo $? >/tmp/status; } | cat >/tmp/out
+    { run_tool "$@" 2>/tmp/err; echo $? >/tmp/status; } | cat >/tmp/out
     status=$(cat /tmp/status)
     ;;
   file)
-    timeout $tool_timeout mivo_blindscan "$@" >/tmp/out 2>/tmp/err
+    run_tool "$@" >/tmp/out 2>/tmp/err
     status=$?
     ;;
   closed)
-    timeout $tool_timeout mivo_blindscan "$@" >&- 2>/tmp/err
+    run_tool "$@" >&- 2>/tmp/err
     status=$?
     ;;
   tty)
     stty -opost </dev/console
     echo "@@ tty-begin $name"
-    timeout $tool_timeout mivo_blindscan "$@" >/dev/console 2>/tmp/err
+    run_tool "$@" >/dev/console 2>/tmp/err
     status=$?
     echo "@@ tty-end $name"
     stty opost </dev/console

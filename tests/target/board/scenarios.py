@@ -1,66 +1,50 @@
 """The end-to-end scenarios run on the board, each with the exact standard
-output, exit status and driver log it must give.  The expected text is
-written out here from the tool's documented behaviour, independently of the
-tool's own code."""
+output, exit status and driver log it must give.  What the tool prints
+comes from blindscan_expect, which the host's end-to-end harness shares;
+the board's records are little-endian, as the mipsel driver delivers them."""
 
 import dataclasses
-import struct
+import os
+import sys
 
-USAGE = b"./mivo_blindscan min_frqe max_freq min_symbol max_symbol pol hilow_band"
-USAGE_OUTPUT = USAGE + USAGE + b"\n"
-FAILED_IOCTL = b"failed to ioctl(AVL2108_SET_PARAMETER\n"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "lib"))
+
+from blindscan_expect import (  # noqa: E402
+    DVB_S2_FLAG,
+    FAILED_IOCTL,
+    LITTLE_ENDIAN,
+    LONGEST_LINE,
+    LONGEST_RECORD,
+    MAX_RECORDS,
+    USAGE_OUTPUT,
+    open_path,
+    report,
+    request_event,
+)
+from blindscan_expect import records as packed_records  # noqa: E402
+
 SCAN = ["950", "2150", "2000", "45000", "0", "0"]  # the six search arguments of a plain run
 
+# The scan request's code on MIPS, whose request codes put the write
+# direction in bit 31 (the device header asserts the same value for MIPS).
+MIPS_REQUEST_CODE = 0x80186201
 
-LOW_BAND_KHZ = 9_750_000
-HIGH_BAND_KHZ = 10_600_000
-
-
-def open_path(device):
-    return b"open path /dev/blindscan%d\n" % device
-
-
-def records(*entries):
-    """Result records as the driver returns them: (frequency, symbol rate,
-    flags) as three little-endian 32-bit words each."""
-    return b"".join(struct.pack("<3I", *entry) for entry in entries)
+def records(*triples):
+    """(frequency, symbol_rate, flags) triples as the mipsel driver delivers
+    them: little-endian 32-bit words."""
+    return packed_records(*triples, byte_order=LITTLE_ENDIAN)
 
 
 def dvb_s2(frequency, symbol_rate):
-    return (frequency, symbol_rate, 1 << 2)
+    return (frequency, symbol_rate, DVB_S2_FLAG)
 
 
 def dvb_s(frequency, symbol_rate):
     return (frequency, symbol_rate, 0)
 
 
-def report(entries, pol, band):
-    """The report lines for the records, the way the tool's users read them."""
-    lines = []
-    for frequency, symbol_rate, flags in entries:
-        s2 = (flags >> 2) & 7 == 1
-        downlink = (frequency + (LOW_BAND_KHZ if band == 0 else HIGH_BAND_KHZ)) % 2**32
-        words = [
-            "OK",
-            "VERTICAL" if pol != 0 else "HORIZONTAL",
-            str(downlink),
-            str(symbol_rate),
-            "DVB-S2" if s2 else "DVB-S",
-            "INVERSION_AUTO",
-            "PILOT_ON",
-            "FEC_AUTO",
-            "8PSK" if s2 else "QPSK",
-            "ROLLOFF_35",
-        ]
-        lines.append(" ".join(words) + "\n")
-    return "".join(lines).encode()
-
-
 def request_line(min_freq, max_freq, min_symbol, max_symbol, pol, band):
-    return (
-        f"ioctl cmd=0x80186201 min_freq={min_freq} max_freq={max_freq} min_symbol={min_symbol}"
-        f" max_symbol={max_symbol} pol={pol} hilow_band={band}"
-    )
+    return request_event(MIPS_REQUEST_CODE, min_freq, max_freq, min_symbol, max_symbol, pol, band)
 
 
 def scan_log(request, delivered, node="/dev/blindscan0"):
@@ -79,6 +63,7 @@ class Scenario:
     output: bytes
     status: int
     stdout: str = "file"  # "pipe", "file", "tty" or "closed"
+    stdin: str = "console"  # "console" or "closed"
     driver: list | None = None  # the driver stand-in's options; None: no driver
     node: str = "/dev/blindscan0"
     files: dict = dataclasses.field(default_factory=dict)  # name -> bytes, under /data in the guest
@@ -184,6 +169,18 @@ def read_scenarios():
         # The full result area: 120 records; the tool never asks for more.
         with_driver("full_read", ["0", *SCAN], report(many[:120], 0, 0) + open_path(0), 0,
                     data=records(*many), stdout="pipe", log=scan_log(PLAIN_REQUEST, 1440)),
+        # The largest report there is: 120 lines of the longest form, 11,040 bytes.
+        with_driver("longest_report", ["0", *SCAN], LONGEST_LINE * MAX_RECORDS + open_path(0), 0,
+                    data=records(*[LONGEST_RECORD] * MAX_RECORDS), stdout="pipe", log=scan_log(PLAIN_REQUEST, 1440)),
+    ]
+
+
+def descriptor_scenarios():
+    return [
+        # With standard input closed the device is opened as descriptor 0,
+        # which serves like any other.
+        with_driver("stdin_closed", ["0", *SCAN], report(THREE, 0, 0) + open_path(0), 0, data=records(*THREE),
+                    stdin="closed", log=scan_log(PLAIN_REQUEST, 36)),
     ]
 
 
@@ -215,5 +212,6 @@ def all_scenarios():
         + report_scenarios()
         + conversion_scenarios()
         + read_scenarios()
+        + descriptor_scenarios()
         + failure_scenarios()
     )
