@@ -11,6 +11,9 @@ namespace blindscan::tool {
 
 inline constexpr int argument_count = 7;  // after the program name
 
+// Front ends match these bytes as they are, like the failure line in run.cc
+// that has no closing parenthesis: the misspelt "min_frqe", the fixed
+// "./mivo_blindscan" and the missing device number are not to be corrected.
 inline constexpr char usage_text[] =
     "./mivo_blindscan min_frqe max_freq min_symbol max_symbol pol hilow_band";
 inline constexpr size_t usage_length = sizeof(usage_text) - 1;
