@@ -1,6 +1,5 @@
 #include "emulator/command.h"
 
-#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,21 +10,10 @@
 
 namespace blindscan::emulator {
 
-namespace {
-
-// In the command's process, before it is executed.
-bool open_as_standard_output(const std::string& path) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool moved = dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
-  close(fd);
-  return moved;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
-                    const std::string& stdout_path, std::string& error) {
+                    std::string& error) {
   std::vector<char*> argv;
   for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -43,11 +31,6 @@ pid_t start_command(const std::vector<std::string>& command, const inherited_sig
   if (getppid() != parent) _exit(128 + SIGKILL);
   sigaction(SIGPIPE, &signals.pipe_action, nullptr);
   sigprocmask(SIG_SETMASK, &signals.mask, nullptr);
-  if (!stdout_path.empty() && !open_as_standard_output(stdout_path)) {
-    std::fprintf(stderr, "blindscan-emulator: cannot open %s as the command's standard output: %s\n",
-                 stdout_path.c_str(), std::strerror(errno));
-    _exit(2);
-  }
   execvp(argv[0], argv.data());
   const int exec_errno = errno;
   std::fprintf(stderr, "blindscan-emulator: cannot run %s: %s\n", argv[0], std::strerror(exec_errno));

@@ -108,14 +108,6 @@ std::string read_failed(size_t size, int error) {
 
 std::string write_refused(size_t size) { return "write size=" + std::to_string(size) + " refused"; }
 
-std::string stdout_write(size_t size, size_t accepted) {
-  return "stdout-write size=" + std::to_string(size) + " accepted=" + std::to_string(accepted);
-}
-
-std::string stdout_write_failed(size_t size, int error) {
-  return "stdout-write-failed size=" + std::to_string(size) + " errno=" + errno_name(error);
-}
-
 std::string release() { return "release"; }
 
 }  // namespace events

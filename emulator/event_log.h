@@ -22,8 +22,6 @@ std::string ioctl_interrupted();
 std::string read(size_t size, size_t delivered);
 std::string read_failed(size_t size, int error);
 std::string write_refused(size_t size);
-std::string stdout_write(size_t size, size_t accepted);
-std::string stdout_write_failed(size_t size, int error);
 std::string release();
 
 // Open flags as names: the access mode, then every other flag set, joined by

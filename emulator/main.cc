@@ -106,7 +106,7 @@ int run(const std::vector<std::string_view>& arguments) {
   if (!o.serve_path.empty()) return serve_file(o.serve_path, std::move(behaviour), log);
   char node_path[device::path_area_size];
   device::format_device_path(node_path, o.device_number);
-  return run_command(o.command, node_path, std::move(behaviour), o.stdout_bytes, log);
+  return run_command(o.command, node_path, std::move(behaviour), log);
 }
 
 }  // namespace

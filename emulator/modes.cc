@@ -15,7 +15,6 @@
 #include "emulator/event_loop.h"
 #include "emulator/fuse_device.h"
 #include "emulator/sandbox.h"
-#include "emulator/stdout_sink.h"
 
 namespace blindscan::emulator {
 
@@ -24,9 +23,6 @@ namespace {
 // After the command has ended, the kernel may still be closing its copy of
 // the device; wait this long at most for the release so the log is complete.
 constexpr std::chrono::seconds release_grace{1};
-
-// Where --stdout-bytes serves the command's standard output.
-constexpr char stdout_sink_path[] = "/dev/blindscan-stdout";
 
 // Signals that end the serving (and are passed on to the command).
 sigset_t stopping_signals() {
@@ -71,7 +67,7 @@ int setup_failure(const std::string& message) {
 }
 
 int run_command(const std::vector<std::string>& command, const std::string& node_path,
-                driver_behaviour behaviour, std::optional<size_t> stdout_bytes, event_log log) {
+                driver_behaviour behaviour, event_log log) {
   std::string error;
   if (!enter_private_dev(error)) return setup_failure(error);
 
@@ -81,14 +77,6 @@ int run_command(const std::vector<std::string>& command, const std::string& node
   const std::unique_ptr<fuse_device> device = serve_on_new_node(driver, node_path, error);
   if (!device) return setup_failure(error);
   std::vector<fuse_device*> devices{device.get()};
-  std::optional<stdout_sink> sink;
-  std::unique_ptr<fuse_device> sink_device;
-  if (stdout_bytes) {
-    sink.emplace(*stdout_bytes, STDOUT_FILENO, geteuid(), getegid(), log);
-    sink_device = serve_on_new_node(*sink, stdout_sink_path, error);
-    if (!sink_device) return setup_failure(error);
-    devices.push_back(sink_device.get());
-  }
   log.write(events::mounted(node_path));
 
   sigset_t handled = stopping_signals();
@@ -96,7 +84,7 @@ int run_command(const std::vector<std::string>& command, const std::string& node
   inherited_signals inherited{};
   const int signal_fd = block_into_descriptor(handled, inherited, error);
   if (signal_fd < 0) return setup_failure(error);
-  const pid_t child = start_command(command, inherited, sink ? stdout_sink_path : "", error);
+  const pid_t child = start_command(command, inherited, error);
   if (child < 0) return setup_failure(error);
 
   int status = 0;
@@ -123,14 +111,11 @@ int run_command(const std::vector<std::string>& command, const std::string& node
   } else {
     loop_control until_released;
     until_released.on_signal = [](const signalfd_siginfo& info) { return info.ssi_signo != SIGCHLD; };
-    until_released.finished = [&] {
-      return driver.open_handles() == 0 && (!sink || sink->open_handles() == 0);
-    };
+    until_released.finished = [&] { return driver.open_handles() == 0; };
     until_released.deadline = emulated_driver::clock::now() + release_grace;
     run_event_loop(devices, driver, signal_fd, until_released);
   }
   unmount(node_path);
-  if (sink) unmount(stdout_sink_path);
   return status;
 }
 

@@ -12,11 +12,9 @@
 
 namespace blindscan::emulator {
 
-// Status 2 for what cannot be set up; otherwise the command's status.  With
-// stdout_bytes, the command's standard output takes at most that many bytes
-// per write and passes them on to the emulator's.
+// Status 2 for what cannot be set up; otherwise the command's status.
 int run_command(const std::vector<std::string>& command, const std::string& node_path,
-                driver_behaviour behaviour, std::optional<size_t> stdout_bytes, event_log log);
+                driver_behaviour behaviour, event_log log);
 
 // Status 2 for what cannot be set up; 0 after a signal ends the serving.
 int serve_file(const std::string& path, driver_behaviour behaviour, event_log log);

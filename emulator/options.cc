@@ -28,8 +28,6 @@ const std::string_view usage_text =
     "  --scan-ms N         let a scan request block for N milliseconds\n"
     "  --log FILE          write what the driver sees to FILE, one event per line\n"
     "  --mode OCTAL        permission bits of the node (default 0666)\n"
-    "  --stdout-bytes N    let the command's standard output take at most N bytes\n"
-    "                      per write (N from 1), passed on to this standard output\n"
     "  --serve PATH        serve on PATH in the current mount namespace\n"
     "  --help              print this help\n";
 
@@ -111,14 +109,6 @@ const std::map<std::string_view, setter>& valued_options() {
          o.node_mode = static_cast<mode_t>(mode);
          return {};
        }},
-      {"--stdout-bytes",
-       [](options& o, std::string_view v) -> std::string {
-         size_t bytes = 0;
-         if (!parse_number(v, bytes) || bytes == 0)
-           return "--stdout-bytes needs a byte count from 1, not '" + std::string(v) + "'";
-         o.stdout_bytes = bytes;
-         return {};
-       }},
       {"--serve", path_option("--serve", &options::serve_path)},
   };
   return table;
@@ -128,7 +118,6 @@ std::string check_combination(const options& o, bool saw_separator) {
   if (o.help) return {};
   if (!o.sky_file.empty() && !o.records_file.empty()) return "--sky and --records exclude each other";
   if (!o.serve_path.empty() && saw_separator) return "--serve PATH and '-- COMMAND' exclude each other";
-  if (!o.serve_path.empty() && o.stdout_bytes) return "--stdout-bytes needs '-- COMMAND', not --serve PATH";
   if (o.serve_path.empty() && !saw_separator) return "nothing to do: give '-- COMMAND' or --serve PATH";
   if (saw_separator && o.command.empty()) return "no command after '--'";
   return {};

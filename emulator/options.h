@@ -23,8 +23,6 @@ struct options {
   unsigned scan_ms = 0;              // --scan-ms: how long a scan request blocks
   std::string log_file;              // --log: the driver's event log
   mode_t node_mode = 0666;           // --mode: permission bits of the node
-  // --stdout-bytes: the most bytes one write to the command's standard output takes
-  std::optional<size_t> stdout_bytes;
   std::string serve_path;            // --serve: serve on this file, no namespaces
   std::vector<std::string> command;  // after "--": the command to run
   bool help = false;                 // --help

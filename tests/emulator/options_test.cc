@@ -50,17 +50,14 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--mode", "17777", "--", "true"},
                  "--mode needs octal permission bits such as 0600, not '17777'"},
         bad_case{{"--log=", "--", "true"}, "--log needs a file name"},
-        bad_case{{"--stdout-bytes", "0", "--", "true"}, "--stdout-bytes needs a byte count from 1, not '0'"},
-        bad_case{{"--serve", "/dev/blindscan0", "--stdout-bytes", "5"},
-                 "--stdout-bytes needs '-- COMMAND', not --serve PATH"},
         bad_case{{"--sky", "a", "--records", "b", "--", "true"}, "--sky and --records exclude each other"},
         bad_case{{"--serve", "/dev/blindscan0", "--", "true"},
                  "--serve PATH and '-- COMMAND' exclude each other"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
-  const options_result result = parse(
-      {"--device", "-1", "--sky=s.sky", "--fail-ioctl", "EIO", "--fail-read=ETIMEDOUT", "--read-bytes", "25",
-       "--scan-ms=250", "--log", "l", "--mode", "0600", "--stdout-bytes=5", "--", "tool", "--device", "7"});
+  const options_result result =
+      parse({"--device", "-1", "--sky=s.sky", "--fail-ioctl", "EIO", "--fail-read=ETIMEDOUT", "--read-bytes",
+             "25", "--scan-ms=250", "--log", "l", "--mode", "0600", "--", "tool", "--device", "7"});
   ASSERT_EQ(result.error, "");
   const options& o = result.parsed;
   EXPECT_EQ(o.device_number, -1);
@@ -71,7 +68,6 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.scan_ms, 250u);
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
-  EXPECT_EQ(o.stdout_bytes, 5u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
 }
@@ -81,8 +77,7 @@ TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
   ASSERT_EQ(result.error, "");
   EXPECT_EQ(result.parsed.device_number, 0);
   EXPECT_EQ(result.parsed.sky_file, "");
-  EXPECT_FALSE(result.parsed.fail_ioctl || result.parsed.fail_read || result.parsed.read_bytes ||
-               result.parsed.stdout_bytes);
+  EXPECT_FALSE(result.parsed.fail_ioctl || result.parsed.fail_read || result.parsed.read_bytes);
   EXPECT_EQ(result.parsed.scan_ms, 0u);
   EXPECT_EQ(result.parsed.node_mode, 0666u);
 }
