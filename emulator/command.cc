@@ -12,18 +12,14 @@ namespace blindscan::emulator {
 
 namespace {}  // namespace
 
-pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
-                    std::string& error) {
+result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals) {
   std::vector<char*> argv;
   for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
   const pid_t parent = getpid();
   const pid_t child = fork();
-  if (child < 0) {
-    error = std::string("cannot fork: ") + std::strerror(errno);
-    return -1;
-  }
+  if (child < 0) return failure{std::string("cannot fork: ") + std::strerror(errno)};
   if (child > 0) return child;
 
   // The served file goes away with the emulator, so the command does too.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "emulator/result.h"
+
 namespace blindscan::emulator {
 
 // The signal mask and SIGPIPE disposition the emulator was started with,
@@ -17,10 +19,10 @@ struct inherited_signals {
   struct sigaction pipe_action;
 };
 
-// Forks and executes command (searched in PATH).  The command dies with the
-// emulator.  If it cannot be executed it ends with 127 (not found) or 126.
-pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
-                    std::string& error);
+// Forks and executes command (searched in PATH); the process id.  The
+// command dies with the emulator.  If it cannot be executed it ends with 127
+// (not found) or 126.
+result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals);
 
 // The shell's convention: the exit status, or 128 plus the signal that
 // killed the process.

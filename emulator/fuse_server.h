@@ -1,31 +1,32 @@
-// The FUSE session that makes a served file (the emulated driver, the
-// command's standard output) a file: requests from the kernel are read and
-// dispatched one at a time by the caller's event loop.
+// The FUSE session that makes the emulated driver a file: requests from the
+// kernel are read and dispatched one at a time by the caller's event loop.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "emulator/served_file.h"
+#include "emulator/result.h"
 
 struct fuse_session;
 
 namespace blindscan::emulator {
 
-class fuse_device {
+class emulated_driver;
+
+class fuse_server {
  public:
-  // Serves file on fuse_fd, an open /dev/fuse that has been mounted; takes
+  // Serves driver on fuse_fd, an open /dev/fuse that has been mounted; takes
   // ownership of the descriptor.
-  static std::unique_ptr<fuse_device> on_mounted_fd(served_file& file, int fuse_fd, std::string& error);
+  static result<std::unique_ptr<fuse_server>> on_mounted_fd(emulated_driver& driver, int fuse_fd);
 
   // Mounts on path through libfuse's helper (fusermount3), for a user who may
   // not mount; the session unmounts it again when it ends.
-  static std::unique_ptr<fuse_device> mounted_by_helper(served_file& file, const std::string& path,
-                                                        std::string& error);
+  static result<std::unique_ptr<fuse_server>> mounted_by_helper(emulated_driver& driver,
+                                                                const std::string& path);
 
-  ~fuse_device();
-  fuse_device(const fuse_device&) = delete;
-  fuse_device& operator=(const fuse_device&) = delete;
+  ~fuse_server();
+  fuse_server(const fuse_server&) = delete;
+  fuse_server& operator=(const fuse_server&) = delete;
 
   int fd() const;
 
@@ -33,8 +34,8 @@ class fuse_device {
   bool handle_request();
 
  private:
-  explicit fuse_device(fuse_session* session, bool unmount_at_end);
-  static fuse_session* new_session(served_file& file, const char* mount_options, std::string& error);
+  explicit fuse_server(fuse_session* session, bool unmount_at_end);
+  static result<fuse_session*> new_session(emulated_driver& driver, const char* mount_options);
 
   fuse_session* session_;
   bool unmount_at_end_;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "emulator/result.h"
+
 namespace blindscan::emulator {
 
 struct options {
@@ -28,13 +30,9 @@ struct options {
   bool help = false;                 // --help
 };
 
-struct options_result {
-  options parsed;
-  std::string error;  // what is wrong with the command line; empty on success
-};
-
-// Parses the arguments after the program name.
-options_result parse_options(const std::vector<std::string_view>& arguments);
+// Parses the arguments after the program name; the failure says what is
+// wrong with them.
+result<options> parse_options(const std::vector<std::string_view>& arguments);
 
 // The help text, ending in a line feed.
 extern const std::string_view usage_text;

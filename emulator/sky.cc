@@ -31,36 +31,38 @@ bool parse_positive(std::string_view text, uint32_t& value) {
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-// Checks one line's four fields; returns what is wrong, or an empty string.
-std::string parse_fields(const std::vector<std::string_view>& fields, transponder& out) {
+// One line's four fields as a transponder; the failure says what is wrong.
+result<transponder> parse_fields(const std::vector<std::string_view>& fields) {
+  transponder out{};
   if (fields.size() != 4)
-    return "expected 4 fields (frequency_khz polarisation symbol_rate system), found " +
-           std::to_string(fields.size());
+    return failure{"expected 4 fields (frequency_khz polarisation symbol_rate system), found " +
+                   std::to_string(fields.size())};
   if (!parse_positive(fields[0], out.downlink_khz))
-    return "frequency " + quoted(fields[0]) + " is not a whole number of kHz from 1 to 4294967295";
+    return failure{"frequency " + quoted(fields[0]) + " is not a whole number of kHz from 1 to 4294967295"};
   if (fields[1] == "H" || fields[1] == "h") {
     out.vertical = false;
   } else if (fields[1] == "V" || fields[1] == "v") {
     out.vertical = true;
   } else {
-    return "polarisation " + quoted(fields[1]) + " is neither H nor V";
+    return failure{"polarisation " + quoted(fields[1]) + " is neither H nor V"};
   }
   if (!parse_positive(fields[2], out.symbol_rate))
-    return "symbol rate " + quoted(fields[2]) + " is not a whole number of kSym/s from 1 to 4294967295";
+    return failure{"symbol rate " + quoted(fields[2]) +
+                   " is not a whole number of kSym/s from 1 to 4294967295"};
   if (fields[3] == "DVB-S") {
     out.system = device::delivery_system::dvb_s;
   } else if (fields[3] == "DVB-S2") {
     out.system = device::delivery_system::dvb_s2;
   } else {
-    return "delivery system " + quoted(fields[3]) + " is neither DVB-S nor DVB-S2";
+    return failure{"delivery system " + quoted(fields[3]) + " is neither DVB-S nor DVB-S2"};
   }
-  return {};
+  return out;
 }
 
 }  // namespace
 
-sky_parse_result parse_sky(std::string_view text, std::string_view source_name) {
-  sky_parse_result result;
+result<std::vector<transponder>> parse_sky(std::string_view text, std::string_view source_name) {
+  std::vector<transponder> sky;
   // Two carriers cannot share a frequency and a polarisation.
   std::map<std::pair<uint32_t, bool>, int> first_line_of;
   int line_number = 0;
@@ -73,23 +75,20 @@ sky_parse_result parse_sky(std::string_view text, std::string_view source_name) 
 
     const auto fields = split_fields(line);
     if (fields.empty()) continue;
-    transponder parsed{};
-    std::string error = parse_fields(fields, parsed);
-    if (error.empty()) {
-      const auto [where, inserted] =
-          first_line_of.emplace(std::pair{parsed.downlink_khz, parsed.vertical}, line_number);
-      if (!inserted)
-        error = "transponder " + std::to_string(parsed.downlink_khz) + (parsed.vertical ? " V" : " H") +
-                " already given on line " + std::to_string(where->second);
-    }
-    if (!error.empty()) {
-      result.transponders.clear();
-      result.error = std::string(source_name) + ":" + std::to_string(line_number) + ": " + error;
-      return result;
-    }
-    result.transponders.push_back(parsed);
+    const auto at_this_line = [&](const std::string& what) {
+      return failure{std::string(source_name) + ":" + std::to_string(line_number) + ": " + what};
+    };
+    const result<transponder> parsed = parse_fields(fields);
+    if (!parsed) return at_this_line(parsed.error());
+    const auto [where, inserted] =
+        first_line_of.emplace(std::pair{parsed->downlink_khz, parsed->vertical}, line_number);
+    if (!inserted)
+      return at_this_line("transponder " + std::to_string(parsed->downlink_khz) +
+                          (parsed->vertical ? " V" : " H") + " already given on line " +
+                          std::to_string(where->second));
+    sky.push_back(*parsed);
   }
-  return result;
+  return sky;
 }
 
 uint32_t record_flags(const transponder& found) {

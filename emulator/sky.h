@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
+#include "emulator/result.h"
 
 namespace blindscan::emulator {
 
@@ -18,15 +19,11 @@ struct transponder {
   device::delivery_system system;
 };
 
-struct sky_parse_result {
-  std::vector<transponder> transponders;
-  std::string error;  // "SOURCE:LINE: what is wrong"; empty on success
-};
-
 // Parses a sky file: one transponder per line, "FREQUENCY_KHZ POL SYMBOL_RATE
 // SYSTEM" (POL H or V, SYSTEM DVB-S or DVB-S2); '#' starts a comment, blank
-// lines are ignored.  source_name prefixes error messages.
-sky_parse_result parse_sky(std::string_view text, std::string_view source_name);
+// lines are ignored.  The failure reads "SOURCE:LINE: what is wrong", with
+// source_name as SOURCE.
+result<std::vector<transponder>> parse_sky(std::string_view text, std::string_view source_name);
 
 // The sky built into the emulator, and the name its messages carry.
 extern const std::string_view default_sky_text;

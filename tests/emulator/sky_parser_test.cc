@@ -23,9 +23,9 @@ void PrintTo(const bad_sky_case& c, std::ostream* os) { *os << c.error; }
 class BadSky : public testing::TestWithParam<bad_sky_case> {};
 
 TEST_P(BadSky, NamesFileLineAndWhatIsWrong) {
-  const sky_parse_result parsed = parse_sky(GetParam().text, "test.sky");
-  EXPECT_EQ(parsed.error, GetParam().error);
-  EXPECT_TRUE(parsed.transponders.empty());
+  const result<std::vector<transponder>> parsed = parse_sky(GetParam().text, "test.sky");
+  ASSERT_FALSE(parsed);
+  EXPECT_EQ(parsed.error(), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,33 +61,33 @@ INSTANTIATE_TEST_SUITE_P(
                                  "test.sky:2: transponder 10714000 V already given on line 1"}));
 
 TEST(ParseSky, ReadsFieldsAndSkipsCommentsAndBlankLines) {
-  const sky_parse_result parsed = parse_sky(
+  const result<std::vector<transponder>> parsed = parse_sky(
       "# header\n\n  10714250\tH 22000 DVB-S   # trailing comment\r\n10714250 V 2000 DVB-S2\n   \n", "t");
-  ASSERT_EQ(parsed.error, "");
-  ASSERT_EQ(parsed.transponders.size(), 2u);
-  EXPECT_EQ(parsed.transponders[0].downlink_khz, 10714250u);
-  EXPECT_FALSE(parsed.transponders[0].vertical);
-  EXPECT_EQ(parsed.transponders[0].symbol_rate, 22000u);
-  EXPECT_EQ(parsed.transponders[0].system, delivery_system::dvb_s);
-  EXPECT_TRUE(parsed.transponders[1].vertical);
-  EXPECT_EQ(parsed.transponders[1].system, delivery_system::dvb_s2);
+  ASSERT_TRUE(parsed) << parsed.error();
+  ASSERT_EQ(parsed->size(), 2u);
+  EXPECT_EQ((*parsed)[0].downlink_khz, 10714250u);
+  EXPECT_FALSE((*parsed)[0].vertical);
+  EXPECT_EQ((*parsed)[0].symbol_rate, 22000u);
+  EXPECT_EQ((*parsed)[0].system, delivery_system::dvb_s);
+  EXPECT_TRUE((*parsed)[1].vertical);
+  EXPECT_EQ((*parsed)[1].system, delivery_system::dvb_s2);
 }
 
 TEST(ParseSky, AnEmptySkyIsValid) {
-  const sky_parse_result parsed = parse_sky("# nothing up there\n", "t");
-  EXPECT_EQ(parsed.error, "");
-  EXPECT_TRUE(parsed.transponders.empty());
+  const result<std::vector<transponder>> parsed = parse_sky("# nothing up there\n", "t");
+  ASSERT_TRUE(parsed) << parsed.error();
+  EXPECT_TRUE(parsed->empty());
 }
 
 // What the demonstration and the README promise about the built-in sky.
 TEST(DefaultSky, IsAPlausibleKuBandSatellite) {
-  const sky_parse_result parsed = parse_sky(default_sky_text, default_sky_name);
-  ASSERT_EQ(parsed.error, "");
-  EXPECT_GE(parsed.transponders.size(), 80u);
+  const result<std::vector<transponder>> parsed = parse_sky(default_sky_text, default_sky_name);
+  ASSERT_TRUE(parsed) << parsed.error();
+  EXPECT_GE(parsed->size(), 80u);
   std::set<bool> polarisations;
   std::set<delivery_system> systems;
   uint32_t narrowest = UINT32_MAX, widest = 0;
-  for (const transponder& t : parsed.transponders) {
+  for (const transponder& t : *parsed) {
     EXPECT_GE(t.downlink_khz, 10'700'000u);
     EXPECT_LE(t.downlink_khz, 12'750'000u);
     polarisations.insert(t.vertical);
