@@ -51,6 +51,12 @@ BAD_INPUT = {
                            "blindscan-emulator: {dir}: cannot read: Is a directory\n"),
     "missing records": (["--records", "{dir}/absent", "--", "true"], {},
                         "blindscan-emulator: {dir}/absent: cannot read: No such file or directory\n"),
+    "endless sky": (["--sky", "/dev/zero", "--", "true"], {},
+                    "blindscan-emulator: /dev/zero: larger than 16777216 bytes, more than a sky or records "
+                    "file holds\n"),
+    "endless records": (["--records", "/dev/zero", "--", "true"], {},
+                        "blindscan-emulator: /dev/zero: larger than 16777216 bytes, more than a sky or records "
+                        "file holds\n"),
 }
 
 
