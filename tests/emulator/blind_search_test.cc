@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include <cstdint>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "emulator/sky.h"
@@ -93,6 +95,88 @@ INSTANTIATE_TEST_SUITE_P(Systems, RecordFlags,
                                          flags_case{{1, false, 1, delivery_system::dvb_s2}, 0x80000007u},
                                          flags_case{{1, true, 1, delivery_system::dvb_s}, 0x80000023u},
                                          flags_case{{1, true, 1, delivery_system::dvb_s2}, 0x80000027u}));
+
+// A sky of carriers 1 kHz apart, closer than the jitter, of every symbol
+// rate from 1 kSym/s.
+std::vector<transponder> crowded_sky() {
+  std::vector<transponder> sky;
+  for (uint32_t i = 0; i < 200; ++i)
+    sky.push_back(
+        {10'700'000 + i, i % 2 == 1, 1 + i, i % 3 ? delivery_system::dvb_s2 : delivery_system::dvb_s});
+  return sky;
+}
+
+struct jitter_case {
+  measurement_jitter jitter;
+};
+
+// Names the case in test listings.
+void PrintTo(const jitter_case& c, std::ostream* os) {
+  *os << c.jitter.khz << "," << c.jitter.ksym << " seed " << c.jitter.seed;
+}
+
+class Jitter : public testing::TestWithParam<jitter_case> {};
+
+// Each carrier is found as without jitter, in the same order, with the same
+// flags, and reported within the bounds; the same seed gives the same answer.
+TEST_P(Jitter, StaysInBoundsKeepsTheTrueOrderAndRepeats) {
+  const measurement_jitter& jitter = GetParam().jitter;
+  const std::vector<transponder> sky = crowded_sky();
+  for (const int32_t pol : {0, 1}) {
+    const blindscan_request request{950, 1950, 1, 1000, pol, 0};
+    const auto exact = blind_search(sky, request);
+    const auto jittered = blind_search(sky, request, jitter);
+    ASSERT_EQ(jittered.size(), exact.size());
+    ASSERT_FALSE(exact.empty());
+    bool moved = false;
+    for (size_t i = 0; i < exact.size(); ++i) {
+      // Tuner frequencies are held modulo 2^32.
+      const int64_t khz_off = static_cast<int32_t>(jittered[i].frequency - exact[i].frequency);
+      const int64_t ksym_off = int64_t{jittered[i].symbol_rate} - int64_t{exact[i].symbol_rate};
+      EXPECT_LE(std::abs(khz_off), int64_t{jitter.khz}) << i;
+      EXPECT_LE(std::abs(ksym_off), int64_t{jitter.ksym}) << i;
+      EXPECT_GE(jittered[i].symbol_rate, 1u) << i;
+      EXPECT_EQ(jittered[i].flags, exact[i].flags) << i;
+      moved = moved || khz_off != 0 || ksym_off != 0;
+    }
+    EXPECT_EQ(moved, jitter.khz + jitter.ksym > 0);
+    const auto again = blind_search(sky, request, jitter);
+    for (size_t i = 0; i < exact.size(); ++i) {
+      EXPECT_EQ(again[i].frequency, jittered[i].frequency) << i;
+      EXPECT_EQ(again[i].symbol_rate, jittered[i].symbol_rate) << i;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, Jitter,
+                         testing::Values(jitter_case{{0, 0, 1}}, jitter_case{{1, 0, 1}},
+                                         jitter_case{{0, 1, 7}}, jitter_case{{500, 10, 1}},
+                                         jitter_case{{500, 10, 2}},
+                                         jitter_case{{1'000'000, 100'000, UINT64_MAX}}));
+
+// The offsets belong to the carrier, not to the search that finds it, and
+// another seed gives other offsets.
+TEST(Jitter, DependsOnTheSeedAndTheCarrierOnly) {
+  const transponder carrier{11'778'000, false, 27'500, delivery_system::dvb_s2};
+  const measurement_jitter one{500, 10, 1};
+  const auto offsets = jitter_offsets(carrier, one);
+  const auto low = blind_search({carrier}, {950, 2150, 1, 45000, 0, 0}, one);
+  const auto high = blind_search({carrier}, {950, 2150, 1, 45000, 0, 1}, one);
+  ASSERT_EQ(low.size(), 1u);
+  ASSERT_EQ(high.size(), 1u);
+  EXPECT_EQ(int64_t{low[0].frequency} + 9'750'000, 11'778'000 + offsets.first);
+  EXPECT_EQ(int64_t{high[0].frequency} + 10'600'000, 11'778'000 + offsets.first);
+  EXPECT_EQ(int64_t{low[0].symbol_rate}, 27'500 + offsets.second);
+  int differ = 0;
+  for (uint64_t seed = 2; seed < 12; ++seed) differ += jitter_offsets(carrier, {500, 10, seed}) != offsets;
+  EXPECT_GE(differ, 9);
+}
+
+// The generator's numbers are fixed: the same on every platform and C library.
+TEST(Jitter, IsTheSameOnEveryPlatform) {
+  const transponder carrier{11'778'000, true, 27'500, delivery_system::dvb_s2};
+  EXPECT_EQ(jitter_offsets(carrier, {500, 10, 1}), (std::pair<int64_t, int64_t>{441, -8}));
+}
 
 }  // namespace
 }  // namespace blindscan::emulator

@@ -2,8 +2,13 @@
 
 #include <ostream>
 
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "emulator/sky.h"
 
@@ -100,6 +105,119 @@ TEST(DefaultSky, IsAPlausibleKuBandSatellite) {
   EXPECT_LE(narrowest, 2'200u);
   EXPECT_EQ(widest, 45'000u);
 }
+
+namespace published {
+
+// One entry of a published channel list.
+std::string entry(const std::string& header, const std::string& frequency, const std::string& polarization,
+                  const std::string& symbol_rate, const std::string& system, const std::string& extra = "") {
+  return header + "\n\tDELIVERY_SYSTEM = " + system + "\n\tFREQUENCY = " + frequency +
+         "\n\tPOLARIZATION = " + polarization + "\n\tSYMBOL_RATE = " + symbol_rate + "\n" + extra;
+}
+
+struct list_case {
+  const char* name;
+  std::string text;
+  std::vector<transponder> sky;
+};
+
+// Names the case in test listings.
+void PrintTo(const list_case& c, std::ostream* os) { *os << c.name; }
+
+class ChannelList : public testing::TestWithParam<list_case> {};
+
+TEST_P(ChannelList, GivesOneTransponderPerCarrier) {
+  const result<std::vector<transponder>> parsed = parse_sky(GetParam().text, "list");
+  ASSERT_TRUE(parsed) << parsed.error();
+  ASSERT_EQ(parsed->size(), GetParam().sky.size());
+  for (size_t i = 0; i < parsed->size(); ++i) {
+    const transponder& got = (*parsed)[i];
+    const transponder& want = GetParam().sky[i];
+    EXPECT_EQ(got.downlink_khz, want.downlink_khz) << i;
+    EXPECT_EQ(got.vertical, want.vertical) << i;
+    EXPECT_EQ(got.symbol_rate, want.symbol_rate) << i;
+    EXPECT_EQ(got.system, want.system) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, ChannelList,
+    testing::Values(list_case{"LinearWithIgnoredKeysAndComments",
+                              "# Astra\n\n[CHANNEL]\n\tDELIVERY_SYSTEM = DVBS2\n\tFREQUENCY = 11362000\n"
+                              "\tPOLARIZATION = HORIZONTAL\n\tSYMBOL_RATE = 22000000\n\tINNER_FEC = 2/3\n"
+                              "\tMODULATION = PSK/8\n\tINVERSION = AUTO\n\tROLLOFF = 35\n\n" +
+                                  entry("[Dish USA]", "12224000", "VERTICAL", "20000000", "DVBS"),
+                              {{11'362'000, false, 22'000, delivery_system::dvb_s2},
+                               {12'224'000, true, 20'000, delivery_system::dvb_s}}},
+                    // 18 V selects left-hand circular with horizontal, 13 V right-hand with vertical.
+                    list_case{"Circular",
+                              entry("[a]", "12226000", "LEFT", "27500000", "DVBS") +
+                                  entry("[b]", "12226000", "RIGHT", "27500000", "DVBS"),
+                              {{12'226'000, false, 27'500, delivery_system::dvb_s},
+                               {12'226'000, true, 27'500, delivery_system::dvb_s}}},
+                    // A multistream carrier is listed once per stream: the first entry stands.
+                    list_case{
+                        "MultistreamRepeat",
+                        entry("[s1]", "11015000", "VERTICAL", "30000000", "DVBS2",
+                              "\tSTREAM_ID = 1\n\tPLS_MODE = ROOT\n") +
+                            entry("[s2]", "11015000", "VERTICAL", "45000000", "DVBS", "\tSTREAM_ID = 2\n"),
+                        {{11'015'000, true, 30'000, delivery_system::dvb_s2}}},
+                    list_case{"CBandAndKaBand",
+                              entry("[c]", "3496000", "VERTICAL", "26583000", "DVBS2") +
+                                  entry("[ka]", "21750000", "HORIZONTAL", "1000000", "DVBS2"),
+                              {{3'496'000, true, 26'583, delivery_system::dvb_s2},
+                               {21'750'000, false, 1'000, delivery_system::dvb_s2}}},
+                    // Symbols per second to the nearest kSym/s.
+                    list_case{"SymbolRateRounded",
+                              entry("[a]", "1", "LEFT", "27499500", "DVBS") +
+                                  entry("[b]", "2", "LEFT", "27499499", "DVBS") +
+                                  entry("[c]", "3", "LEFT", "500", "DVBS"),
+                              {{1, false, 27'500, delivery_system::dvb_s},
+                               {2, false, 27'499, delivery_system::dvb_s},
+                               {3, false, 1, delivery_system::dvb_s}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, BadSky,
+    testing::Values(
+        bad_sky_case{"[a]\nFREQUENCY = 11362000\nPOLARIZATION = VERTICAL\nSYMBOL_RATE = 22000000\n",
+                     "test.sky:1: entry [a] has no DELIVERY_SYSTEM"},
+        bad_sky_case{"# x\n[a]\nDELIVERY_SYSTEM = DVBS\n[b]\n", "test.sky:2: entry [a] has no FREQUENCY"},
+        bad_sky_case{"[a]\nFREQUENCY = 11362 MHz\n",
+                     "test.sky:2: FREQUENCY '11362 MHz' is not a whole number of kHz from 1 to 4294967295"},
+        bad_sky_case{"[a]\nFREQUENCY = 4294967296\n",
+                     "test.sky:2: FREQUENCY '4294967296' is not a whole number of kHz from 1 to 4294967295"},
+        bad_sky_case{"[a]\nPOLARIZATION = H\n",
+                     "test.sky:2: POLARIZATION 'H' is none of HORIZONTAL, VERTICAL, LEFT and RIGHT"},
+        bad_sky_case{"[a]\nSYMBOL_RATE = 22e6\n",
+                     "test.sky:2: SYMBOL_RATE '22e6' is not a whole number of symbols per second from 500 to "
+                     "4294967295"},
+        bad_sky_case{"[a]\nSYMBOL_RATE = 499\n",
+                     "test.sky:2: SYMBOL_RATE '499' is not a whole number of symbols per second from 500 to "
+                     "4294967295"},
+        bad_sky_case{"[a]\nDELIVERY_SYSTEM = DVBT\n",
+                     "test.sky:2: DELIVERY_SYSTEM 'DVBT' is neither DVBS nor DVBS2"},
+        bad_sky_case{"[a]\nFREQUENCY 11362000\n",
+                     "test.sky:2: expected KEY = value or [NAME], found 'FREQUENCY 11362000'"},
+        bad_sky_case{"[a\n", "test.sky:1: expected [NAME], found '[a'"}));
+
+// Every list the distribution publishes loads (when it is installed).
+TEST(PublishedLists, EveryFileLoads) {
+  const std::filesystem::path directory = "/usr/share/dvb/dvb-s";
+  if (!std::filesystem::is_directory(directory)) GTEST_SKIP() << directory << " is missing (dtv-scan-tables)";
+  int loaded = 0;
+  for (const auto& file : std::filesystem::directory_iterator(directory)) {
+    std::ifstream in(file.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const result<std::vector<transponder>> parsed = parse_sky(text, file.path().string());
+    EXPECT_TRUE(parsed && !parsed->empty()) << (parsed ? file.path().string() + " is empty" : parsed.error());
+    loaded += parsed ? 1 : 0;
+  }
+  EXPECT_GT(loaded, 0);
+  std::cout << loaded << " published lists loaded\n";
+}
+
+}  // namespace published
 
 }  // namespace
 }  // namespace blindscan::emulator
