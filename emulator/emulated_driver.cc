@@ -121,7 +121,7 @@ void emulated_driver::finish_scan(const pending_scan& scan) {
 
 scan_answer emulated_driver::search(const device::blindscan_request& request) const {
   if (behaviour_.records) return answer_from_bytes(*behaviour_.records);
-  return answer_from_records(blind_search(behaviour_.sky, request));
+  return answer_from_records(blind_search(behaviour_.sky, request, behaviour_.jitter));
 }
 
 }  // namespace blindscan::emulator

@@ -24,6 +24,7 @@ namespace blindscan::emulator {
 
 struct driver_behaviour {
   std::vector<transponder> sky;
+  measurement_jitter jitter;
   std::optional<std::string> records;  // served instead of the sky's search results
   std::optional<int> fail_ioctl;       // errno for every scan request
   std::optional<int> fail_read;        // errno for every read

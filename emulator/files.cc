@@ -1,12 +1,22 @@
 #include "emulator/files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 namespace blindscan::emulator {
+
+namespace {
+
+bool is_directory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
 
 result<void> write_all(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -51,6 +61,20 @@ result<std::string> read_file(const std::string& path, size_t limit) {
   }
   ::close(fd);
   return contents;
+}
+
+result<std::string> satellite_file(std::string_view directory, std::string_view name) {
+  const std::string where(directory);
+  if (!is_directory(where))
+    return failure{where +
+                   " is missing: the published transponder lists come with the package "
+                   "dtv-scan-tables (apt-get install dtv-scan-tables)"};
+  const std::string path = where + "/" + std::string(name);
+  if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == ".." ||
+      access(path.c_str(), F_OK) != 0)
+    return failure{"no satellite '" + std::string(name) + "' in " + where + " (ls " + where +
+                   " lists the names)"};
+  return path;
 }
 
 }  // namespace blindscan::emulator

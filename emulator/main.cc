@@ -28,6 +28,7 @@ result<driver_behaviour> load_behaviour(const options& o) {
   behaviour.read_bytes = o.read_bytes;
   behaviour.scan_time = std::chrono::milliseconds(o.scan_ms);
   behaviour.node_mode = o.node_mode;
+  behaviour.jitter = {o.jitter_khz, o.jitter_ksym, o.seed};
   if (!o.records_file.empty()) {
     result<std::string> records = read_file(o.records_file, input_file_limit);
     if (!records) return failure{records.error()};
@@ -36,11 +37,17 @@ result<driver_behaviour> load_behaviour(const options& o) {
   }
   std::string text(default_sky_text);
   std::string name(default_sky_name);
-  if (!o.sky_file.empty()) {
-    result<std::string> contents = read_file(o.sky_file, input_file_limit);
+  if (!o.satellite.empty()) {
+    result<std::string> path = satellite_file(published_lists_directory, o.satellite);
+    if (!path) return failure{path.error()};
+    name = *path;
+  } else if (!o.sky_file.empty()) {
+    name = o.sky_file;
+  }
+  if (name != default_sky_name) {
+    result<std::string> contents = read_file(name, input_file_limit);
     if (!contents) return failure{contents.error()};
     text = std::move(*contents);
-    name = o.sky_file;
   }
   result<std::vector<transponder>> sky = parse_sky(text, name);
   if (!sky) return failure{sky.error()};

@@ -20,27 +20,41 @@ const std::string_view usage_text =
     "\n"
     "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
     "                      tool reads its device number\n"
-    "  --sky FILE          scan the transponders in FILE instead of the built-in sky\n"
+    "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
+    "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
+    "                      a published channel list of [NAME] entries with\n"
+    "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
+    "                      (told apart by content)\n"
+    "  --satellite NAME    scan /usr/share/dvb/dvb-s/NAME, a satellite's published\n"
+    "                      list (package dtv-scan-tables; ls that directory for\n"
+    "                      the names)\n"
     "  --records FILE      answer every scan with the exact record bytes in FILE\n"
     "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
     "  --fail-read ERRNO   fail every read with ERRNO\n"
     "  --read-bytes N      deliver at most N bytes per read\n"
-    "  --scan-ms N         let a scan request block for N milliseconds\n"
+    "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
     "  --log FILE          write what the driver sees to FILE, one event per line\n"
     "  --mode OCTAL        permission bits of the node (default 0666)\n"
+    "  --jitter KHZ,KSYM   report each carrier found off its true frequency by up\n"
+    "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
+    "                      (never below 1), the same for a carrier in every scan\n"
+    "  --seed N            seed the offsets of --jitter (default 1)\n"
     "  --serve PATH        serve on PATH in the current mount namespace\n"
     "  --help              print this help\n"
     "\n"
-    "A sky or records file may hold at most 16 MiB.  Long options may be\n"
-    "abbreviated while they stay unambiguous.  Exit status: COMMAND's (128 plus\n"
-    "the signal that ended it), 0 when --serve is interrupted, 2 when the\n"
-    "command line or the setup fails.\n";
+    "--sky, --satellite and --records exclude each other.  A sky or records file\n"
+    "may hold at most 16 MiB.  Long options may be abbreviated while they stay\n"
+    "unambiguous.\n"
+    "\n"
+    "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
+    "is interrupted, 2 when the command line or the setup fails.\n";
 
 namespace {
 
 enum option_id : int {
   device_option = 256,
   sky_option,
+  satellite_option,
   records_option,
   fail_ioctl_option,
   fail_read_option,
@@ -48,6 +62,8 @@ enum option_id : int {
   scan_ms_option,
   log_option,
   mode_option,
+  jitter_option,
+  seed_option,
   serve_option,
   help_option,
 };
@@ -55,6 +71,7 @@ enum option_id : int {
 constexpr struct option long_options[] = {
     {"device", required_argument, nullptr, device_option},
     {"sky", required_argument, nullptr, sky_option},
+    {"satellite", required_argument, nullptr, satellite_option},
     {"records", required_argument, nullptr, records_option},
     {"fail-ioctl", required_argument, nullptr, fail_ioctl_option},
     {"fail-read", required_argument, nullptr, fail_read_option},
@@ -62,6 +79,8 @@ constexpr struct option long_options[] = {
     {"scan-ms", required_argument, nullptr, scan_ms_option},
     {"log", required_argument, nullptr, log_option},
     {"mode", required_argument, nullptr, mode_option},
+    {"jitter", required_argument, nullptr, jitter_option},
+    {"seed", required_argument, nullptr, seed_option},
     {"serve", required_argument, nullptr, serve_option},
     {"help", no_argument, nullptr, help_option},
     {nullptr, 0, nullptr, 0},
@@ -97,6 +116,11 @@ result<void> set_option(options& o, int id, const char* value) {
       return {};
     case sky_option:
       return set_file_name(o.sky_file, "--sky", text);
+    case satellite_option:
+      if (text.empty() || text.find('/') != std::string_view::npos)
+        return failure{"--satellite needs a satellite's name, such as Astra-19.2E, not " + quoted(text)};
+      o.satellite = text;
+      return {};
     case records_option:
       return set_file_name(o.records_file, "--records", text);
     case log_option:
@@ -131,6 +155,16 @@ result<void> set_option(options& o, int id, const char* value) {
       o.node_mode = static_cast<mode_t>(mode);
       return {};
     }
+    case jitter_option: {
+      const size_t comma = text.find(',');
+      if (comma == std::string_view::npos || !parse_number(text.substr(0, comma), o.jitter_khz) ||
+          !parse_number(text.substr(comma + 1), o.jitter_ksym))
+        return failure{"--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not " + quoted(text)};
+      return {};
+    }
+    case seed_option:
+      if (!parse_number(text, o.seed)) return failure{"--seed needs a whole number, not " + quoted(text)};
+      return {};
     case help_option:
       o.help = true;
       return {};
@@ -141,8 +175,8 @@ result<void> set_option(options& o, int id, const char* value) {
 
 result<void> check_combination(const options& o, bool saw_separator) {
   if (o.help) return {};
-  if (!o.sky_file.empty() && !o.records_file.empty())
-    return failure{"--sky and --records exclude each other"};
+  const int skies = !o.sky_file.empty() + !o.satellite.empty() + !o.records_file.empty();
+  if (skies > 1) return failure{"--sky, --satellite and --records exclude each other"};
   if (!o.serve_path.empty() && saw_separator)
     return failure{"--serve PATH and '-- COMMAND' exclude each other"};
   if (o.serve_path.empty() && !saw_separator)

@@ -57,7 +57,19 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--mode", "17777", "--", "true"},
                  "--mode needs octal permission bits such as 0600, not '17777'"},
         bad_case{{"--log=", "--", "true"}, "--log needs a file name"},
-        bad_case{{"--sky", "a", "--records", "b", "--", "true"}, "--sky and --records exclude each other"},
+        bad_case{{"--sky", "a", "--records", "b", "--", "true"},
+                 "--sky, --satellite and --records exclude each other"},
+        bad_case{{"--sky", "a", "--satellite", "Astra-19.2E", "--", "true"},
+                 "--sky, --satellite and --records exclude each other"},
+        bad_case{{"--satellite", "../../etc/passwd", "--", "true"},
+                 "--satellite needs a satellite's name, such as Astra-19.2E, not '../../etc/passwd'"},
+        bad_case{{"--jitter", "500", "--", "true"},
+                 "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '500'"},
+        bad_case{{"--jitter", "500,-1", "--", "true"},
+                 "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '500,-1'"},
+        bad_case{{"--jitter", "4294967296,0", "--", "true"},
+                 "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '4294967296,0'"},
+        bad_case{{"--seed", "0x10", "--", "true"}, "--seed needs a whole number, not '0x10'"},
         bad_case{{"--serve", "/dev/blindscan0", "--", "true"},
                  "--serve PATH and '-- COMMAND' exclude each other"}));
 
@@ -75,6 +87,8 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.scan_ms, 250u);
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
+  EXPECT_EQ(o.jitter_khz, 0u);
+  EXPECT_EQ(o.seed, 1u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
 }
@@ -113,6 +127,16 @@ INSTANTIATE_TEST_SUITE_P(Forms, DeviceNumber,
                                          device_case{"abc", 0}, device_case{"", 0}, device_case{" 1", 1},
                                          device_case{"2147483648", INT32_MAX},
                                          device_case{"-9999999999", INT32_MIN}));
+
+TEST(ParseOptions, TakesASatelliteAndJitterWithItsSeed) {
+  const result<options> result =
+      parse({"--satellite", "Hotbird-13.0E", "--jitter", "500,10", "--seed=18446744073709551615", "--", "t"});
+  ASSERT_TRUE(result) << result.error();
+  EXPECT_EQ(result->satellite, "Hotbird-13.0E");
+  EXPECT_EQ(result->jitter_khz, 500u);
+  EXPECT_EQ(result->jitter_ksym, 10u);
+  EXPECT_EQ(result->seed, UINT64_MAX);
+}
 
 TEST(ParseOptions, ServeNeedsNoCommandAndHelpNeedsNothing) {
   EXPECT_EQ(parse({"--serve", "/dev/blindscan0"})->serve_path, "/dev/blindscan0");
