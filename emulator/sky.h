@@ -18,6 +18,8 @@ struct transponder {
   bool vertical;
   uint32_t symbol_rate;  // kSym/s
   device::delivery_system system;
+
+  friend bool operator==(const transponder&, const transponder&) = default;
 };
 
 // Parses a sky file in one of two formats, told apart by the first line

@@ -59,14 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--log=", "--", "true"}, "--log needs a file name"},
         bad_case{{"--sky", "a", "--records", "b", "--", "true"},
                  "--sky, --satellite and --records exclude each other"},
-        bad_case{{"--sky", "a", "--satellite", "Astra-19.2E", "--", "true"},
-                 "--sky, --satellite and --records exclude each other"},
         bad_case{{"--satellite", "../../etc/passwd", "--", "true"},
                  "--satellite needs a satellite's name, such as Astra-19.2E, not '../../etc/passwd'"},
         bad_case{{"--jitter", "500", "--", "true"},
                  "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '500'"},
-        bad_case{{"--jitter", "500,-1", "--", "true"},
-                 "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '500,-1'"},
         bad_case{{"--jitter", "4294967296,0", "--", "true"},
                  "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '4294967296,0'"},
         bad_case{{"--seed", "0x10", "--", "true"}, "--seed needs a whole number, not '0x10'"},
@@ -74,9 +70,26 @@ INSTANTIATE_TEST_SUITE_P(
                  "--serve PATH and '-- COMMAND' exclude each other"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
-  const result<options> result =
-      parse({"--device", "-1", "--sky=s.sky", "--fail-ioctl", "EIO", "--fail-read=ETIMEDOUT", "--read-bytes",
-             "25", "--scan-ms=250", "--log", "l", "--mode", "0600", "--", "tool", "--device", "7"});
+  const result<options> result = parse({"--device",
+                                        "-1",
+                                        "--sky=s.sky",
+                                        "--fail-ioctl",
+                                        "EIO",
+                                        "--fail-read=ETIMEDOUT",
+                                        "--read-bytes",
+                                        "25",
+                                        "--scan-ms=250",
+                                        "--log",
+                                        "l",
+                                        "--mode",
+                                        "0600",
+                                        "--jitter=500,10",
+                                        "--seed",
+                                        "3",
+                                        "--",
+                                        "tool",
+                                        "--device",
+                                        "7"});
   ASSERT_TRUE(result) << result.error();
   const options& o = *result;
   EXPECT_EQ(o.device_number, -1);
@@ -87,8 +100,9 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.scan_ms, 250u);
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
-  EXPECT_EQ(o.jitter_khz, 0u);
-  EXPECT_EQ(o.seed, 1u);
+  EXPECT_EQ(o.jitter_khz, 500u);
+  EXPECT_EQ(o.jitter_ksym, 10u);
+  EXPECT_EQ(o.seed, 3u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
 }
@@ -127,16 +141,6 @@ INSTANTIATE_TEST_SUITE_P(Forms, DeviceNumber,
                                          device_case{"abc", 0}, device_case{"", 0}, device_case{" 1", 1},
                                          device_case{"2147483648", INT32_MAX},
                                          device_case{"-9999999999", INT32_MIN}));
-
-TEST(ParseOptions, TakesASatelliteAndJitterWithItsSeed) {
-  const result<options> result =
-      parse({"--satellite", "Hotbird-13.0E", "--jitter", "500,10", "--seed=18446744073709551615", "--", "t"});
-  ASSERT_TRUE(result) << result.error();
-  EXPECT_EQ(result->satellite, "Hotbird-13.0E");
-  EXPECT_EQ(result->jitter_khz, 500u);
-  EXPECT_EQ(result->jitter_ksym, 10u);
-  EXPECT_EQ(result->seed, UINT64_MAX);
-}
 
 TEST(ParseOptions, ServeNeedsNoCommandAndHelpNeedsNothing) {
   EXPECT_EQ(parse({"--serve", "/dev/blindscan0"})->serve_path, "/dev/blindscan0");

@@ -3,13 +3,12 @@
 #include <ostream>
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "emulator/files.h"
 #include "emulator/sky.h"
 
 namespace blindscan::emulator {
@@ -106,12 +105,10 @@ TEST(DefaultSky, IsAPlausibleKuBandSatellite) {
   EXPECT_EQ(widest, 45'000u);
 }
 
-namespace published {
-
-// One entry of a published channel list.
-std::string entry(const std::string& header, const std::string& frequency, const std::string& polarization,
+// One entry of a published channel list, with extra lines after the four keys.
+std::string entry(const std::string& frequency, const std::string& polarization,
                   const std::string& symbol_rate, const std::string& system, const std::string& extra = "") {
-  return header + "\n\tDELIVERY_SYSTEM = " + system + "\n\tFREQUENCY = " + frequency +
+  return "[CHANNEL]\n\tDELIVERY_SYSTEM = " + system + "\n\tFREQUENCY = " + frequency +
          "\n\tPOLARIZATION = " + polarization + "\n\tSYMBOL_RATE = " + symbol_rate + "\n" + extra;
 }
 
@@ -129,52 +126,38 @@ class ChannelList : public testing::TestWithParam<list_case> {};
 TEST_P(ChannelList, GivesOneTransponderPerCarrier) {
   const result<std::vector<transponder>> parsed = parse_sky(GetParam().text, "list");
   ASSERT_TRUE(parsed) << parsed.error();
-  ASSERT_EQ(parsed->size(), GetParam().sky.size());
-  for (size_t i = 0; i < parsed->size(); ++i) {
-    const transponder& got = (*parsed)[i];
-    const transponder& want = GetParam().sky[i];
-    EXPECT_EQ(got.downlink_khz, want.downlink_khz) << i;
-    EXPECT_EQ(got.vertical, want.vertical) << i;
-    EXPECT_EQ(got.symbol_rate, want.symbol_rate) << i;
-    EXPECT_EQ(got.system, want.system) << i;
-  }
+  EXPECT_EQ(*parsed, GetParam().sky);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, ChannelList,
-    testing::Values(list_case{"LinearWithIgnoredKeysAndComments",
-                              "# Astra\n\n[CHANNEL]\n\tDELIVERY_SYSTEM = DVBS2\n\tFREQUENCY = 11362000\n"
-                              "\tPOLARIZATION = HORIZONTAL\n\tSYMBOL_RATE = 22000000\n\tINNER_FEC = 2/3\n"
-                              "\tMODULATION = PSK/8\n\tINVERSION = AUTO\n\tROLLOFF = 35\n\n" +
-                                  entry("[Dish USA]", "12224000", "VERTICAL", "20000000", "DVBS"),
-                              {{11'362'000, false, 22'000, delivery_system::dvb_s2},
-                               {12'224'000, true, 20'000, delivery_system::dvb_s}}},
-                    // 18 V selects left-hand circular with horizontal, 13 V right-hand with vertical.
-                    list_case{"Circular",
-                              entry("[a]", "12226000", "LEFT", "27500000", "DVBS") +
-                                  entry("[b]", "12226000", "RIGHT", "27500000", "DVBS"),
-                              {{12'226'000, false, 27'500, delivery_system::dvb_s},
-                               {12'226'000, true, 27'500, delivery_system::dvb_s}}},
-                    // A multistream carrier is listed once per stream: the first entry stands.
-                    list_case{
-                        "MultistreamRepeat",
-                        entry("[s1]", "11015000", "VERTICAL", "30000000", "DVBS2",
-                              "\tSTREAM_ID = 1\n\tPLS_MODE = ROOT\n") +
-                            entry("[s2]", "11015000", "VERTICAL", "45000000", "DVBS", "\tSTREAM_ID = 2\n"),
-                        {{11'015'000, true, 30'000, delivery_system::dvb_s2}}},
-                    list_case{"CBandAndKaBand",
-                              entry("[c]", "3496000", "VERTICAL", "26583000", "DVBS2") +
-                                  entry("[ka]", "21750000", "HORIZONTAL", "1000000", "DVBS2"),
-                              {{3'496'000, true, 26'583, delivery_system::dvb_s2},
-                               {21'750'000, false, 1'000, delivery_system::dvb_s2}}},
-                    // Symbols per second to the nearest kSym/s.
-                    list_case{"SymbolRateRounded",
-                              entry("[a]", "1", "LEFT", "27499500", "DVBS") +
-                                  entry("[b]", "2", "LEFT", "27499499", "DVBS") +
-                                  entry("[c]", "3", "LEFT", "500", "DVBS"),
-                              {{1, false, 27'500, delivery_system::dvb_s},
-                               {2, false, 27'499, delivery_system::dvb_s},
-                               {3, false, 1, delivery_system::dvb_s}}}),
+    testing::Values(
+        list_case{
+            "OtherKeysAndComments",
+            "# Astra\n\n" +
+                entry("11362000", "HORIZONTAL", "22000000", "DVBS2",
+                      "\tINNER_FEC = 2/3\n\tMODULATION = PSK/8  # 8PSK\n\n[Dish USA]\n") +
+                "FREQUENCY=12224000\nPOLARIZATION=VERTICAL\nSYMBOL_RATE=20000000\nDELIVERY_SYSTEM=DVBS\n",
+            {{11'362'000, false, 22'000, delivery_system::dvb_s2},
+             {12'224'000, true, 20'000, delivery_system::dvb_s}}},
+        // 18 V selects left-hand circular with horizontal, 13 V right-hand with vertical.
+        list_case{
+            "Circular",
+            entry("12226000", "LEFT", "27500000", "DVBS") + entry("12226000", "RIGHT", "27500000", "DVBS"),
+            {{12'226'000, false, 27'500, delivery_system::dvb_s},
+             {12'226'000, true, 27'500, delivery_system::dvb_s}}},
+        // A multistream carrier is listed once per stream: the first entry stands.
+        list_case{"MultistreamRepeat",
+                  entry("11015000", "VERTICAL", "30000000", "DVBS2", "\tSTREAM_ID = 1\n") +
+                      entry("11015000", "VERTICAL", "45000000", "DVBS", "\tSTREAM_ID = 2\n"),
+                  {{11'015'000, true, 30'000, delivery_system::dvb_s2}}},
+        // C band, and symbols per second to the nearest kSym/s.
+        list_case{
+            "CBandAndRounding",
+            entry("3496000", "VERTICAL", "26583500", "DVBS2") + entry("3498000", "LEFT", "500", "DVBS"),
+            {{3'496'000, true, 26'584, delivery_system::dvb_s2},
+             {3'498'000, false, 1, delivery_system::dvb_s}},
+        }),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -185,8 +168,6 @@ INSTANTIATE_TEST_SUITE_P(
         bad_sky_case{"# x\n[a]\nDELIVERY_SYSTEM = DVBS\n[b]\n", "test.sky:2: entry [a] has no FREQUENCY"},
         bad_sky_case{"[a]\nFREQUENCY = 11362 MHz\n",
                      "test.sky:2: FREQUENCY '11362 MHz' is not a whole number of kHz from 1 to 4294967295"},
-        bad_sky_case{"[a]\nFREQUENCY = 4294967296\n",
-                     "test.sky:2: FREQUENCY '4294967296' is not a whole number of kHz from 1 to 4294967295"},
         bad_sky_case{"[a]\nPOLARIZATION = H\n",
                      "test.sky:2: POLARIZATION 'H' is none of HORIZONTAL, VERTICAL, LEFT and RIGHT"},
         bad_sky_case{"[a]\nSYMBOL_RATE = 22e6\n",
@@ -207,17 +188,13 @@ TEST(PublishedLists, EveryFileLoads) {
   if (!std::filesystem::is_directory(directory)) GTEST_SKIP() << directory << " is missing (dtv-scan-tables)";
   int loaded = 0;
   for (const auto& file : std::filesystem::directory_iterator(directory)) {
-    std::ifstream in(file.path());
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const result<std::vector<transponder>> parsed = parse_sky(text, file.path().string());
-    EXPECT_TRUE(parsed && !parsed->empty()) << (parsed ? file.path().string() + " is empty" : parsed.error());
-    loaded += parsed ? 1 : 0;
+    const result<std::string> text = read_file(file.path().string(), input_file_limit);
+    const auto parsed = parse_sky(text ? *text : "", file.path().string());
+    EXPECT_TRUE(text && parsed && !parsed->empty()) << file.path() << (parsed ? "" : parsed.error());
+    loaded += text && parsed;
   }
-  EXPECT_GT(loaded, 0);
   std::cout << loaded << " published lists loaded\n";
 }
-
-}  // namespace published
 
 }  // namespace
 }  // namespace blindscan::emulator
