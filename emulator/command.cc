@@ -1,6 +1,5 @@
 #include "emulator/command.h"
 
-#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,31 +10,16 @@
 
 namespace blindscan::emulator {
 
-namespace {
+namespace {}  // namespace
 
-// In the command's process, before it is executed.
-bool open_as_standard_output(const std::string& path) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool moved = dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
-  close(fd);
-  return moved;
-}
-
-}  // namespace
-
-pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
-                    const std::string& stdout_path, std::string& error) {
+result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals) {
   std::vector<char*> argv;
   for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 
   const pid_t parent = getpid();
   const pid_t child = fork();
-  if (child < 0) {
-    error = std::string("cannot fork: ") + std::strerror(errno);
-    return -1;
-  }
+  if (child < 0) return failure{std::string("cannot fork: ") + std::strerror(errno)};
   if (child > 0) return child;
 
   // The served file goes away with the emulator, so the command does too.
@@ -43,11 +27,6 @@ pid_t start_command(const std::vector<std::string>& command, const inherited_sig
   if (getppid() != parent) _exit(128 + SIGKILL);
   sigaction(SIGPIPE, &signals.pipe_action, nullptr);
   sigprocmask(SIG_SETMASK, &signals.mask, nullptr);
-  if (!stdout_path.empty() && !open_as_standard_output(stdout_path)) {
-    std::fprintf(stderr, "blindscan-emulator: cannot open %s as the command's standard output: %s\n",
-                 stdout_path.c_str(), std::strerror(errno));
-    _exit(2);
-  }
   execvp(argv[0], argv.data());
   const int exec_errno = errno;
   std::fprintf(stderr, "blindscan-emulator: cannot run %s: %s\n", argv[0], std::strerror(exec_errno));

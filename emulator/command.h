@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "emulator/result.h"
+
 namespace blindscan::emulator {
 
 // The signal mask and SIGPIPE disposition the emulator was started with,
@@ -17,12 +19,10 @@ struct inherited_signals {
   struct sigaction pipe_action;
 };
 
-// Forks and executes command (searched in PATH), with stdout_path, unless it
-// is empty, opened as its standard output.  The command dies with the
-// emulator.  If it cannot be executed it ends with 127 (not found) or 126;
-// if its standard output cannot be opened, with 2.
-pid_t start_command(const std::vector<std::string>& command, const inherited_signals& signals,
-                    const std::string& stdout_path, std::string& error);
+// Forks and executes command (searched in PATH); the process id.  The
+// command dies with the emulator.  If it cannot be executed it ends with 127
+// (not found) or 126.
+result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals);
 
 // The shell's convention: the exit status, or 128 plus the signal that
 // killed the process.

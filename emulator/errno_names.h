@@ -1,5 +1,5 @@
-// Symbolic errno names, for the fault options and the event log.  The values
-// come from the C library, so they are right on every architecture.
+// Symbolic errno names, for the fault options and the event log, as the C
+// library knows them, so they are right on every architecture.
 #pragma once
 
 #include <optional>
@@ -11,7 +11,7 @@ namespace blindscan::emulator {
 // The errno value a name such as "EIO" stands for; nothing for unknown names.
 std::optional<int> errno_from_name(std::string_view name);
 
-// The name of an errno value ("EIO"), or its decimal value if it has none here.
+// The name of an errno value ("EIO"), or its decimal value if it has none.
 std::string errno_name(int value);
 
 }  // namespace blindscan::emulator

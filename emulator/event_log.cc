@@ -1,12 +1,12 @@
 #include "emulator/event_log.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <iterator>
 
 #include "emulator/errno_names.h"
+#include "emulator/files.h"
 
 namespace blindscan::emulator {
 
@@ -80,9 +80,9 @@ std::string open_flags(int flags) {
 
 std::string mounted(std::string_view path) { return "mounted path=" + std::string(path); }
 
-std::string open(int flags) { return "open flags=" + open_flags(flags); }
+std::string opened(int flags) { return "open flags=" + open_flags(flags); }
 
-std::string ioctl(unsigned cmd, const device::blindscan_request& request) {
+std::string scan_requested(unsigned cmd, const device::blindscan_request& request) {
   return "ioctl cmd=" + hex(cmd) + " min_freq=" + std::to_string(request.min_freq) +
          " max_freq=" + std::to_string(request.max_freq) +
          " min_symbol=" + std::to_string(request.min_symbol) +
@@ -90,15 +90,15 @@ std::string ioctl(unsigned cmd, const device::blindscan_request& request) {
          " hilow_band=" + std::to_string(request.hilow_band);
 }
 
-std::string ioctl_unknown(unsigned cmd, int error) {
+std::string unknown_request(unsigned cmd, int error) {
   return "ioctl-unknown cmd=" + hex(cmd) + " errno=" + errno_name(error);
 }
 
-std::string ioctl_failed(int error) { return "ioctl-failed errno=" + errno_name(error); }
+std::string scan_failed(int error) { return "ioctl-failed errno=" + errno_name(error); }
 
-std::string ioctl_interrupted() { return "ioctl-interrupted"; }
+std::string scan_interrupted() { return "ioctl-interrupted"; }
 
-std::string read(size_t size, size_t delivered) {
+std::string records_read(size_t size, size_t delivered) {
   return "read size=" + std::to_string(size) + " delivered=" + std::to_string(delivered);
 }
 
@@ -108,22 +108,14 @@ std::string read_failed(size_t size, int error) {
 
 std::string write_refused(size_t size) { return "write size=" + std::to_string(size) + " refused"; }
 
-std::string stdout_write(size_t size, size_t accepted) {
-  return "stdout-write size=" + std::to_string(size) + " accepted=" + std::to_string(accepted);
-}
-
-std::string stdout_write_failed(size_t size, int error) {
-  return "stdout-write-failed size=" + std::to_string(size) + " errno=" + errno_name(error);
-}
-
-std::string release() { return "release"; }
+std::string released() { return "release"; }
 
 }  // namespace events
 
-void event_log::write(const std::string& line) const {
+void event_log::write(std::string_view line) const {
   if (fd_ < 0) return;
-  const std::string whole = line + '\n';
-  (void)!::write(fd_, whole.data(), whole.size());
+  // A log that stops taking lines does not stop the driver.
+  (void)write_all(fd_, std::string(line) + '\n');
 }
 
 }  // namespace blindscan::emulator

@@ -1,6 +1,6 @@
-// The driver's event log: one line per event, written with one write() each
-// so a reader sees whole lines as they happen.  The line formats are an
-// interface for tests; the README lists them.
+// The driver's event log: one line per event, each written whole as it
+// happens, so a reader sees whole lines.  Tests read the lines, so their
+// formats stay as they are.
 #pragma once
 
 #include <cstddef>
@@ -14,17 +14,15 @@ namespace blindscan::emulator {
 namespace events {
 
 std::string mounted(std::string_view path);
-std::string open(int flags);
-std::string ioctl(unsigned cmd, const device::blindscan_request& request);
-std::string ioctl_unknown(unsigned cmd, int error);
-std::string ioctl_failed(int error);
-std::string ioctl_interrupted();
-std::string read(size_t size, size_t delivered);
+std::string opened(int flags);
+std::string scan_requested(unsigned cmd, const device::blindscan_request& request);
+std::string unknown_request(unsigned cmd, int error);
+std::string scan_failed(int error);
+std::string scan_interrupted();
+std::string records_read(size_t size, size_t delivered);
 std::string read_failed(size_t size, int error);
 std::string write_refused(size_t size);
-std::string stdout_write(size_t size, size_t accepted);
-std::string stdout_write_failed(size_t size, int error);
-std::string release();
+std::string released();
 
 // Open flags as names: the access mode, then every other flag set, joined by
 // '|', unknown bits in hex.  O_LARGEFILE is left out: a 64-bit kernel adds it
@@ -37,7 +35,7 @@ class event_log {
  public:
   // Appends to fd; a negative fd logs nothing.  The log does not own fd.
   explicit event_log(int fd) : fd_(fd) {}
-  void write(const std::string& line) const;
+  void write(std::string_view line) const;
 
  private:
   int fd_;

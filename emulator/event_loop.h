@@ -1,15 +1,14 @@
-// The emulator's single thread: kernel requests on the FUSE files, scans
-// that end after their time, and signals, handled one at a time.
+// The emulator's single thread: kernel requests on the FUSE file, scans that
+// end after their time, and signals, handled one at a time.
 #pragma once
 
 #include <sys/signalfd.h>
 
 #include <functional>
 #include <optional>
-#include <vector>
 
 #include "emulator/emulated_driver.h"
-#include "emulator/fuse_device.h"
+#include "emulator/fuse_server.h"
 
 namespace blindscan::emulator {
 
@@ -20,12 +19,12 @@ struct loop_control {
   std::function<bool(const signalfd_siginfo&)> on_signal;
   // Checked before each wait; true stops the loop.
   std::function<bool()> finished;
-  std::optional<emulated_driver::clock::time_point> deadline;
+  std::optional<scan_clock::time_point> deadline;
 };
 
-// Serves devices (the driver's first) until control stops the loop or a
-// FUSE file goes away.
-loop_end run_event_loop(const std::vector<fuse_device*>& devices, emulated_driver& driver, int signal_fd,
+// Serves the driver's requests from server until control stops the loop or
+// the FUSE file goes away.
+loop_end run_event_loop(fuse_server& server, emulated_driver& driver, int signal_fd,
                         const loop_control& control);
 
 }  // namespace blindscan::emulator

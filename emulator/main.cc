@@ -11,58 +11,48 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
-#include "emulator/modes.h"
+#include "emulator/files.h"
 #include "emulator/options.h"
+#include "emulator/serving.h"
 #include "emulator/sky.h"
 
 namespace blindscan::emulator {
 
 namespace {
 
-bool read_whole_file(const std::string& path, std::string& contents, std::string& error) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  bool ok = fd >= 0;
-  contents.clear();
-  char chunk[65536];
-  while (ok) {
-    const ssize_t got = read(fd, chunk, sizeof(chunk));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      ok = got == 0;
-      break;
-    }
-    contents.append(chunk, static_cast<size_t>(got));
-  }
-  if (!ok) error = path + ": cannot read: " + std::strerror(errno);
-  if (fd >= 0) close(fd);
-  return ok;
-}
-
-bool load_behaviour(const options& o, driver_behaviour& behaviour, std::string& error) {
+// What the emulated driver does, as the options ask.
+result<driver_behaviour> load_behaviour(const options& o) {
+  driver_behaviour behaviour;
   behaviour.fail_ioctl = o.fail_ioctl;
   behaviour.fail_read = o.fail_read;
   behaviour.read_bytes = o.read_bytes;
   behaviour.scan_time = std::chrono::milliseconds(o.scan_ms);
   behaviour.node_mode = o.node_mode;
+  behaviour.jitter = {o.jitter_khz, o.jitter_ksym, o.seed};
   if (!o.records_file.empty()) {
-    std::string records;
-    if (!read_whole_file(o.records_file, records, error)) return false;
-    behaviour.records = std::move(records);
-    return true;
+    result<std::string> records = read_file(o.records_file, input_file_limit);
+    if (!records) return failure{records.error()};
+    behaviour.records = std::move(*records);
+    return behaviour;
   }
   std::string text(default_sky_text);
   std::string name(default_sky_name);
-  if (!o.sky_file.empty()) {
-    if (!read_whole_file(o.sky_file, text, error)) return false;
+  if (!o.satellite.empty()) {
+    result<std::string> path = satellite_file(published_lists_directory, o.satellite);
+    if (!path) return failure{path.error()};
+    name = *path;
+  } else if (!o.sky_file.empty()) {
     name = o.sky_file;
   }
-  sky_parse_result sky = parse_sky(text, name);
-  if (!sky.error.empty()) {
-    error = sky.error;
-    return false;
+  if (name != default_sky_name) {
+    result<std::string> contents = read_file(name, input_file_limit);
+    if (!contents) return failure{contents.error()};
+    text = std::move(*contents);
   }
-  behaviour.sky = std::move(sky.transponders);
-  return true;
+  result<std::vector<transponder>> sky = parse_sky(text, name);
+  if (!sky) return failure{sky.error()};
+  behaviour.sky = std::move(*sky);
+  return behaviour;
 }
 
 // With descriptor 0, 1 or 2 closed, the descriptors the emulator opens would
@@ -80,21 +70,21 @@ void reserve_standard_descriptors() {
 }
 
 int run(const std::vector<std::string_view>& arguments) {
-  const options_result parsed = parse_options(arguments);
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "blindscan-emulator: %s\nTry 'blindscan-emulator --help'.\n", parsed.error.c_str());
+  const result<options> parsed = parse_options(arguments);
+  if (!parsed) {
+    std::fprintf(stderr, "blindscan-emulator: %s\nTry 'blindscan-emulator --help'.\n",
+                 parsed.error().c_str());
     return 2;
   }
-  const options& o = parsed.parsed;
+  const options& o = *parsed;
   if (o.help) {
     std::fwrite(usage_text.data(), 1, usage_text.size(), stdout);
     return 0;
   }
 
   reserve_standard_descriptors();
-  driver_behaviour behaviour;
-  std::string error;
-  if (!load_behaviour(o, behaviour, error)) return setup_failure(error);
+  result<driver_behaviour> behaviour = load_behaviour(o);
+  if (!behaviour) return setup_failure(behaviour.error());
 
   int log_fd = -1;
   if (!o.log_file.empty()) {
@@ -103,10 +93,10 @@ int run(const std::vector<std::string_view>& arguments) {
   }
   const event_log log(log_fd);
 
-  if (!o.serve_path.empty()) return serve_file(o.serve_path, std::move(behaviour), log);
+  if (!o.serve_path.empty()) return serve_existing_file(o.serve_path, std::move(*behaviour), log);
   char node_path[device::path_area_size];
   device::format_device_path(node_path, o.device_number);
-  return run_command(o.command, node_path, std::move(behaviour), o.stdout_bytes, log);
+  return serve_command(o.command, node_path, std::move(*behaviour), log);
 }
 
 }  // namespace

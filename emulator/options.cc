@@ -1,13 +1,12 @@
 #include "emulator/options.h"
 
-#include <cerrno>
+#include <getopt.h>
+
 #include <charconv>
-#include <climits>
-#include <cstdlib>
-#include <functional>
-#include <map>
+#include <cstring>
 
 #include "emulator/errno_names.h"
+#include "tool/arguments.h"
 
 namespace blindscan::emulator {
 
@@ -19,21 +18,73 @@ const std::string_view usage_text =
     "private mount namespace) and exits with COMMAND's status, or serves on the\n"
     "existing file PATH until interrupted.\n"
     "\n"
-    "  --device N          serve /dev/blindscanN (default 0)\n"
-    "  --sky FILE          scan the transponders in FILE instead of the built-in sky\n"
+    "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
+    "                      tool reads its device number\n"
+    "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
+    "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
+    "                      a published channel list of [NAME] entries with\n"
+    "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
+    "                      (told apart by content)\n"
+    "  --satellite NAME    scan /usr/share/dvb/dvb-s/NAME, a satellite's published\n"
+    "                      list (package dtv-scan-tables; ls that directory for\n"
+    "                      the names)\n"
     "  --records FILE      answer every scan with the exact record bytes in FILE\n"
     "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
     "  --fail-read ERRNO   fail every read with ERRNO\n"
     "  --read-bytes N      deliver at most N bytes per read\n"
-    "  --scan-ms N         let a scan request block for N milliseconds\n"
+    "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
     "  --log FILE          write what the driver sees to FILE, one event per line\n"
     "  --mode OCTAL        permission bits of the node (default 0666)\n"
-    "  --stdout-bytes N    let the command's standard output take at most N bytes\n"
-    "                      per write (N from 1), passed on to this standard output\n"
+    "  --jitter KHZ,KSYM   report each carrier found off its true frequency by up\n"
+    "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
+    "                      (never below 1), the same for a carrier in every scan\n"
+    "  --seed N            seed the offsets of --jitter (default 1)\n"
     "  --serve PATH        serve on PATH in the current mount namespace\n"
-    "  --help              print this help\n";
+    "  --help              print this help\n"
+    "\n"
+    "--sky, --satellite and --records exclude each other.  A sky or records file\n"
+    "may hold at most 16 MiB.  Long options may be abbreviated while they stay\n"
+    "unambiguous.\n"
+    "\n"
+    "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
+    "is interrupted, 2 when the command line or the setup fails.\n";
 
 namespace {
+
+enum option_id : int {
+  device_option = 256,
+  sky_option,
+  satellite_option,
+  records_option,
+  fail_ioctl_option,
+  fail_read_option,
+  read_bytes_option,
+  scan_ms_option,
+  log_option,
+  mode_option,
+  jitter_option,
+  seed_option,
+  serve_option,
+  help_option,
+};
+
+constexpr struct option long_options[] = {
+    {"device", required_argument, nullptr, device_option},
+    {"sky", required_argument, nullptr, sky_option},
+    {"satellite", required_argument, nullptr, satellite_option},
+    {"records", required_argument, nullptr, records_option},
+    {"fail-ioctl", required_argument, nullptr, fail_ioctl_option},
+    {"fail-read", required_argument, nullptr, fail_read_option},
+    {"read-bytes", required_argument, nullptr, read_bytes_option},
+    {"scan-ms", required_argument, nullptr, scan_ms_option},
+    {"log", required_argument, nullptr, log_option},
+    {"mode", required_argument, nullptr, mode_option},
+    {"jitter", required_argument, nullptr, jitter_option},
+    {"seed", required_argument, nullptr, seed_option},
+    {"serve", required_argument, nullptr, serve_option},
+    {"help", no_argument, nullptr, help_option},
+    {nullptr, 0, nullptr, 0},
+};
 
 template <typename number>
 bool parse_number(std::string_view text, number& value, int base = 10) {
@@ -42,139 +93,138 @@ bool parse_number(std::string_view text, number& value, int base = 10) {
   return !text.empty() && error == std::errc{} && stop == end;
 }
 
-// The device number as the tool would convert a clean argument: decimal,
-// 0x hexadecimal or 0 octal, with an optional sign; the whole text must be a
-// number in the signed 32-bit range.
-bool parse_device_number(std::string_view text, int32_t& value) {
-  const std::string copy(text);
-  if (copy.empty() || copy.find_first_of(" \t\n") != std::string::npos) return false;
-  char* stop = nullptr;
-  errno = 0;
-  const long long converted = std::strtoll(copy.c_str(), &stop, 0);
-  if (errno != 0 || *stop != '\0' || converted < INT32_MIN || converted > INT32_MAX) return false;
-  value = static_cast<int32_t>(converted);
-  return true;
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+result<int> errno_value(std::string_view option, std::string_view name) {
+  if (const auto value = errno_from_name(name)) return *value;
+  return failure{std::string(option) + ": unknown errno name " + quoted(name) + " (use a name such as EIO)"};
 }
 
-using setter = std::function<std::string(options&, std::string_view)>;
-
-std::string set_errno(std::string_view option, std::optional<int>& field, std::string_view name) {
-  const auto value = errno_from_name(name);
-  if (!value)
-    return std::string(option) + ": unknown errno name '" + std::string(name) + "' (use a name such as EIO)";
-  field = *value;
+result<void> set_file_name(std::string& field, std::string_view option, std::string_view value) {
+  if (value.empty()) return failure{std::string(option) + " needs a file name"};
+  field = value;
   return {};
 }
 
-setter path_option(std::string_view name, std::string options::*field) {
-  return [name, field](options& o, std::string_view v) -> std::string {
-    if (v.empty()) return std::string(name) + " needs a file name";
-    o.*field = v;
-    return {};
-  };
+// Sets the option id to value in o.
+result<void> set_option(options& o, int id, const char* value) {
+  const std::string_view text = value != nullptr ? value : "";
+  switch (id) {
+    case device_option:
+      // The node the tool opens for the same text.
+      o.device_number = tool::convert_argument(value);
+      return {};
+    case sky_option:
+      return set_file_name(o.sky_file, "--sky", text);
+    case satellite_option:
+      if (text.empty() || text.find('/') != std::string_view::npos)
+        return failure{"--satellite needs a satellite's name, such as Astra-19.2E, not " + quoted(text)};
+      o.satellite = text;
+      return {};
+    case records_option:
+      return set_file_name(o.records_file, "--records", text);
+    case log_option:
+      return set_file_name(o.log_file, "--log", text);
+    case serve_option:
+      return set_file_name(o.serve_path, "--serve", text);
+    case fail_ioctl_option:
+    case fail_read_option: {
+      const bool ioctl = id == fail_ioctl_option;
+      const result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
+      if (!error) return failure{error.error()};
+      (ioctl ? o.fail_ioctl : o.fail_read) = *error;
+      return {};
+    }
+    case read_bytes_option: {
+      size_t bytes = 0;
+      if (!parse_number(text, bytes)) return failure{"--read-bytes needs a byte count, not " + quoted(text)};
+      o.read_bytes = bytes;
+      return {};
+    }
+    case scan_ms_option: {
+      unsigned ms = 0;
+      if (!parse_number(text, ms) || ms > 3'600'000)
+        return failure{"--scan-ms needs milliseconds from 0 to 3600000, not " + quoted(text)};
+      o.scan_ms = ms;
+      return {};
+    }
+    case mode_option: {
+      unsigned mode = 0;
+      if (!parse_number(text, mode, 8) || mode > 07777)
+        return failure{"--mode needs octal permission bits such as 0600, not " + quoted(text)};
+      o.node_mode = static_cast<mode_t>(mode);
+      return {};
+    }
+    case jitter_option: {
+      const size_t comma = text.find(',');
+      if (comma == std::string_view::npos || !parse_number(text.substr(0, comma), o.jitter_khz) ||
+          !parse_number(text.substr(comma + 1), o.jitter_ksym))
+        return failure{"--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not " + quoted(text)};
+      return {};
+    }
+    case seed_option:
+      if (!parse_number(text, o.seed)) return failure{"--seed needs a whole number, not " + quoted(text)};
+      return {};
+    case help_option:
+      o.help = true;
+      return {};
+    default:
+      return failure{"unknown option"};
+  }
 }
 
-const std::map<std::string_view, setter>& valued_options() {
-  static const std::map<std::string_view, setter> table = {
-      {"--device",
-       [](options& o, std::string_view v) -> std::string {
-         if (parse_device_number(v, o.device_number)) return {};
-         return "--device needs a signed 32-bit number, not '" + std::string(v) + "'";
-       }},
-      {"--sky", path_option("--sky", &options::sky_file)},
-      {"--records", path_option("--records", &options::records_file)},
-      {"--fail-ioctl",
-       [](options& o, std::string_view v) { return set_errno("--fail-ioctl", o.fail_ioctl, v); }},
-      {"--fail-read",
-       [](options& o, std::string_view v) { return set_errno("--fail-read", o.fail_read, v); }},
-      {"--read-bytes",
-       [](options& o, std::string_view v) -> std::string {
-         size_t bytes = 0;
-         if (!parse_number(v, bytes)) return "--read-bytes needs a byte count, not '" + std::string(v) + "'";
-         o.read_bytes = bytes;
-         return {};
-       }},
-      {"--scan-ms",
-       [](options& o, std::string_view v) -> std::string {
-         unsigned ms = 0;
-         if (!parse_number(v, ms) || ms > 3'600'000)
-           return "--scan-ms needs milliseconds from 0 to 3600000, not '" + std::string(v) + "'";
-         o.scan_ms = ms;
-         return {};
-       }},
-      {"--log", path_option("--log", &options::log_file)},
-      {"--mode",
-       [](options& o, std::string_view v) -> std::string {
-         unsigned mode = 0;
-         if (!parse_number(v, mode, 8) || mode > 07777)
-           return "--mode needs octal permission bits such as 0600, not '" + std::string(v) + "'";
-         o.node_mode = static_cast<mode_t>(mode);
-         return {};
-       }},
-      {"--stdout-bytes",
-       [](options& o, std::string_view v) -> std::string {
-         size_t bytes = 0;
-         if (!parse_number(v, bytes) || bytes == 0)
-           return "--stdout-bytes needs a byte count from 1, not '" + std::string(v) + "'";
-         o.stdout_bytes = bytes;
-         return {};
-       }},
-      {"--serve", path_option("--serve", &options::serve_path)},
-  };
-  return table;
-}
-
-std::string check_combination(const options& o, bool saw_separator) {
+result<void> check_combination(const options& o, bool saw_separator) {
   if (o.help) return {};
-  if (!o.sky_file.empty() && !o.records_file.empty()) return "--sky and --records exclude each other";
-  if (!o.serve_path.empty() && saw_separator) return "--serve PATH and '-- COMMAND' exclude each other";
-  if (!o.serve_path.empty() && o.stdout_bytes) return "--stdout-bytes needs '-- COMMAND', not --serve PATH";
-  if (o.serve_path.empty() && !saw_separator) return "nothing to do: give '-- COMMAND' or --serve PATH";
-  if (saw_separator && o.command.empty()) return "no command after '--'";
+  const int skies = !o.sky_file.empty() + !o.satellite.empty() + !o.records_file.empty();
+  if (skies > 1) return failure{"--sky, --satellite and --records exclude each other"};
+  if (!o.serve_path.empty() && saw_separator)
+    return failure{"--serve PATH and '-- COMMAND' exclude each other"};
+  if (o.serve_path.empty() && !saw_separator)
+    return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
+  if (saw_separator && o.command.empty()) return failure{"no command after '--'"};
   return {};
 }
 
 }  // namespace
 
-options_result parse_options(const std::vector<std::string_view>& arguments) {
-  options_result result;
-  options& o = result.parsed;
-  bool saw_separator = false;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string_view argument = arguments[i];
-    if (argument == "--") {
-      saw_separator = true;
-      o.command.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, arguments.end());
-      break;
+result<options> parse_options(const std::vector<std::string_view>& arguments) {
+  // getopt_long wants a writable argv with the program name first.
+  std::vector<std::string> storage{"blindscan-emulator"};
+  storage.insert(storage.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : storage) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(storage.size());
+
+  options o;
+  optind = 0;  // a fresh scan, also when called again
+  opterr = 0;  // the messages are made here
+  int options_end = 1;
+  while (true) {
+    // '+': stop at the first argument that is not an option; ':': report a
+    // missing value apart from an unknown option.
+    const int id = getopt_long(argc, argv.data(), "+:", long_options, nullptr);
+    if (id == -1) break;
+    const std::string_view argument = argv[optind - 1];
+    if (id == '?') {
+      // optopt names a short option; a long one stands in the argument.
+      const bool short_option = optopt > 0 && optopt < device_option;
+      return failure{"unknown option " + quoted(short_option ? "-" + std::string(1, static_cast<char>(optopt))
+                                                             : std::string(argument))};
     }
-    if (argument == "--help") {
-      o.help = true;
-      continue;
-    }
-    // Both "--name VALUE" and "--name=VALUE".
-    const size_t equals = argument.find('=');
-    const std::string_view name = argument.substr(0, equals);
-    const auto option = valued_options().find(name);
-    if (option == valued_options().end()) {
-      result.error = argument.starts_with("-")
-                         ? "unknown option '" + std::string(argument) + "'"
-                         : "unexpected argument '" + std::string(argument) + "' (a command goes after '--')";
-      return result;
-    }
-    std::string_view value;
-    if (equals != std::string_view::npos) {
-      value = argument.substr(equals + 1);
-    } else if (i + 1 < arguments.size()) {
-      value = arguments[++i];
-    } else {
-      result.error = std::string(name) + " needs a value";
-      return result;
-    }
-    result.error = option->second(o, value);
-    if (!result.error.empty()) return result;
+    if (id == ':') return failure{std::string(argument.substr(0, argument.find('='))) + " needs a value"};
+    if (const result<void> set = set_option(o, id, optarg); !set) return failure{set.error()};
+    options_end = optind;
   }
-  result.error = check_combination(o, saw_separator);
-  return result;
+  // "--" ends the options only where getopt_long stopped on it, not where it
+  // was an option's value.
+  const bool saw_separator = optind == options_end + 1 && std::strcmp(argv[options_end], "--") == 0;
+  if (!saw_separator && optind < argc)
+    return failure{"unexpected argument " + quoted(argv[optind]) + " (a command goes after '--')"};
+  if (saw_separator) o.command.assign(storage.begin() + optind, storage.end());
+  if (const result<void> combined = check_combination(o, saw_separator); !combined)
+    return failure{combined.error()};
+  return o;
 }
 
 }  // namespace blindscan::emulator

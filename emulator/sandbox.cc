@@ -17,19 +17,14 @@
 #include <string_view>
 #include <vector>
 
+#include "emulator/files.h"
+
 namespace blindscan::emulator {
 
 namespace {
 
-std::string failed(const std::string& what) { return what + ": " + std::strerror(errno); }
-
-bool write_file(const std::string& path, const std::string& text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  ::close(fd);
-  return written;
-}
+// The failure of the call that just set errno.
+failure failed(const std::string& what) { return failure{what + ": " + std::strerror(errno)}; }
 
 bool is_directory(const char* path) {
   struct stat info {};
@@ -81,50 +76,46 @@ const char* scratch_directory() {
   return nullptr;
 }
 
-bool bind(const std::string& from, const std::string& to, std::string& error) {
-  if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0) return true;
-  error = failed("cannot bind " + from + " on " + to);
-  return false;
+result<void> bind(const std::string& from, const std::string& to) {
+  if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0) return {};
+  return failed("cannot bind " + from + " on " + to);
 }
 
-bool enter_namespaces(bool as_root, std::string& error) {
+result<void> enter_namespaces(bool as_root) {
   if (as_root) {
-    if (unshare(CLONE_NEWNS) == 0) return true;
-    error = failed("cannot create a private mount namespace (unshare CLONE_NEWNS)");
-    return false;
+    if (unshare(CLONE_NEWNS) == 0) return {};
+    return failed("cannot create a private mount namespace (unshare CLONE_NEWNS)");
   }
   const uid_t uid = geteuid();
   const gid_t gid = getegid();
   if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-    error = failed(
+    return failed(
         "not root, and cannot create a user namespace to run in (unshare CLONE_NEWUSER); run as root "
         "or allow unprivileged user namespaces (sysctl kernel.unprivileged_userns_clone=1, "
         "user.max_user_namespaces)");
-    return false;
   }
-  if (!write_file("/proc/self/setgroups", "deny") ||
-      !write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-      !write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")) {
-    error = failed("cannot map the caller to root in the user namespace (/proc/self/uid_map)");
-    return false;
+  for (const auto& [path, text] : {std::pair{"/proc/self/setgroups", std::string("deny")},
+                                   std::pair{"/proc/self/uid_map", "0 " + std::to_string(uid) + " 1"},
+                                   std::pair{"/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"}}) {
+    if (const result<void> written = write_file(path, text); !written)
+      return failure{"cannot map the caller to root in the user namespace: " + written.error()};
   }
-  return true;
+  return {};
 }
 
 // As root: an overlay over the real /dev takes new nodes in a tmpfs, and the
 // submounts, which an overlay does not show, are bound back on top.
-bool overlay_dev(const std::string& scratch, std::string& error) {
+result<void> overlay_dev(const std::string& scratch) {
   const std::string real = scratch + "/real", upper = scratch + "/upper", work = scratch + "/work";
   // The copy holds exactly what is visible under /dev.
   const std::vector<std::string> submounts = submounts_below(real);
   const std::string options = "lowerdir=" + real + ",upperdir=" + upper + ",workdir=" + work;
   if (mount("overlay", "/dev", "overlay", 0, options.c_str()) != 0) {
-    error = failed("cannot lay an overlay over /dev (is overlayfs available?)");
-    return false;
+    return failed("cannot lay an overlay over /dev (is overlayfs available?)");
   }
   for (const std::string& submount : submounts)
-    if (!bind(real + "/" + submount, "/dev/" + submount, error)) return false;
-  return true;
+    if (result<void> bound = bind(real + "/" + submount, "/dev/" + submount); !bound) return bound;
+  return {};
 }
 
 // Where the mirrored /dev keeps the whole real one, with its submounts.
@@ -132,122 +123,108 @@ constexpr char host_dev_entry[] = ".host";
 
 // Recreates one entry of the real /dev at to: symbolic links as links,
 // everything else bound from the real one.
-bool mirror_entry(const std::string& name, const std::string& from, const std::string& to,
-                  std::string& error) {
+result<void> mirror_entry(const std::string& name, const std::string& from, const std::string& to) {
   struct stat info {};
-  if (lstat(from.c_str(), &info) != 0) return true;  // gone meanwhile
+  if (lstat(from.c_str(), &info) != 0) return {};  // gone meanwhile
   if (name == "ptmx" && S_ISCHR(info.st_mode)) {
     // The pseudo-terminal multiplexer finds its devpts instance as "pts"
     // beside it on the same mount, which a bind of the single node lacks.
-    if (symlink((std::string(host_dev_entry) + "/ptmx").c_str(), to.c_str()) == 0) return true;
-    error = failed("cannot create " + to);
-    return false;
+    if (symlink((std::string(host_dev_entry) + "/ptmx").c_str(), to.c_str()) == 0) return {};
+    return failed("cannot create " + to);
   }
   if (S_ISLNK(info.st_mode)) {
     char target[4096];
     const ssize_t length = readlink(from.c_str(), target, sizeof(target) - 1);
-    if (length < 0) return true;
+    if (length < 0) return {};
     target[length] = '\0';
-    if (symlink(target, to.c_str()) == 0) return true;
-    error = failed("cannot create " + to);
-    return false;
+    if (symlink(target, to.c_str()) == 0) return {};
+    return failed("cannot create " + to);
   }
   if (S_ISDIR(info.st_mode) ? mkdir(to.c_str(), info.st_mode & 07777) != 0
                             : mknod(to.c_str(), S_IFREG | 0600, 0) != 0) {
-    error = failed("cannot create " + to);
-    return false;
+    return failed("cannot create " + to);
   }
-  return bind(from, to, error);
+  return bind(from, to);
 }
 
 // In a user namespace an overlay cannot take /dev as its lower layer (its
 // submounts are locked) and would not open device nodes, so /dev becomes a
 // tmpfs with every entry of the real one bound or linked into it.
-bool mirror_dev(const std::string& scratch, std::string& error) {
+result<void> mirror_dev(const std::string& scratch) {
   const std::string real = scratch + "/real";
   if (mount("dev", "/dev", "tmpfs", MS_NOSUID, "mode=0755") != 0) {
-    error = failed("cannot mount a tmpfs on /dev in the user namespace");
-    return false;
+    return failed("cannot mount a tmpfs on /dev in the user namespace");
   }
   DIR* entries = opendir(real.c_str());
   if (!entries) {
-    error = failed("cannot list " + real);
-    return false;
+    return failed("cannot list " + real);
   }
-  bool ok = true;
+  result<void> mirrored;
   while (const dirent* entry = readdir(entries)) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    ok = mirror_entry(name, real + "/" + name, "/dev/" + name, error);
-    if (!ok) break;
+    mirrored = mirror_entry(name, real + "/" + name, "/dev/" + name);
+    if (!mirrored) break;
   }
   closedir(entries);
-  if (!ok) return false;
+  if (!mirrored) return mirrored;
   const std::string host_dev = std::string("/dev/") + host_dev_entry;
   if (mkdir(host_dev.c_str(), 0755) != 0) {
-    error = failed("cannot create " + host_dev);
-    return false;
+    return failed("cannot create " + host_dev);
   }
-  return bind(real, host_dev, error);
+  return bind(real, host_dev);
 }
 
 }  // namespace
 
-int open_fuse_device(std::string& error) {
+result<int> open_fuse_device() {
   const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
   if (fd >= 0) return fd;
   if (errno == ENOENT || errno == ENODEV || errno == ENXIO)
-    error = failed("/dev/fuse is missing: this kernel offers no FUSE (load the fuse module: modprobe fuse)");
-  else
-    error = failed("cannot open /dev/fuse (run as root or make /dev/fuse readable and writable)");
-  return -1;
+    return failed("/dev/fuse is missing: this kernel offers no FUSE (load the fuse module: modprobe fuse)");
+  return failed("cannot open /dev/fuse (run as root or make /dev/fuse readable and writable)");
 }
 
-bool enter_private_dev(std::string& error) {
+result<void> enter_private_dev() {
   const bool as_root = geteuid() == 0;
-  if (!enter_namespaces(as_root, error)) return false;
+  if (result<void> entered = enter_namespaces(as_root); !entered) return entered;
   // Nothing mounted from here on reaches the caller's namespace.
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     // The root of a chroot that is not itself a mount point cannot be made
     // private, and mounts below it would reach the host's namespace.
-    error = errno == EINVAL ? "cannot make the mounts of the new namespace private: / is not a mount point "
-                              "(in a chroot, bind-mount its root onto itself first)"
-                            : failed("cannot make the mounts of the new namespace private");
-    return false;
+    if (errno != EINVAL) return failed("cannot make the mounts of the new namespace private");
+    return failure{
+        "cannot make the mounts of the new namespace private: / is not a mount point "
+        "(in a chroot, bind-mount its root onto itself first)"};
   }
   const char* scratch = scratch_directory();
   if (!scratch) {
-    error = "no directory for a scratch tmpfs (tried /tmp, /mnt, /run, /var/tmp)";
-    return false;
+    return failure{"no directory for a scratch tmpfs (tried /tmp, /mnt, /run, /var/tmp)"};
   }
   if (mount("blindscan-emulator", scratch, "tmpfs", 0, "mode=0700") != 0) {
-    error = failed(std::string("cannot mount a scratch tmpfs on ") + scratch);
-    return false;
+    return failed(std::string("cannot mount a scratch tmpfs on ") + scratch);
   }
   const std::string base = scratch;
   for (const char* directory : {"/real", "/upper", "/work"}) {
     if (mkdir((base + directory).c_str(), 0755) != 0) {
-      error = failed("cannot create " + base + directory);
-      return false;
+      return failed("cannot create " + base + directory);
     }
   }
-  if (!bind("/dev", base + "/real", error)) return false;
-  if (!(as_root ? overlay_dev(base, error) : mirror_dev(base, error))) return false;
+  if (result<void> bound = bind("/dev", base + "/real"); !bound) return bound;
+  if (result<void> made = as_root ? overlay_dev(base) : mirror_dev(base); !made) return made;
   // The new /dev holds its own references to what it was built from.
   if (umount2(scratch, MNT_DETACH) != 0) {
-    error = failed(std::string("cannot detach the scratch tmpfs from ") + scratch);
-    return false;
+    return failed(std::string("cannot detach the scratch tmpfs from ") + scratch);
   }
-  return true;
+  return {};
 }
 
-bool create_node(const std::string& path, std::string& error) {
-  if (mknod(path.c_str(), S_IFREG | 0600, 0) == 0 || errno == EEXIST) return true;
-  error = failed("cannot create " + path);
-  return false;
+result<void> create_node(const std::string& path) {
+  if (mknod(path.c_str(), S_IFREG | 0600, 0) == 0 || errno == EEXIST) return {};
+  return failed("cannot create " + path);
 }
 
-bool mount_fuse_file(int fuse_fd, const std::string& path, std::string& error) {
+result<void> mount_fuse_file(int fuse_fd, const std::string& path) {
   char options[160];
   std::snprintf(options, sizeof(options),
                 "fd=%d,rootmode=%o,user_id=%u,group_id=%u,allow_other,default_permissions", fuse_fd,
@@ -255,9 +232,8 @@ bool mount_fuse_file(int fuse_fd, const std::string& path, std::string& error) {
                 static_cast<unsigned>(getegid()));
   if (mount("blindscan-emulator", path.c_str(), "fuse.blindscan-emulator", MS_NOSUID | MS_NODEV, options) ==
       0)
-    return true;
-  error = failed("cannot mount the emulated driver on " + path);
-  return false;
+    return {};
+  return failed("cannot mount the emulated driver on " + path);
 }
 
 void unmount(const std::string& path) { umount2(path.c_str(), MNT_DETACH); }

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <map>
+#include <optional>
+#include <set>
 #include <utility>
 
 namespace blindscan::emulator {
@@ -31,65 +34,202 @@ bool parse_positive(std::string_view text, uint32_t& value) {
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-// Checks one line's four fields; returns what is wrong, or an empty string.
-std::string parse_fields(const std::vector<std::string_view>& fields, transponder& out) {
+std::string_view trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// One line's four fields as a transponder; the failure says what is wrong.
+result<transponder> parse_fields(const std::vector<std::string_view>& fields) {
+  transponder out{};
   if (fields.size() != 4)
-    return "expected 4 fields (frequency_khz polarisation symbol_rate system), found " +
-           std::to_string(fields.size());
+    return failure{"expected 4 fields (frequency_khz polarisation symbol_rate system), found " +
+                   std::to_string(fields.size())};
   if (!parse_positive(fields[0], out.downlink_khz))
-    return "frequency " + quoted(fields[0]) + " is not a whole number of kHz from 1 to 4294967295";
+    return failure{"frequency " + quoted(fields[0]) + " is not a whole number of kHz from 1 to 4294967295"};
   if (fields[1] == "H" || fields[1] == "h") {
     out.vertical = false;
   } else if (fields[1] == "V" || fields[1] == "v") {
     out.vertical = true;
   } else {
-    return "polarisation " + quoted(fields[1]) + " is neither H nor V";
+    return failure{"polarisation " + quoted(fields[1]) + " is neither H nor V"};
   }
   if (!parse_positive(fields[2], out.symbol_rate))
-    return "symbol rate " + quoted(fields[2]) + " is not a whole number of kSym/s from 1 to 4294967295";
+    return failure{"symbol rate " + quoted(fields[2]) +
+                   " is not a whole number of kSym/s from 1 to 4294967295"};
   if (fields[3] == "DVB-S") {
     out.system = device::delivery_system::dvb_s;
   } else if (fields[3] == "DVB-S2") {
     out.system = device::delivery_system::dvb_s2;
   } else {
-    return "delivery system " + quoted(fields[3]) + " is neither DVB-S nor DVB-S2";
+    return failure{"delivery system " + quoted(fields[3]) + " is neither DVB-S nor DVB-S2"};
+  }
+  return out;
+}
+
+// The next number of a splitmix64 sequence: the same on every platform and
+// C library, unlike the standard distributions.
+uint64_t splitmix64(uint64_t& state) {
+  uint64_t z = state += 0x9e3779b97f4a7c15u;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+  return z ^ (z >> 31);
+}
+
+// A whole number in [-bound, bound] from a random draw.
+int64_t offset_within(uint64_t draw, uint32_t bound) {
+  return static_cast<int64_t>(draw % (2 * uint64_t{bound} + 1)) - int64_t{bound};
+}
+
+// A line that holds something: its number from 1 and its text without the
+// '#' comment and the white space around it.
+struct content_line {
+  int number;
+  std::string_view text;
+};
+
+std::vector<content_line> content_lines(std::string_view text) {
+  std::vector<content_line> lines;
+  int number = 0;
+  while (!text.empty()) {
+    ++number;
+    const size_t newline = text.find('\n');
+    std::string_view line = text.substr(0, newline);
+    text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
+    line = trimmed(line.substr(0, line.find('#')));
+    if (!line.empty()) lines.push_back({number, line});
+  }
+  return lines;
+}
+
+failure at_line(std::string_view source_name, int line_number, const std::string& what) {
+  return failure{std::string(source_name) + ":" + std::to_string(line_number) + ": " + what};
+}
+
+// The project's own format: one transponder per line.
+result<std::vector<transponder>> parse_own_format(const std::vector<content_line>& lines,
+                                                  std::string_view source_name) {
+  std::vector<transponder> sky;
+  // Two carriers cannot share a frequency and a polarisation.
+  std::map<std::pair<uint32_t, bool>, int> first_line_of;
+  for (const content_line& line : lines) {
+    const result<transponder> parsed = parse_fields(split_fields(line.text));
+    if (!parsed) return at_line(source_name, line.number, parsed.error());
+    const auto [where, inserted] =
+        first_line_of.emplace(std::pair{parsed->downlink_khz, parsed->vertical}, line.number);
+    if (!inserted)
+      return at_line(source_name, line.number,
+                     "transponder " + std::to_string(parsed->downlink_khz) +
+                         (parsed->vertical ? " V" : " H") + " already given on line " +
+                         std::to_string(where->second));
+    sky.push_back(*parsed);
+  }
+  return sky;
+}
+
+// One [NAME] entry of a published channel list, as far as it has been read.
+struct channel_entry {
+  int line_number;
+  std::string_view name;
+  std::optional<uint32_t> frequency_khz;
+  std::optional<bool> vertical;
+  std::optional<uint32_t> symbol_rate;  // kSym/s
+  std::optional<device::delivery_system> system;
+};
+
+// Sets one KEY = value of an entry; keys other than the four it needs are
+// accepted and ignored.
+result<void> set_channel_key(channel_entry& entry, std::string_view key, std::string_view value) {
+  if (key == "FREQUENCY") {
+    uint32_t khz = 0;
+    if (!parse_positive(value, khz))
+      return failure{"FREQUENCY " + quoted(value) + " is not a whole number of kHz from 1 to 4294967295"};
+    entry.frequency_khz = khz;
+  } else if (key == "POLARIZATION") {
+    // An LNB's 18 V selects horizontal and left-hand circular, 13 V vertical
+    // and right-hand circular.
+    if (value == "HORIZONTAL" || value == "LEFT")
+      entry.vertical = false;
+    else if (value == "VERTICAL" || value == "RIGHT")
+      entry.vertical = true;
+    else
+      return failure{"POLARIZATION " + quoted(value) + " is none of HORIZONTAL, VERTICAL, LEFT and RIGHT"};
+  } else if (key == "SYMBOL_RATE") {
+    // Symbols per second, held as kSym/s rounded to the nearest; from 500 so
+    // that none rounds to 0.
+    uint32_t symbols = 0;
+    if (!parse_positive(value, symbols) || symbols < 500)
+      return failure{"SYMBOL_RATE " + quoted(value) +
+                     " is not a whole number of symbols per second from 500 to 4294967295"};
+    entry.symbol_rate = static_cast<uint32_t>((uint64_t{symbols} + 500) / 1000);
+  } else if (key == "DELIVERY_SYSTEM") {
+    if (value == "DVBS")
+      entry.system = device::delivery_system::dvb_s;
+    else if (value == "DVBS2")
+      entry.system = device::delivery_system::dvb_s2;
+    else
+      return failure{"DELIVERY_SYSTEM " + quoted(value) + " is neither DVBS nor DVBS2"};
   }
   return {};
 }
 
+// The transponder of a complete entry; the failure names the first key missing.
+result<transponder> finish_entry(const channel_entry& entry) {
+  const char* missing = !entry.frequency_khz ? "FREQUENCY"
+                        : !entry.vertical    ? "POLARIZATION"
+                        : !entry.symbol_rate ? "SYMBOL_RATE"
+                        : !entry.system      ? "DELIVERY_SYSTEM"
+                                             : nullptr;
+  if (missing) return failure{"entry [" + std::string(entry.name) + "] has no " + missing};
+  return transponder{*entry.frequency_khz, *entry.vertical, *entry.symbol_rate, *entry.system};
+}
+
+// A published channel list: [NAME] entries of KEY = value lines.  A carrier
+// listed again (a multistream carrier, once per stream) is one carrier, as
+// its first entry gives it.
+result<std::vector<transponder>> parse_channel_list(const std::vector<content_line>& lines,
+                                                    std::string_view source_name) {
+  std::vector<transponder> sky;
+  std::set<std::pair<uint32_t, bool>> listed;
+  std::optional<channel_entry> entry;
+  const auto finish = [&]() -> result<void> {
+    if (!entry) return {};
+    const result<transponder> carrier = finish_entry(*entry);
+    if (!carrier) return at_line(source_name, entry->line_number, carrier.error());
+    if (listed.emplace(carrier->downlink_khz, carrier->vertical).second) sky.push_back(*carrier);
+    return {};
+  };
+  for (const content_line& line : lines) {
+    if (line.text.front() == '[') {
+      if (line.text.back() != ']' || line.text.size() < 3)
+        return at_line(source_name, line.number, "expected [NAME], found " + quoted(line.text));
+      if (const result<void> finished = finish(); !finished) return failure{finished.error()};
+      entry = channel_entry{line.number, line.text.substr(1, line.text.size() - 2), {}, {}, {}, {}};
+      continue;
+    }
+    const size_t equals = line.text.find('=');
+    const std::string_view key =
+        equals == std::string_view::npos ? std::string_view{} : trimmed(line.text.substr(0, equals));
+    if (key.empty())
+      return at_line(source_name, line.number, "expected KEY = value or [NAME], found " + quoted(line.text));
+    if (!entry)
+      return at_line(source_name, line.number, quoted(line.text) + " comes before the first [NAME]");
+    if (const result<void> set = set_channel_key(*entry, key, trimmed(line.text.substr(equals + 1))); !set)
+      return at_line(source_name, line.number, set.error());
+  }
+  if (const result<void> finished = finish(); !finished) return failure{finished.error()};
+  return sky;
+}
+
 }  // namespace
 
-sky_parse_result parse_sky(std::string_view text, std::string_view source_name) {
-  sky_parse_result result;
-  // Two carriers cannot share a frequency and a polarisation.
-  std::map<std::pair<uint32_t, bool>, int> first_line_of;
-  int line_number = 0;
-  while (!text.empty()) {
-    ++line_number;
-    const size_t newline = text.find('\n');
-    std::string_view line = text.substr(0, newline);
-    text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
-    line = line.substr(0, line.find('#'));
-
-    const auto fields = split_fields(line);
-    if (fields.empty()) continue;
-    transponder parsed{};
-    std::string error = parse_fields(fields, parsed);
-    if (error.empty()) {
-      const auto [where, inserted] =
-          first_line_of.emplace(std::pair{parsed.downlink_khz, parsed.vertical}, line_number);
-      if (!inserted)
-        error = "transponder " + std::to_string(parsed.downlink_khz) + (parsed.vertical ? " V" : " H") +
-                " already given on line " + std::to_string(where->second);
-    }
-    if (!error.empty()) {
-      result.transponders.clear();
-      result.error = std::string(source_name) + ":" + std::to_string(line_number) + ": " + error;
-      return result;
-    }
-    result.transponders.push_back(parsed);
-  }
-  return result;
+result<std::vector<transponder>> parse_sky(std::string_view text, std::string_view source_name) {
+  const std::vector<content_line> lines = content_lines(text);
+  // A published channel list starts with its first entry's [NAME]; a line of
+  // the own format starts with a frequency.
+  if (!lines.empty() && lines.front().text.front() == '[') return parse_channel_list(lines, source_name);
+  return parse_own_format(lines, source_name);
 }
 
 uint32_t record_flags(const transponder& found) {
@@ -98,8 +238,17 @@ uint32_t record_flags(const transponder& found) {
   return flags | static_cast<uint32_t>(found.system) << device::delivery_system_shift;
 }
 
+std::pair<int64_t, int64_t> jitter_offsets(const transponder& carrier, const measurement_jitter& jitter) {
+  uint64_t carrier_key = uint64_t{carrier.downlink_khz} << 1 | (carrier.vertical ? 1 : 0);
+  uint64_t state = jitter.seed ^ splitmix64(carrier_key);
+  const int64_t khz = offset_within(splitmix64(state), jitter.khz);
+  const int64_t ksym = offset_within(splitmix64(state), jitter.ksym);
+  return {khz, ksym};
+}
+
 std::vector<device::blindscan_result> blind_search(const std::vector<transponder>& sky,
-                                                   const device::blindscan_request& request) {
+                                                   const device::blindscan_request& request,
+                                                   const measurement_jitter& jitter) {
   const bool vertical = request.pol != 0;
   const int64_t oscillator = lnb_oscillator_khz(request.hilow_band);
   const int64_t lowest_khz = int64_t{request.min_freq} * 1000;
@@ -119,8 +268,12 @@ std::vector<device::blindscan_result> blind_search(const std::vector<transponder
 
   std::vector<device::blindscan_result> records;
   records.reserve(found.size());
-  for (const auto& [tuner_khz, hit] : found)
-    records.push_back({static_cast<uint32_t>(tuner_khz), hit->symbol_rate, record_flags(*hit)});
+  for (const auto& [tuner_khz, hit] : found) {
+    const auto [khz_off, ksym_off] = jitter_offsets(*hit, jitter);
+    const int64_t symbol_rate = std::clamp<int64_t>(int64_t{hit->symbol_rate} + ksym_off, 1, UINT32_MAX);
+    records.push_back(
+        {static_cast<uint32_t>(tuner_khz + khz_off), static_cast<uint32_t>(symbol_rate), record_flags(*hit)});
+  }
   return records;
 }
 

@@ -52,6 +52,12 @@ BAD_INPUT = {
                            "blindscan-emulator: {dir}: cannot read: Is a directory\n"),
     "missing records": (["--records", "{dir}/absent", "--", "true"], {},
                         "blindscan-emulator: {dir}/absent: cannot read: No such file or directory\n"),
+    "endless sky": (["--sky", "/dev/zero", "--", "true"], {},
+                    "blindscan-emulator: /dev/zero: larger than 16777216 bytes, more than a sky or records "
+                    "file holds\n"),
+    "endless records": (["--records", "/dev/zero", "--", "true"], {},
+                        "blindscan-emulator: /dev/zero: larger than 16777216 bytes, more than a sky or records "
+                        "file holds\n"),
 }
 
 
@@ -130,32 +136,6 @@ def test_node_is_a_regular_file_with_the_given_mode():
         print(stat.S_ISREG(info.st_mode), oct(stat.S_IMODE(info.st_mode)), info.st_uid == os.geteuid())
     """, options=["--mode", "0640"])
     assert (result.stdout, result.stderr, result.status) == (b"True 0o640 True\n", b"", 0)
-
-
-def test_stdout_bytes_gives_the_command_an_output_that_takes_a_few_bytes_per_write():
-    result = python_inside("""
-        import os, stat
-        regular = stat.S_ISREG(os.fstat(1).st_mode)
-        counts = [os.write(1, b"0123456789"), os.write(1, b"abc")]
-        rest = f"{counts} {regular} {os.isatty(1)}\\n".encode()
-        while rest:
-            rest = rest[os.write(1, rest):]
-    """, options=["--stdout-bytes", "5"])
-    assert (result.stdout, result.stderr, result.status) == (b"01234abc[5, 3] True False\n", b"", 0)
-    assert result.events("stdout-write")[:2] == [
-        "stdout-write size=10 accepted=5", "stdout-write size=3 accepted=3"]
-
-
-def test_stdout_bytes_passes_on_the_errors_of_the_emulators_own_output():
-    result = python_inside("""
-        import errno, os, sys
-        try:
-            os.write(1, b"x")
-        except OSError as error:
-            print(errno.errorcode[error.errno], file=sys.stderr)
-    """, options=["--stdout-bytes", "5"], stdout="full")
-    assert (result.stderr, result.status) == (b"ENOSPC\n", 0)
-    assert result.events("stdout-write-failed") == ["stdout-write-failed size=1 errno=ENOSPC"]
 
 
 def test_other_requests_and_writes_are_refused_and_logged():

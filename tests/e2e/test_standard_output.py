@@ -1,50 +1,13 @@
-"""Every state of standard output: one that takes a few bytes per write, a
-full device, a pipe whose reader has gone, and a closed descriptor."""
+"""Every state of standard output: a full device, a pipe whose reader has
+gone, and a closed descriptor."""
 
 import signal
 
 import pytest
 
-from harness import LOW_HORIZONTAL, open_path, records, report_line, run
+from harness import LOW_HORIZONTAL, records, run
 
 RECORDS = records(*[(950_000 + 10_000 * i, 2_000 + i, 0x80000003 | (i % 2) << 2) for i in range(120)])
-REPORT = b"".join(report_line(False, 10_700_000 + 10_000 * i, 2_000 + i, i % 2) for i in range(120))
-REFUSED = open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n"
-
-
-def written(result):
-    """(size, accepted) of each write to standard output, as the sink saw them."""
-    return [tuple(int(field.split("=")[1]) for field in line.split()[1:])
-            for line in result.events("stdout-write")]
-
-
-def resumed_writes(total, chunk):
-    """The writes of a writer that continues each time where the last one stopped."""
-    return [(left, min(left, chunk)) for left in range(total, 0, -chunk)]
-
-
-@pytest.mark.parametrize("chunk", [1, 5, 91, 92, 93, 4096, 65536])
-def test_short_writes_deliver_the_whole_report_once_in_order(chunk):
-    result = run(LOW_HORIZONTAL, ["--records", "{records}", "--stdout-bytes", str(chunk)], records=RECORDS)
-    assert (result.stdout, result.stderr, result.status) == (REPORT + open_path(0), b"", 0)
-    # The report, then the diagnostics flushed at exit: each write resumes
-    # exactly where the last one stopped.
-    assert written(result) == resumed_writes(len(REPORT), chunk) + resumed_writes(len(open_path(0)), chunk)
-
-
-@pytest.mark.parametrize(
-    "options, files, stdout, status",
-    [
-        (["--records", "{records}"], {"records": b""}, open_path(0), 0),
-        (["--fail-ioctl", "EIO"], {}, REFUSED, 255),
-        (["--records", "{records}"], {"records": records((1_000_000, 27_500, 5 << 2))}, open_path(0), 255),
-    ],
-    ids=["nothing found", "request refused", "unrecognised delivery system"],
-)
-def test_short_writes_carry_the_diagnostics_whole(options, files, stdout, status):
-    result = run(LOW_HORIZONTAL, options + ["--stdout-bytes", "3"], **files)
-    assert (result.stdout, result.stderr, result.status) == (stdout, b"", status)
-    assert written(result) == resumed_writes(len(stdout), 3)
 
 
 # Standard output on /dev/full: a report that cannot be delivered fails the

@@ -3,6 +3,9 @@
 #include <ostream>
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "emulator/sky.h"
@@ -93,6 +96,61 @@ INSTANTIATE_TEST_SUITE_P(Systems, RecordFlags,
                                          flags_case{{1, false, 1, delivery_system::dvb_s2}, 0x80000007u},
                                          flags_case{{1, true, 1, delivery_system::dvb_s}, 0x80000023u},
                                          flags_case{{1, true, 1, delivery_system::dvb_s2}, 0x80000027u}));
+
+// A sky of carriers 1 kHz apart, closer than the jitter, of every symbol
+// rate from 1 kSym/s.
+std::vector<transponder> crowded_sky() {
+  std::vector<transponder> sky;
+  for (uint32_t i = 0; i < 200; ++i)
+    sky.push_back(
+        {10'700'000 + i, i % 2 == 1, 1 + i, i % 3 ? delivery_system::dvb_s2 : delivery_system::dvb_s});
+  return sky;
+}
+
+class Jitter : public testing::TestWithParam<measurement_jitter> {};
+
+// Each carrier is found as without jitter, in the same order, with the same
+// flags, and reported within the bounds; the same seed gives the same answer.
+TEST_P(Jitter, StaysInBoundsKeepsTheTrueOrderAndRepeats) {
+  const measurement_jitter& jitter = GetParam();
+  for (const int32_t pol : {0, 1}) {
+    const blindscan_request request{950, 1950, 1, 1000, pol, 0};
+    const auto exact = blind_search(crowded_sky(), request);
+    const auto jittered = blind_search(crowded_sky(), request, jitter);
+    ASSERT_EQ(jittered.size(), 100u);
+    ASSERT_EQ(exact.size(), 100u);
+    bool moved = false;
+    for (size_t i = 0; i < exact.size(); ++i) {
+      // Tuner frequencies are held modulo 2^32.
+      const int64_t khz_off = static_cast<int32_t>(jittered[i].frequency - exact[i].frequency);
+      const int64_t ksym_off = int64_t{jittered[i].symbol_rate} - int64_t{exact[i].symbol_rate};
+      EXPECT_LE(std::abs(khz_off), int64_t{jitter.khz}) << i;
+      EXPECT_LE(std::abs(ksym_off), int64_t{jitter.ksym}) << i;
+      EXPECT_GE(jittered[i].symbol_rate, 1u) << i;
+      EXPECT_EQ(jittered[i].flags, exact[i].flags) << i;
+      moved = moved || khz_off != 0 || ksym_off != 0;
+    }
+    EXPECT_EQ(moved, jitter.khz + jitter.ksym > 0);
+    const auto again = blind_search(crowded_sky(), request, jitter);
+    EXPECT_EQ(std::memcmp(again.data(), jittered.data(), jittered.size() * sizeof(jittered[0])), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, Jitter,
+                         testing::Values(measurement_jitter{0, 0, 1}, measurement_jitter{1, 0, 1},
+                                         measurement_jitter{0, 1, 7}, measurement_jitter{500, 10, 2},
+                                         measurement_jitter{1'000'000, 100'000, UINT64_MAX}));
+
+// Another seed gives other offsets, and the generator's numbers are fixed:
+// the same on every platform and C library.
+TEST(Jitter, FollowsTheSeedTheSameEverywhere) {
+  const transponder carrier{11'778'000, true, 27'500, delivery_system::dvb_s2};
+  EXPECT_EQ(jitter_offsets(carrier, {500, 10, 1}), (std::pair<int64_t, int64_t>{441, -8}));
+  int differ = 0;
+  for (uint64_t seed = 2; seed < 12; ++seed)
+    differ += jitter_offsets(carrier, {500, 10, seed}) != jitter_offsets(carrier, {500, 10, 1});
+  EXPECT_GE(differ, 9);
+}
 
 }  // namespace
 }  // namespace blindscan::emulator

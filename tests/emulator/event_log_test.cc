@@ -49,27 +49,27 @@ void PrintTo(const event_case& c, std::ostream* os) { *os << c.expected; }
 
 class Events : public testing::TestWithParam<event_case> {};
 
-TEST_P(Events, HaveTheirDocumentedForm) { EXPECT_EQ(GetParam().line, GetParam().expected); }
+TEST_P(Events, NameTheEventThenEachFieldAsNameEqualsValue) {
+  EXPECT_EQ(GetParam().line, GetParam().expected);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, Events,
-    testing::Values(
-        event_case{events::mounted("/dev/blindscan-1"), "mounted path=/dev/blindscan-1"},
-        event_case{events::open(O_RDWR), "open flags=O_RDWR"},
-        // Fields as received, signed decimal.
-        event_case{events::ioctl(0x40186201, {950, -2150, INT32_MIN, INT32_MAX, -1, 0}),
-                   "ioctl cmd=0x40186201 min_freq=950 max_freq=-2150 min_symbol=-2147483648 "
-                   "max_symbol=2147483647 pol=-1 hilow_band=0"},
-        event_case{events::ioctl_unknown(0x5401, ENOTTY), "ioctl-unknown cmd=0x5401 errno=ENOTTY"},
-        event_case{events::ioctl_failed(ETIMEDOUT), "ioctl-failed errno=ETIMEDOUT"},
-        event_case{events::ioctl_failed(4095), "ioctl-failed errno=4095"},
-        event_case{events::ioctl_interrupted(), "ioctl-interrupted"},
-        event_case{events::read(1440, 576), "read size=1440 delivered=576"},
-        event_case{events::read_failed(1440, EIO), "read-failed size=1440 errno=EIO"},
-        event_case{events::write_refused(12), "write size=12 refused"},
-        event_case{events::stdout_write(92, 5), "stdout-write size=92 accepted=5"},
-        event_case{events::stdout_write_failed(92, ENOSPC), "stdout-write-failed size=92 errno=ENOSPC"},
-        event_case{events::release(), "release"}));
+    testing::Values(event_case{events::mounted("/dev/blindscan-1"), "mounted path=/dev/blindscan-1"},
+                    event_case{events::opened(O_RDWR), "open flags=O_RDWR"},
+                    // Fields as received, signed decimal.
+                    event_case{events::scan_requested(0x40186201, {950, -2150, INT32_MIN, INT32_MAX, -1, 0}),
+                               "ioctl cmd=0x40186201 min_freq=950 max_freq=-2150 min_symbol=-2147483648 "
+                               "max_symbol=2147483647 pol=-1 hilow_band=0"},
+                    event_case{events::unknown_request(0x5401, ENOTTY),
+                               "ioctl-unknown cmd=0x5401 errno=ENOTTY"},
+                    event_case{events::scan_failed(ETIMEDOUT), "ioctl-failed errno=ETIMEDOUT"},
+                    event_case{events::scan_failed(4095), "ioctl-failed errno=4095"},
+                    event_case{events::scan_interrupted(), "ioctl-interrupted"},
+                    event_case{events::records_read(1440, 576), "read size=1440 delivered=576"},
+                    event_case{events::read_failed(1440, EIO), "read-failed size=1440 errno=EIO"},
+                    event_case{events::write_refused(12), "write size=12 refused"},
+                    event_case{events::released(), "release"}));
 
 }  // namespace
 }  // namespace blindscan::emulator

@@ -11,7 +11,13 @@
 namespace blindscan::emulator {
 namespace {
 
-options_result parse(std::vector<std::string_view> arguments) { return parse_options(arguments); }
+result<options> parse(std::vector<std::string_view> arguments) { return parse_options(arguments); }
+
+// The message of a parse that fails; empty for one that succeeds.
+std::string error_of(std::vector<std::string_view> arguments) {
+  const result<options> parsed = parse(std::move(arguments));
+  return parsed ? "" : parsed.error();
+}
 
 struct bad_case {
   std::vector<std::string_view> arguments;
@@ -25,7 +31,7 @@ void PrintTo(const bad_case& c, std::ostream* os) {
 
 class BadOptions : public testing::TestWithParam<bad_case> {};
 
-TEST_P(BadOptions, AreRefusedWithAReason) { EXPECT_EQ(parse(GetParam().arguments).error, GetParam().error); }
+TEST_P(BadOptions, AreRefusedWithAReason) { EXPECT_EQ(error_of(GetParam().arguments), GetParam().error); }
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, BadOptions,
@@ -34,10 +40,11 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--verbose", "--", "true"}, "unknown option '--verbose'"},
         bad_case{{"true"}, "unexpected argument 'true' (a command goes after '--')"},
         bad_case{{"--"}, "no command after '--'"}, bad_case{{"--device"}, "--device needs a value"},
-        bad_case{{"--device", "12abc", "--", "true"}, "--device needs a signed 32-bit number, not '12abc'"},
-        bad_case{{"--device", "2147483648", "--", "true"},
-                 "--device needs a signed 32-bit number, not '2147483648'"},
-        bad_case{{"--device", " 1", "--", "true"}, "--device needs a signed 32-bit number, not ' 1'"},
+        bad_case{{"-x", "--", "true"}, "unknown option '-x'"},
+        // An abbreviation that fits two options.
+        bad_case{{"--fail", "EIO", "--", "true"}, "unknown option '--fail'"},
+        // "--" as an option's value does not end the options.
+        bad_case{{"--log", "--", "true"}, "unexpected argument 'true' (a command goes after '--')"},
         bad_case{{"--fail-ioctl", "EIOX", "--", "true"},
                  "--fail-ioctl: unknown errno name 'EIOX' (use a name such as EIO)"},
         bad_case{{"--fail-read=5", "--", "true"},
@@ -50,19 +57,41 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--mode", "17777", "--", "true"},
                  "--mode needs octal permission bits such as 0600, not '17777'"},
         bad_case{{"--log=", "--", "true"}, "--log needs a file name"},
-        bad_case{{"--stdout-bytes", "0", "--", "true"}, "--stdout-bytes needs a byte count from 1, not '0'"},
-        bad_case{{"--serve", "/dev/blindscan0", "--stdout-bytes", "5"},
-                 "--stdout-bytes needs '-- COMMAND', not --serve PATH"},
-        bad_case{{"--sky", "a", "--records", "b", "--", "true"}, "--sky and --records exclude each other"},
+        bad_case{{"--sky", "a", "--records", "b", "--", "true"},
+                 "--sky, --satellite and --records exclude each other"},
+        bad_case{{"--satellite", "../../etc/passwd", "--", "true"},
+                 "--satellite needs a satellite's name, such as Astra-19.2E, not '../../etc/passwd'"},
+        bad_case{{"--jitter", "500", "--", "true"},
+                 "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '500'"},
+        bad_case{{"--jitter", "4294967296,0", "--", "true"},
+                 "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '4294967296,0'"},
+        bad_case{{"--seed", "0x10", "--", "true"}, "--seed needs a whole number, not '0x10'"},
         bad_case{{"--serve", "/dev/blindscan0", "--", "true"},
                  "--serve PATH and '-- COMMAND' exclude each other"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
-  const options_result result = parse(
-      {"--device", "-1", "--sky=s.sky", "--fail-ioctl", "EIO", "--fail-read=ETIMEDOUT", "--read-bytes", "25",
-       "--scan-ms=250", "--log", "l", "--mode", "0600", "--stdout-bytes=5", "--", "tool", "--device", "7"});
-  ASSERT_EQ(result.error, "");
-  const options& o = result.parsed;
+  const result<options> result = parse({"--device",
+                                        "-1",
+                                        "--sky=s.sky",
+                                        "--fail-ioctl",
+                                        "EIO",
+                                        "--fail-read=ETIMEDOUT",
+                                        "--read-bytes",
+                                        "25",
+                                        "--scan-ms=250",
+                                        "--log",
+                                        "l",
+                                        "--mode",
+                                        "0600",
+                                        "--jitter=500,10",
+                                        "--seed",
+                                        "3",
+                                        "--",
+                                        "tool",
+                                        "--device",
+                                        "7"});
+  ASSERT_TRUE(result) << result.error();
+  const options& o = *result;
   EXPECT_EQ(o.device_number, -1);
   EXPECT_EQ(o.sky_file, "s.sky");
   EXPECT_EQ(o.fail_ioctl, EIO);
@@ -71,20 +100,21 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.scan_ms, 250u);
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
-  EXPECT_EQ(o.stdout_bytes, 5u);
+  EXPECT_EQ(o.jitter_khz, 500u);
+  EXPECT_EQ(o.jitter_ksym, 10u);
+  EXPECT_EQ(o.seed, 3u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
 }
 
 TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
-  const options_result result = parse({"--", "true"});
-  ASSERT_EQ(result.error, "");
-  EXPECT_EQ(result.parsed.device_number, 0);
-  EXPECT_EQ(result.parsed.sky_file, "");
-  EXPECT_FALSE(result.parsed.fail_ioctl || result.parsed.fail_read || result.parsed.read_bytes ||
-               result.parsed.stdout_bytes);
-  EXPECT_EQ(result.parsed.scan_ms, 0u);
-  EXPECT_EQ(result.parsed.node_mode, 0666u);
+  const result<options> result = parse({"--", "true"});
+  ASSERT_TRUE(result) << result.error();
+  EXPECT_EQ(result->device_number, 0);
+  EXPECT_EQ(result->sky_file, "");
+  EXPECT_FALSE(result->fail_ioctl || result->fail_read || result->read_bytes);
+  EXPECT_EQ(result->scan_ms, 0u);
+  EXPECT_EQ(result->node_mode, 0666u);
 }
 
 struct device_case {
@@ -97,22 +127,24 @@ void PrintTo(const device_case& c, std::ostream* os) { *os << c.text; }
 
 class DeviceNumber : public testing::TestWithParam<device_case> {};
 
-TEST_P(DeviceNumber, AcceptsTheToolsNumberForms) {
-  const options_result result = parse({"--device", GetParam().text, "--", "true"});
-  ASSERT_EQ(result.error, "");
-  EXPECT_EQ(result.parsed.device_number, GetParam().number);
+// The node the tool opens for the same argument.
+TEST_P(DeviceNumber, IsReadAsTheToolReadsIt) {
+  const result<options> result = parse({"--device", GetParam().text, "--", "true"});
+  ASSERT_TRUE(result) << result.error();
+  EXPECT_EQ(result->device_number, GetParam().number);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, DeviceNumber,
                          testing::Values(device_case{"0", 0}, device_case{"3", 3}, device_case{"-1", -1},
                                          device_case{"0x2", 2}, device_case{"010", 8},
-                                         device_case{"-2147483648", INT32_MIN}));
+                                         device_case{"-2147483648", INT32_MIN}, device_case{"12abc", 12},
+                                         device_case{"abc", 0}, device_case{"", 0}, device_case{" 1", 1},
+                                         device_case{"2147483648", INT32_MAX},
+                                         device_case{"-9999999999", INT32_MIN}));
 
 TEST(ParseOptions, ServeNeedsNoCommandAndHelpNeedsNothing) {
-  EXPECT_EQ(parse({"--serve", "/dev/blindscan0"}).parsed.serve_path, "/dev/blindscan0");
-  EXPECT_EQ(parse({"--serve", "/dev/blindscan0"}).error, "");
-  EXPECT_TRUE(parse({"--help"}).parsed.help);
-  EXPECT_EQ(parse({"--help"}).error, "");
+  EXPECT_EQ(parse({"--serve", "/dev/blindscan0"})->serve_path, "/dev/blindscan0");
+  EXPECT_TRUE(parse({"--help"})->help);
 }
 
 }  // namespace

@@ -2,9 +2,13 @@
 
 #include <ostream>
 
+#include <filesystem>
+#include <iostream>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "emulator/files.h"
 #include "emulator/sky.h"
 
 namespace blindscan::emulator {
@@ -23,9 +27,9 @@ void PrintTo(const bad_sky_case& c, std::ostream* os) { *os << c.error; }
 class BadSky : public testing::TestWithParam<bad_sky_case> {};
 
 TEST_P(BadSky, NamesFileLineAndWhatIsWrong) {
-  const sky_parse_result parsed = parse_sky(GetParam().text, "test.sky");
-  EXPECT_EQ(parsed.error, GetParam().error);
-  EXPECT_TRUE(parsed.transponders.empty());
+  const result<std::vector<transponder>> parsed = parse_sky(GetParam().text, "test.sky");
+  ASSERT_FALSE(parsed);
+  EXPECT_EQ(parsed.error(), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,33 +65,33 @@ INSTANTIATE_TEST_SUITE_P(
                                  "test.sky:2: transponder 10714000 V already given on line 1"}));
 
 TEST(ParseSky, ReadsFieldsAndSkipsCommentsAndBlankLines) {
-  const sky_parse_result parsed = parse_sky(
+  const result<std::vector<transponder>> parsed = parse_sky(
       "# header\n\n  10714250\tH 22000 DVB-S   # trailing comment\r\n10714250 V 2000 DVB-S2\n   \n", "t");
-  ASSERT_EQ(parsed.error, "");
-  ASSERT_EQ(parsed.transponders.size(), 2u);
-  EXPECT_EQ(parsed.transponders[0].downlink_khz, 10714250u);
-  EXPECT_FALSE(parsed.transponders[0].vertical);
-  EXPECT_EQ(parsed.transponders[0].symbol_rate, 22000u);
-  EXPECT_EQ(parsed.transponders[0].system, delivery_system::dvb_s);
-  EXPECT_TRUE(parsed.transponders[1].vertical);
-  EXPECT_EQ(parsed.transponders[1].system, delivery_system::dvb_s2);
+  ASSERT_TRUE(parsed) << parsed.error();
+  ASSERT_EQ(parsed->size(), 2u);
+  EXPECT_EQ((*parsed)[0].downlink_khz, 10714250u);
+  EXPECT_FALSE((*parsed)[0].vertical);
+  EXPECT_EQ((*parsed)[0].symbol_rate, 22000u);
+  EXPECT_EQ((*parsed)[0].system, delivery_system::dvb_s);
+  EXPECT_TRUE((*parsed)[1].vertical);
+  EXPECT_EQ((*parsed)[1].system, delivery_system::dvb_s2);
 }
 
 TEST(ParseSky, AnEmptySkyIsValid) {
-  const sky_parse_result parsed = parse_sky("# nothing up there\n", "t");
-  EXPECT_EQ(parsed.error, "");
-  EXPECT_TRUE(parsed.transponders.empty());
+  const result<std::vector<transponder>> parsed = parse_sky("# nothing up there\n", "t");
+  ASSERT_TRUE(parsed) << parsed.error();
+  EXPECT_TRUE(parsed->empty());
 }
 
 // What the demonstration and the README promise about the built-in sky.
 TEST(DefaultSky, IsAPlausibleKuBandSatellite) {
-  const sky_parse_result parsed = parse_sky(default_sky_text, default_sky_name);
-  ASSERT_EQ(parsed.error, "");
-  EXPECT_GE(parsed.transponders.size(), 80u);
+  const result<std::vector<transponder>> parsed = parse_sky(default_sky_text, default_sky_name);
+  ASSERT_TRUE(parsed) << parsed.error();
+  EXPECT_GE(parsed->size(), 80u);
   std::set<bool> polarisations;
   std::set<delivery_system> systems;
   uint32_t narrowest = UINT32_MAX, widest = 0;
-  for (const transponder& t : parsed.transponders) {
+  for (const transponder& t : *parsed) {
     EXPECT_GE(t.downlink_khz, 10'700'000u);
     EXPECT_LE(t.downlink_khz, 12'750'000u);
     polarisations.insert(t.vertical);
@@ -99,6 +103,97 @@ TEST(DefaultSky, IsAPlausibleKuBandSatellite) {
   EXPECT_EQ(systems.size(), 2u);
   EXPECT_LE(narrowest, 2'200u);
   EXPECT_EQ(widest, 45'000u);
+}
+
+// One entry of a published channel list, with extra lines after the four keys.
+std::string entry(const std::string& frequency, const std::string& polarization,
+                  const std::string& symbol_rate, const std::string& system, const std::string& extra = "") {
+  return "[CHANNEL]\n\tDELIVERY_SYSTEM = " + system + "\n\tFREQUENCY = " + frequency +
+         "\n\tPOLARIZATION = " + polarization + "\n\tSYMBOL_RATE = " + symbol_rate + "\n" + extra;
+}
+
+struct list_case {
+  const char* name;
+  std::string text;
+  std::vector<transponder> sky;
+};
+
+// Names the case in test listings.
+void PrintTo(const list_case& c, std::ostream* os) { *os << c.name; }
+
+class ChannelList : public testing::TestWithParam<list_case> {};
+
+TEST_P(ChannelList, GivesOneTransponderPerCarrier) {
+  const result<std::vector<transponder>> parsed = parse_sky(GetParam().text, "list");
+  ASSERT_TRUE(parsed) << parsed.error();
+  EXPECT_EQ(*parsed, GetParam().sky);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, ChannelList,
+    testing::Values(
+        list_case{
+            "OtherKeysAndComments",
+            "# Astra\n\n" +
+                entry("11362000", "HORIZONTAL", "22000000", "DVBS2",
+                      "\tINNER_FEC = 2/3\n\tMODULATION = PSK/8  # 8PSK\n\n[Dish USA]\n") +
+                "FREQUENCY=12224000\nPOLARIZATION=VERTICAL\nSYMBOL_RATE=20000000\nDELIVERY_SYSTEM=DVBS\n",
+            {{11'362'000, false, 22'000, delivery_system::dvb_s2},
+             {12'224'000, true, 20'000, delivery_system::dvb_s}}},
+        // 18 V selects left-hand circular with horizontal, 13 V right-hand with vertical.
+        list_case{
+            "Circular",
+            entry("12226000", "LEFT", "27500000", "DVBS") + entry("12226000", "RIGHT", "27500000", "DVBS"),
+            {{12'226'000, false, 27'500, delivery_system::dvb_s},
+             {12'226'000, true, 27'500, delivery_system::dvb_s}}},
+        // A multistream carrier is listed once per stream: the first entry stands.
+        list_case{"MultistreamRepeat",
+                  entry("11015000", "VERTICAL", "30000000", "DVBS2", "\tSTREAM_ID = 1\n") +
+                      entry("11015000", "VERTICAL", "45000000", "DVBS", "\tSTREAM_ID = 2\n"),
+                  {{11'015'000, true, 30'000, delivery_system::dvb_s2}}},
+        // C band, and symbols per second to the nearest kSym/s.
+        list_case{
+            "CBandAndRounding",
+            entry("3496000", "VERTICAL", "26583500", "DVBS2") + entry("3498000", "LEFT", "500", "DVBS"),
+            {{3'496'000, true, 26'584, delivery_system::dvb_s2},
+             {3'498'000, false, 1, delivery_system::dvb_s}},
+        }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, BadSky,
+    testing::Values(
+        bad_sky_case{"[a]\nFREQUENCY = 11362000\nPOLARIZATION = VERTICAL\nSYMBOL_RATE = 22000000\n",
+                     "test.sky:1: entry [a] has no DELIVERY_SYSTEM"},
+        bad_sky_case{"# x\n[a]\nDELIVERY_SYSTEM = DVBS\n[b]\n", "test.sky:2: entry [a] has no FREQUENCY"},
+        bad_sky_case{"[a]\nFREQUENCY = 11362 MHz\n",
+                     "test.sky:2: FREQUENCY '11362 MHz' is not a whole number of kHz from 1 to 4294967295"},
+        bad_sky_case{"[a]\nPOLARIZATION = H\n",
+                     "test.sky:2: POLARIZATION 'H' is none of HORIZONTAL, VERTICAL, LEFT and RIGHT"},
+        bad_sky_case{"[a]\nSYMBOL_RATE = 22e6\n",
+                     "test.sky:2: SYMBOL_RATE '22e6' is not a whole number of symbols per second from 500 to "
+                     "4294967295"},
+        bad_sky_case{"[a]\nSYMBOL_RATE = 499\n",
+                     "test.sky:2: SYMBOL_RATE '499' is not a whole number of symbols per second from 500 to "
+                     "4294967295"},
+        bad_sky_case{"[a]\nDELIVERY_SYSTEM = DVBT\n",
+                     "test.sky:2: DELIVERY_SYSTEM 'DVBT' is neither DVBS nor DVBS2"},
+        bad_sky_case{"[a]\nFREQUENCY 11362000\n",
+                     "test.sky:2: expected KEY = value or [NAME], found 'FREQUENCY 11362000'"},
+        bad_sky_case{"[a\n", "test.sky:1: expected [NAME], found '[a'"}));
+
+// Every list the distribution publishes loads (when it is installed).
+TEST(PublishedLists, EveryFileLoads) {
+  const std::filesystem::path directory = "/usr/share/dvb/dvb-s";
+  if (!std::filesystem::is_directory(directory)) GTEST_SKIP() << directory << " is missing (dtv-scan-tables)";
+  int loaded = 0;
+  for (const auto& file : std::filesystem::directory_iterator(directory)) {
+    const result<std::string> text = read_file(file.path().string(), input_file_limit);
+    const auto parsed = parse_sky(text ? *text : "", file.path().string());
+    EXPECT_TRUE(text && parsed && !parsed->empty()) << file.path() << (parsed ? "" : parsed.error());
+    loaded += text && parsed;
+  }
+  std::cout << loaded << " published lists loaded\n";
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // run's open, ioctl and read here.  Opening /dev/blindscan0 gives a
 // descriptor that takes the scan request and whose read delivers
 // FAKE_DRIVER_RECORDS records (0 when unset), all DVB-S at 1,000,000 kHz and
-// 27,500; every other descriptor goes to the real calls.
+// 27,500; every other descriptor goes to the real calls.  With
+// FAKE_DRIVER_WRITE_BYTES set, each write to descriptor 1 takes at most that
+// many bytes, as a slow or nearly full output does.
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdlib.h>
@@ -23,12 +25,21 @@ size_t scan_records() {
   return static_cast<size_t>(count);
 }
 
+// The most bytes one write to standard output takes; 0 for no limit.
+size_t write_limit() {
+  const char* text = getenv("FAKE_DRIVER_WRITE_BYTES");
+  const long limit = text != nullptr ? strtol(text, nullptr, 10) : 0;
+  if (limit < 0) abort();
+  return static_cast<size_t>(limit);
+}
+
 }  // namespace
 
 extern "C" {
 int __real_open(const char* path, int flags, ...);
 int __real_ioctl(int fd, unsigned long request, void* argument);
 ssize_t __real_read(int fd, void* buffer, size_t size);
+ssize_t __real_write(int fd, const void* data, size_t size);
 
 int __wrap_open(const char* path, int flags, ...) {
   va_list rest;
@@ -52,6 +63,12 @@ ssize_t __wrap_read(int fd, void* buffer, size_t size) {
   auto* records = static_cast<blindscan::device::blindscan_result*>(buffer);
   for (size_t i = 0; i < count; ++i) records[i] = {1'000'000, 27'500, 0};
   return static_cast<ssize_t>(count * sizeof(blindscan::device::blindscan_result));
+}
+
+ssize_t __wrap_write(int fd, const void* data, size_t size) {
+  const size_t limit = write_limit();
+  if (fd == STDOUT_FILENO && limit != 0 && size > limit) size = limit;
+  return __real_write(fd, data, size);
 }
 }
 

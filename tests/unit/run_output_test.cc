@@ -16,9 +16,10 @@
 namespace {
 
 // Runs the tool on a scan of records records with standard output on out;
-// file_size_limit, when not 0, caps what it may write to a file.  Returns
+// file_size_limit, when not 0, caps what it may write to a file, and
+// write_bytes, when not 0, what one write to standard output takes.  Returns
 // the exit status, or -1 when it did not exit.
-int run_tool(int records, int out, rlim_t file_size_limit = 0) {
+int run_tool(int records, int out, rlim_t file_size_limit = 0, size_t write_bytes = 0) {
   const pid_t child = fork();
   if (child == 0) {
     if (file_size_limit != 0) {
@@ -28,6 +29,7 @@ int run_tool(int records, int out, rlim_t file_size_limit = 0) {
       setrlimit(RLIMIT_FSIZE, &limit);
     }
     setenv("FAKE_DRIVER_RECORDS", std::to_string(records).c_str(), 1);
+    setenv("FAKE_DRIVER_WRITE_BYTES", std::to_string(write_bytes).c_str(), 1);
     dup2(out, STDOUT_FILENO);
     // A cross build runs the tool through the same emulator as the tests.
     const char* launcher = FAKE_DRIVER_LAUNCHER;
@@ -107,5 +109,19 @@ TEST_F(RunToAFile, RoomForPartOfTheReportIsAFailure) {
   EXPECT_EQ(run_tool(2, out_, report_line.size() + 10), 255);
   EXPECT_EQ(file_contents(out_), report_line + report_line.substr(0, 10));
 }
+
+class RunOnShortWrites : public RunToAFile, public testing::WithParamInterface<size_t> {};
+
+// An output that takes only part of each write: every write resumes where
+// the last one stopped, so the whole report arrives once, in order.  (The
+// longest line is 92 bytes; 91, 92 and 93 cut around such a line's end.)
+TEST_P(RunOnShortWrites, DeliverTheWholeReportOnceInOrder) {
+  std::string report;
+  for (int i = 0; i < 120; ++i) report += report_line;
+  EXPECT_EQ(run_tool(120, out_, 0, GetParam()), 0);
+  EXPECT_EQ(file_contents(out_), report + open_path_line);
+}
+
+INSTANTIATE_TEST_SUITE_P(BytesPerWrite, RunOnShortWrites, testing::Values(1, 5, 91, 92, 93, 4096));
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "emulator/record_serving.h"
+#include "emulator/scan_answer.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +29,8 @@ class DeliveryLength : public testing::TestWithParam<delivery_case> {};
 
 TEST_P(DeliveryLength, IsWhatIsLeftCappedByTheAskAndTheLimit) {
   const delivery_case& c = GetParam();
-  const result_set results{std::string(c.available, 'x'), c.whole_records};
-  EXPECT_EQ(delivery_length(results, c.offset, c.asked, c.read_limit), c.delivered);
+  const scan_answer answer{std::string(c.available, 'x'), c.whole_records};
+  EXPECT_EQ(delivery_length(answer, c.offset, c.asked, c.read_limit), c.delivered);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -51,13 +51,13 @@ INSTANTIATE_TEST_SUITE_P(
                     delivery_case{"ReadBeyondTheEnd", 36, true, 1000, 1440, std::nullopt, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RecordsResult, HoldsTheRecordsBackToBackInNativeOrder) {
+TEST(AnswerFromRecords, HoldsTheRecordsBackToBackInNativeOrder) {
   const std::vector<device::blindscan_result> records = {{1, 2, 3}, {0x01020304, 5, 6}};
-  const result_set results = records_result(records);
-  ASSERT_EQ(results.bytes.size(), 24u);
-  EXPECT_TRUE(results.whole_records);
+  const scan_answer answer = answer_from_records(records);
+  ASSERT_EQ(answer.bytes.size(), 24u);
+  EXPECT_TRUE(answer.whole_records);
   device::blindscan_result second{};
-  std::memcpy(&second, results.bytes.data() + 12, sizeof(second));
+  std::memcpy(&second, answer.bytes.data() + 12, sizeof(second));
   EXPECT_EQ(second.frequency, 0x01020304u);
   EXPECT_EQ(second.flags, 6u);
 }

@@ -12,21 +12,21 @@
 
 namespace blindscan::emulator {
 
-struct result_set {
+struct scan_answer {
   std::string bytes;   // records back to back, in native byte order
   bool whole_records;  // a read delivers only whole records of these bytes
 };
 
 // The records of a blind search; a read hands out whole records only.
-result_set records_result(const std::vector<device::blindscan_result>& records);
+scan_answer answer_from_records(const std::vector<device::blindscan_result>& records);
 
 // Exact bytes from a file; a read hands out any number of them.
-result_set raw_result(std::string bytes);
+scan_answer answer_from_bytes(std::string bytes);
 
 // The number of bytes a read of `asked` bytes at `offset` delivers: what is
 // left after offset, no more than asked (rounded down to whole records where
-// the set asks for it) and no more than read_limit.
-size_t delivery_length(const result_set& results, uint64_t offset, size_t asked,
+// the answer asks for it) and no more than read_limit.
+size_t delivery_length(const scan_answer& answer, uint64_t offset, size_t asked,
                        std::optional<size_t> read_limit);
 
 }  // namespace blindscan::emulator

@@ -1,0 +1,34 @@
+// Whole files in and out: writing everything or failing, reading a file of
+// bounded size, and finding a satellite's published transponder list.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "emulator/result.h"
+
+namespace blindscan::emulator {
+
+// Writes all of data to fd, continuing after short writes and interrupted
+// calls; the failure is the reason the descriptor stopped taking bytes.
+result<void> write_all(int fd, std::string_view data);
+
+// Writes text to the existing file at path, all of it.
+result<void> write_file(const std::string& path, std::string_view text);
+
+// The whole contents of path, refused once it holds more than limit bytes
+// (a device such as /dev/zero never ends).
+result<std::string> read_file(const std::string& path, size_t limit);
+
+// The largest sky or records file the emulator reads.
+inline constexpr size_t input_file_limit = 16 << 20;
+
+// Where Debian's dtv-scan-tables keeps one transponder list per satellite.
+inline constexpr std::string_view published_lists_directory = "/usr/share/dvb/dvb-s";
+
+// The path of satellite name's list in directory; the failure says whether
+// the name or the whole directory is missing and what to do about it.
+result<std::string> satellite_file(std::string_view directory, std::string_view name);
+
+}  // namespace blindscan::emulator

@@ -1,0 +1,40 @@
+#include "emulator/scan_queue.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace blindscan::emulator {
+
+namespace {
+
+bool is_due(const pending_scan& scan, scan_clock::time_point now) {
+  return scan.interrupted || scan.due <= now;
+}
+
+}  // namespace
+
+void scan_queue::interrupt(const fuse_req* req) {
+  for (pending_scan& scan : scans_)
+    if (scan.req == req) scan.interrupted = true;
+}
+
+std::optional<scan_clock::duration> scan_queue::time_to_next(scan_clock::time_point now) const {
+  if (scans_.empty()) return std::nullopt;
+  scan_clock::duration shortest = scan_clock::duration::max();
+  for (const pending_scan& scan : scans_) {
+    // Only a time still ahead is subtracted, which cannot overflow.
+    if (is_due(scan, now)) return scan_clock::duration::zero();
+    shortest = std::min(shortest, scan.due - now);
+  }
+  return shortest;
+}
+
+std::vector<pending_scan> scan_queue::take_due(scan_clock::time_point now) {
+  const auto first_due = std::stable_partition(
+      scans_.begin(), scans_.end(), [now](const pending_scan& scan) { return !is_due(scan, now); });
+  std::vector<pending_scan> due(std::make_move_iterator(first_due), std::make_move_iterator(scans_.end()));
+  scans_.erase(first_due, scans_.end());
+  return due;
+}
+
+}  // namespace blindscan::emulator

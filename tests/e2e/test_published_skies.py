@@ -1,0 +1,69 @@
+"""Scans of satellites' published transponder lists (Debian's
+dtv-scan-tables), checked against the carriers read from the list itself."""
+
+import pathlib
+
+import pytest
+
+from harness import HIGH_OSCILLATOR_KHZ, LOW_OSCILLATOR_KHZ, missing, open_path, report_line, run
+
+LISTS = pathlib.Path("/usr/share/dvb/dvb-s")
+SATELLITE = "Eutelsat-10A-10.0E"
+SWEEPS = {
+    "low band horizontal": ["0", "950", "2150", "1000", "45000", "0", "0"],
+    "low band vertical": ["0", "950", "2150", "1000", "45000", "1", "0"],
+    "high band horizontal": ["0", "950", "2150", "1000", "45000", "0", "1"],
+    "high band vertical": ["0", "950", "2150", "1000", "45000", "1", "1"],
+}
+
+
+@pytest.fixture(scope="module")
+def carriers():
+    """(downlink_khz, vertical, ksym, dvb_s2) of each carrier of the list,
+    the first entry of a carrier listed more than once."""
+    path = LISTS / SATELLITE
+    if not path.exists():
+        missing(f"{path} is missing (Debian: dtv-scan-tables)")
+    entries, found = [], {}
+    for line in path.read_text().splitlines():
+        line = line.split("#", 1)[0].strip()
+        if line.startswith("["):
+            entries.append({})
+        elif "=" in line:
+            key, value = (part.strip() for part in line.split("=", 1))
+            entries[-1][key] = value
+    for entry in entries:
+        key = (int(entry["FREQUENCY"]), entry["POLARIZATION"] in ("VERTICAL", "RIGHT"))
+        found.setdefault(key, (*key, (int(entry["SYMBOL_RATE"]) + 500) // 1000, entry["DELIVERY_SYSTEM"] == "DVBS2"))
+    return list(found.values())
+
+
+def expected_report(carriers, arguments):
+    _, min_freq, max_freq, min_symbol, max_symbol, pol, band = (int(a) for a in arguments)
+    oscillator = LOW_OSCILLATOR_KHZ if band == 0 else HIGH_OSCILLATOR_KHZ
+    found = sorted(
+        (downlink, ksym, dvb_s2)
+        for downlink, vertical, ksym, dvb_s2 in carriers
+        if vertical == (pol != 0)
+        and min_freq * 1000 <= downlink - oscillator <= max_freq * 1000
+        and min_symbol <= ksym <= max_symbol
+    )
+    return b"".join(report_line(pol != 0, *carrier) for carrier in found)
+
+
+@pytest.mark.parametrize("arguments", SWEEPS.values(), ids=SWEEPS.keys())
+def test_sweep_of_a_published_list(carriers, arguments):
+    report = expected_report(carriers, arguments)
+    assert report.count(b"\n") >= 20, "every sweep of this satellite should find many carriers"
+    result = run(arguments, ["--satellite", SATELLITE])
+    assert (result.stderr, result.status) == (b"", 0)
+    assert result.stdout.splitlines(keepends=True) == (report + open_path(0)).splitlines(keepends=True)
+
+
+def test_unknown_satellite_says_how_to_list_the_names():
+    if not LISTS.is_dir():
+        missing(f"{LISTS} is missing (Debian: dtv-scan-tables)")
+    result = run(SWEEPS["low band vertical"], ["--satellite", "Nowhere-0.0E"])
+    assert result.status == 2 and result.stdout == b""
+    assert result.stderr == (f"blindscan-emulator: no satellite 'Nowhere-0.0E' in {LISTS} "
+                             f"(ls {LISTS} lists the names)\n").encode()
