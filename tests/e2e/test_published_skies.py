@@ -5,7 +5,7 @@ import pathlib
 
 import pytest
 
-from harness import HIGH_OSCILLATOR_KHZ, LOW_OSCILLATOR_KHZ, missing, open_path, report_line, run
+from harness import missing, open_path, oscillator_khz, report_line, run
 
 LISTS = pathlib.Path("/usr/share/dvb/dvb-s")
 SATELLITE = "Eutelsat-10A-10.0E"
@@ -40,7 +40,7 @@ def carriers():
 
 def expected_report(carriers, arguments):
     _, min_freq, max_freq, min_symbol, max_symbol, pol, band = (int(a) for a in arguments)
-    oscillator = LOW_OSCILLATOR_KHZ if band == 0 else HIGH_OSCILLATOR_KHZ
+    oscillator = oscillator_khz(band)
     found = sorted(
         (downlink, ksym, dvb_s2)
         for downlink, vertical, ksym, dvb_s2 in carriers
