@@ -1,5 +1,3 @@
-#include <string.h>
-
 #include "device/decimal.h"
 #include "report/report.h"
 
@@ -18,10 +16,10 @@ const char* modulation_word(device::delivery_system system) {
   return system == device::delivery_system::dvb_s2 ? "8PSK " : "QPSK ";
 }
 
+// Copies text without its terminator; returns the end of what was copied.
 char* append_text(char* out, const char* text) {
-  const size_t length = strlen(text);
-  memcpy(out, text, length);
-  return out + length;
+  while (*text != '\0') *out++ = *text++;
+  return out;
 }
 
 char* append_number(char* out, uint32_t value) {
