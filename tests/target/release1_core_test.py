@@ -1,16 +1,10 @@
 #!/usr/bin/env python3
 """Runs the shipped executable on a MIPS32 release-1 core: qemu-mipsel with
 -cpu 4Kc, which refuses release-2 instructions with SIGILL (the probe shows
-that it does first).  The board itself cannot have that core: Debian's
-4kc-malta kernel is built for release 2 and does not boot on it.
-
-qemu's 4Kc has no FPU, and qemu-mipsel, unlike a kernel, emulates none: the
-first floating-point instruction would raise SIGILL as well; the tool uses
-none.  The runs are those qemu-user can make without a driver: the usage
-text, and the device numbers that name no node (their conversion, the node
-name and the open path line) on a pipe, a file and a terminal, and standard
-output closed.  Everything the executable holds is checked for release-2
-instructions by target.release1_instructions.
+that it does first).  The runs are those qemu-user can make without a
+driver: the usage text, device numbers that name no node, and standard
+output closed.  Why these, and why the board cannot have this core:
+docs/target-build.md.
 
 Exit status: 0 all passed, 1 a failure."""
 

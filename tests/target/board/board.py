@@ -2,11 +2,8 @@
 4kc-malta kernel and an initramfs of busybox, the kernel's fuse.ko, the
 driver stand-in and the tool.  One boot runs every scenario.
 
-The board has a 24Kf, a MIPS32 release-2 core: Debian's 4kc-malta kernel,
-its busybox and the glibc-linked stand-in are all built for release 2; on a
-release-1 4Kc the kernel takes a reserved-instruction exception early in
-its boot and never reaches the console.  The tool's own runs on release 1
-are in release1_core_test.py."""
+Why the board's core is a release-2 24Kf: docs/target-build.md.  The
+tool's own runs on release 1 are in release1_core_test.py."""
 
 import base64
 import dataclasses
