@@ -45,6 +45,15 @@ static_assert(offsetof(blindscan_result, frequency) == 0);
 static_assert(offsetof(blindscan_result, symbol_rate) == 4);
 static_assert(offsetof(blindscan_result, flags) == 8);
 
+// The local-oscillator frequency of the LNB band that hilow_band selects,
+// kHz: the tuner sees a carrier this far below its downlink frequency.
+inline constexpr uint32_t low_band_offset_khz = 9'750'000;
+inline constexpr uint32_t high_band_offset_khz = 10'600'000;
+
+constexpr uint32_t lnb_offset_khz(int32_t hilow_band) {
+  return hilow_band == 0 ? low_band_offset_khz : high_band_offset_khz;
+}
+
 // The request code: write direction, type 'b', number 1, size of the block.
 inline constexpr unsigned long AVL2108_SET_PARAMETER = _IOW('b', 1, blindscan_request);
 #if defined(__mips__)

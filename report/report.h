@@ -21,17 +21,9 @@ static_assert(device::max_records * max_line_length <= report_buffer_size,
 // NOLINTNEXTLINE(bugprone-dynamic-static-initializers)
 extern char report_buffer[report_buffer_size];
 
-// LNB local-oscillator offsets, kHz, added to a record's frequency.
-inline constexpr uint32_t low_band_offset_khz = 9'750'000;
-inline constexpr uint32_t high_band_offset_khz = 10'600'000;
-
-constexpr uint32_t lnb_offset_khz(int32_t hilow_band) {
-  return hilow_band == 0 ? low_band_offset_khz : high_band_offset_khz;
-}
-
 // Downlink frequency: tuner frequency plus the band's offset, modulo 2^32.
 constexpr uint32_t downlink_frequency_khz(uint32_t frequency, int32_t hilow_band) {
-  return frequency + lnb_offset_khz(hilow_band);
+  return frequency + device::lnb_offset_khz(hilow_band);
 }
 
 // Appends one record's line at out[length]; returns the new length, or -1

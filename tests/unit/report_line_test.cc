@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReportLine, LongestLineFillsTheBoundExactly) {
   char out[256];
-  const blindscan_result widest{4'294'967'295u - high_band_offset_khz, 4'294'967'295u, 0x4};
+  const blindscan_result widest{4'294'967'295u - device::high_band_offset_khz, 4'294'967'295u, 0x4};
   const int length = append_line(out, sizeof(out), 0, widest, 0, 1);
   EXPECT_EQ(length, static_cast<int>(max_line_length));
 }

@@ -72,7 +72,7 @@ TEST(BuildReport, FullReadOfTheLongestLines) {
   for (int i = 0; i < device::max_records; ++i) expected += longest;
   ASSERT_EQ(expected.size(), 11'040u);
   const std::vector<blindscan_result> records(
-      device::max_records, blindscan_result{4'294'967'295u - low_band_offset_khz, 4'294'967'295u, 1u << 2});
+      device::max_records, blindscan_result{4'294'967'295u - device::low_band_offset_khz, 4'294'967'295u, 1u << 2});
 
   std::vector<char> just_enough(expected.size() + 1);
   for (const auto& [out, capacity] :
