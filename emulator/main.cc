@@ -1,5 +1,7 @@
 // blindscan-emulator: a stand-in for the blind-scan driver, so that the tool
-// can run unchanged on any Linux machine.
+// can run unchanged on any Linux machine.  This file wires the model (the
+// options, the sky, the driver) to the plumbing that serves it.
+#include <err.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,48 +13,39 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
-#include "emulator/files.h"
-#include "emulator/options.h"
-#include "emulator/serving.h"
-#include "emulator/sky.h"
+#include "emulator/model/driver.h"
+#include "emulator/model/options.h"
+#include "emulator/model/sky_reader.h"
+#include "emulator/plumbing/files.h"
+#include "emulator/plumbing/serving.h"
 
 namespace blindscan::emulator {
 
 namespace {
 
-// What the emulated driver does, as the options ask.
-result<driver_behaviour> load_behaviour(const options& o) {
-  driver_behaviour behaviour;
-  behaviour.fail_ioctl = o.fail_ioctl;
-  behaviour.fail_read = o.fail_read;
-  behaviour.read_bytes = o.read_bytes;
-  behaviour.scan_time = std::chrono::milliseconds(o.scan_ms);
-  behaviour.node_mode = o.node_mode;
-  behaviour.jitter = {o.jitter_khz, o.jitter_ksym, o.seed};
-  if (!o.records_file.empty()) {
-    result<std::string> records = read_file(o.records_file, input_file_limit);
+// What scans are answered from, as the options name it: a records file, a
+// sky file, a satellite's published list, or the built-in sky.
+result<scan_source> load_scan_source(const options& o) {
+  if (o.records_file) {
+    result<std::string> records = read_file(*o.records_file, input_file_limit);
     if (!records) return failure{records.error()};
-    behaviour.records = std::move(*records);
-    return behaviour;
+    return scan_source{std::move(*records)};
+  }
+  std::optional<std::string> path = o.sky_file;
+  if (o.satellite) {
+    result<std::string> published = satellite_file(published_lists_directory, *o.satellite);
+    if (!published) return failure{published.error()};
+    path = *published;
   }
   std::string text(default_sky_text);
-  std::string name(default_sky_name);
-  if (!o.satellite.empty()) {
-    result<std::string> path = satellite_file(published_lists_directory, o.satellite);
-    if (!path) return failure{path.error()};
-    name = *path;
-  } else if (!o.sky_file.empty()) {
-    name = o.sky_file;
-  }
-  if (name != default_sky_name) {
-    result<std::string> contents = read_file(name, input_file_limit);
+  if (path) {
+    result<std::string> contents = read_file(*path, input_file_limit);
     if (!contents) return failure{contents.error()};
     text = std::move(*contents);
   }
-  result<std::vector<transponder>> sky = parse_sky(text, name);
+  result<std::vector<transponder>> sky = parse_sky(text, path ? *path : std::string(default_sky_name));
   if (!sky) return failure{sky.error()};
-  behaviour.sky = std::move(*sky);
-  return behaviour;
+  return scan_source{std::move(*sky)};
 }
 
 // With descriptor 0, 1 or 2 closed, the descriptors the emulator opens would
@@ -69,13 +62,10 @@ void reserve_standard_descriptors() {
   }
 }
 
-int run(const std::vector<std::string_view>& arguments) {
+// The emulator's exit status, or the failure that ends it with status 2.
+result<int> run(const std::vector<std::string_view>& arguments) {
   const result<options> parsed = parse_options(arguments);
-  if (!parsed) {
-    std::fprintf(stderr, "blindscan-emulator: %s\nTry 'blindscan-emulator --help'.\n",
-                 parsed.error().c_str());
-    return 2;
-  }
+  if (!parsed) return failure{parsed.error() + "\nTry '" + program_invocation_short_name + " --help'."};
   const options& o = *parsed;
   if (o.help) {
     std::fwrite(usage_text.data(), 1, usage_text.size(), stdout);
@@ -83,20 +73,21 @@ int run(const std::vector<std::string_view>& arguments) {
   }
 
   reserve_standard_descriptors();
-  result<driver_behaviour> behaviour = load_behaviour(o);
-  if (!behaviour) return setup_failure(behaviour.error());
+  result<scan_source> source = load_scan_source(o);
+  if (!source) return failure{source.error()};
 
   int log_fd = -1;
-  if (!o.log_file.empty()) {
-    log_fd = open(o.log_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    if (log_fd < 0) return setup_failure(o.log_file + ": cannot open the log: " + std::strerror(errno));
+  if (o.log_file) {
+    log_fd = open(o.log_file->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (log_fd < 0) return failure{*o.log_file + ": cannot open the log: " + std::strerror(errno)};
   }
-  const event_log log(log_fd);
+  const event_sink log = log_to(log_fd);
+  driver served(std::move(*source), o.driver, log);
 
-  if (!o.serve_path.empty()) return serve_existing_file(o.serve_path, std::move(*behaviour), log);
+  if (o.serve_path) return serve_existing_file(*o.serve_path, served, o.node_mode, log);
   char node_path[device::path_area_size];
   device::format_device_path(node_path, o.device_number);
-  return serve_command(o.command, node_path, std::move(*behaviour), log);
+  return serve_command(o.command, node_path, served, o.node_mode, log);
 }
 
 }  // namespace
@@ -104,5 +95,9 @@ int run(const std::vector<std::string_view>& arguments) {
 }  // namespace blindscan::emulator
 
 int main(int argc, char** argv) {
-  return blindscan::emulator::run(std::vector<std::string_view>(argv + 1, argv + argc));
+  const blindscan::emulator::result<int> status =
+      blindscan::emulator::run(std::vector<std::string_view>(argv + 1, argv + argc));
+  if (status) return *status;
+  warnx("%s", status.error().c_str());
+  return 2;
 }

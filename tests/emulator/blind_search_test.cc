@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "emulator/sky.h"
+#include "emulator/model/blind_search.h"
 
 namespace blindscan::emulator {
 namespace {

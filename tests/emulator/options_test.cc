@@ -1,4 +1,4 @@
-#include "emulator/options.h"
+#include "emulator/model/options.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--"}, "no command after '--'"}, bad_case{{"--device"}, "--device needs a value"},
         bad_case{{"-x", "--", "true"}, "unknown option '-x'"},
         // An abbreviation that fits two options.
-        bad_case{{"--fail", "EIO", "--", "true"}, "unknown option '--fail'"},
+        bad_case{{"--fail=EIO", "--", "true"},
+                 "option '--fail' is ambiguous; possibilities: '--fail-ioctl' '--fail-read'"},
         // "--" as an option's value does not end the options.
         bad_case{{"--log", "--", "true"}, "unexpected argument 'true' (a command goes after '--')"},
         bad_case{{"--fail-ioctl", "EIOX", "--", "true"},
@@ -94,15 +95,15 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const options& o = *result;
   EXPECT_EQ(o.device_number, -1);
   EXPECT_EQ(o.sky_file, "s.sky");
-  EXPECT_EQ(o.fail_ioctl, EIO);
-  EXPECT_EQ(o.fail_read, ETIMEDOUT);
-  EXPECT_EQ(o.read_bytes, 25u);
-  EXPECT_EQ(o.scan_ms, 250u);
+  EXPECT_EQ(o.driver.fail_ioctl, EIO);
+  EXPECT_EQ(o.driver.fail_read, ETIMEDOUT);
+  EXPECT_EQ(o.driver.read_bytes, 25u);
+  EXPECT_EQ(o.driver.scan_time, std::chrono::milliseconds(250));
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
-  EXPECT_EQ(o.jitter_khz, 500u);
-  EXPECT_EQ(o.jitter_ksym, 10u);
-  EXPECT_EQ(o.seed, 3u);
+  EXPECT_EQ(o.driver.jitter.khz, 500u);
+  EXPECT_EQ(o.driver.jitter.ksym, 10u);
+  EXPECT_EQ(o.driver.jitter.seed, 3u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
 }
@@ -111,9 +112,9 @@ TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
   const result<options> result = parse({"--", "true"});
   ASSERT_TRUE(result) << result.error();
   EXPECT_EQ(result->device_number, 0);
-  EXPECT_EQ(result->sky_file, "");
-  EXPECT_FALSE(result->fail_ioctl || result->fail_read || result->read_bytes);
-  EXPECT_EQ(result->scan_ms, 0u);
+  EXPECT_FALSE(result->sky_file || result->satellite || result->records_file);
+  EXPECT_FALSE(result->driver.fail_ioctl || result->driver.fail_read || result->driver.read_bytes);
+  EXPECT_EQ(result->driver.scan_time.count(), 0);
   EXPECT_EQ(result->node_mode, 0666u);
 }
 

@@ -1,4 +1,4 @@
-#include "emulator/event_log.h"
+#include "emulator/model/events.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

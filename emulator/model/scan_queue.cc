@@ -1,4 +1,4 @@
-#include "emulator/scan_queue.h"
+#include "emulator/model/scan_queue.h"
 
 #include <algorithm>
 #include <iterator>
@@ -13,9 +13,9 @@ bool is_due(const pending_scan& scan, scan_clock::time_point now) {
 
 }  // namespace
 
-void scan_queue::interrupt(const fuse_req* req) {
+void scan_queue::interrupt(uint64_t ticket) {
   for (pending_scan& scan : scans_)
-    if (scan.req == req) scan.interrupted = true;
+    if (scan.ticket == ticket) scan.interrupted = true;
 }
 
 std::optional<scan_clock::duration> scan_queue::time_to_next(scan_clock::time_point now) const {
@@ -34,6 +34,10 @@ std::vector<pending_scan> scan_queue::take_due(scan_clock::time_point now) {
       scans_.begin(), scans_.end(), [now](const pending_scan& scan) { return !is_due(scan, now); });
   std::vector<pending_scan> due(std::make_move_iterator(first_due), std::make_move_iterator(scans_.end()));
   scans_.erase(first_due, scans_.end());
+  // Scans of different lengths fall due in another order than they came.
+  std::stable_sort(due.begin(), due.end(), [](const pending_scan& a, const pending_scan& b) {
+    return a.interrupted != b.interrupted ? a.interrupted : a.due < b.due;
+  });
   return due;
 }
 

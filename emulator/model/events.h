@@ -1,15 +1,18 @@
-// The driver's event log: one line per event, each written whole as it
-// happens, so a reader sees whole lines.  Tests read the lines, so their
-// formats stay as they are.
+// The lines of the driver's event log, one per event.  Tests and scripts
+// read them, so their formats stay as they are.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "device/blindscan_device.h"
 
 namespace blindscan::emulator {
+
+// Where the driver hands each line as its event happens.
+using event_sink = std::function<void(std::string_view line)>;
 
 namespace events {
 
@@ -30,15 +33,5 @@ std::string released();
 std::string open_flags(int flags);
 
 }  // namespace events
-
-class event_log {
- public:
-  // Appends to fd; a negative fd logs nothing.  The log does not own fd.
-  explicit event_log(int fd) : fd_(fd) {}
-  void write(std::string_view line) const;
-
- private:
-  int fd_;
-};
 
 }  // namespace blindscan::emulator

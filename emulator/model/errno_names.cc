@@ -1,4 +1,4 @@
-#include "emulator/errno_names.h"
+#include "emulator/model/errno_names.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,16 +1,14 @@
-#include "emulator/command.h"
+#include "emulator/plumbing/command.h"
 
+#include <err.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace blindscan::emulator {
-
-namespace {}  // namespace
 
 result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals) {
   std::vector<char*> argv;
@@ -29,7 +27,8 @@ result<pid_t> start_command(const std::vector<std::string>& command, const inher
   sigprocmask(SIG_SETMASK, &signals.mask, nullptr);
   execvp(argv[0], argv.data());
   const int exec_errno = errno;
-  std::fprintf(stderr, "blindscan-emulator: cannot run %s: %s\n", argv[0], std::strerror(exec_errno));
+  // _exit, not exit: the emulator's buffers and exit handlers are not the child's.
+  warnx("cannot run %s: %s", argv[0], std::strerror(exec_errno));
   _exit(exec_errno == ENOENT ? 127 : 126);
 }
 

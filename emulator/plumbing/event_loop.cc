@@ -1,4 +1,4 @@
-#include "emulator/event_loop.h"
+#include "emulator/plumbing/event_loop.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -19,26 +19,25 @@ int poll_timeout(std::optional<scan_clock::duration> wait) {
 
 }  // namespace
 
-loop_end run_event_loop(fuse_server& server, emulated_driver& driver, int signal_fd,
-                        const loop_control& control) {
+loop_end run_event_loop(driver_node& node, int signal_fd, const loop_control& control) {
   while (true) {
     if (control.finished && control.finished()) return loop_end::stopped;
     const scan_clock::time_point now = scan_clock::now();
-    driver.complete_due_scans(now);
+    node.reply_to_finished_scans(now);
 
-    std::optional<scan_clock::duration> wait = driver.time_to_next_completion(now);
+    std::optional<scan_clock::duration> wait = node.time_to_next_answer(now);
     if (control.deadline) {
       if (now >= *control.deadline) return loop_end::deadline;
       wait = std::min(wait.value_or(scan_clock::duration::max()), *control.deadline - now);
     }
 
-    pollfd fds[] = {{server.fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}};
+    pollfd fds[] = {{node.fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}};
     if (poll(fds, 2, poll_timeout(wait)) < 0) {
       if (errno == EINTR) continue;
       return loop_end::disconnected;
     }
     // Requests first, so that what the command did before a signal is logged.
-    if (fds[0].revents != 0 && !server.handle_request()) return loop_end::disconnected;
+    if (fds[0].revents != 0 && !node.handle_request()) return loop_end::disconnected;
     if (fds[1].revents & POLLIN) {
       signalfd_siginfo info{};
       if (read(signal_fd, &info, sizeof(info)) == sizeof(info) && control.on_signal(info))

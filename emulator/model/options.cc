@@ -1,11 +1,12 @@
-#include "emulator/options.h"
+#include "emulator/model/options.h"
 
 #include <getopt.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstring>
 
-#include "emulator/errno_names.h"
+#include "emulator/model/errno_names.h"
 #include "tool/arguments.h"
 
 namespace blindscan::emulator {
@@ -100,7 +101,8 @@ result<int> errno_value(std::string_view option, std::string_view name) {
   return failure{std::string(option) + ": unknown errno name " + quoted(name) + " (use a name such as EIO)"};
 }
 
-result<void> set_file_name(std::string& field, std::string_view option, std::string_view value) {
+result<void> set_file_name(std::optional<std::string>& field, std::string_view option,
+                           std::string_view value) {
   if (value.empty()) return failure{std::string(option) + " needs a file name"};
   field = value;
   return {};
@@ -132,20 +134,20 @@ result<void> set_option(options& o, int id, const char* value) {
       const bool ioctl = id == fail_ioctl_option;
       const result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
       if (!error) return failure{error.error()};
-      (ioctl ? o.fail_ioctl : o.fail_read) = *error;
+      (ioctl ? o.driver.fail_ioctl : o.driver.fail_read) = *error;
       return {};
     }
     case read_bytes_option: {
       size_t bytes = 0;
       if (!parse_number(text, bytes)) return failure{"--read-bytes needs a byte count, not " + quoted(text)};
-      o.read_bytes = bytes;
+      o.driver.read_bytes = bytes;
       return {};
     }
     case scan_ms_option: {
       unsigned ms = 0;
       if (!parse_number(text, ms) || ms > 3'600'000)
         return failure{"--scan-ms needs milliseconds from 0 to 3600000, not " + quoted(text)};
-      o.scan_ms = ms;
+      o.driver.scan_time = std::chrono::milliseconds(ms);
       return {};
     }
     case mode_option: {
@@ -157,13 +159,14 @@ result<void> set_option(options& o, int id, const char* value) {
     }
     case jitter_option: {
       const size_t comma = text.find(',');
-      if (comma == std::string_view::npos || !parse_number(text.substr(0, comma), o.jitter_khz) ||
-          !parse_number(text.substr(comma + 1), o.jitter_ksym))
+      if (comma == std::string_view::npos || !parse_number(text.substr(0, comma), o.driver.jitter.khz) ||
+          !parse_number(text.substr(comma + 1), o.driver.jitter.ksym))
         return failure{"--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not " + quoted(text)};
       return {};
     }
     case seed_option:
-      if (!parse_number(text, o.seed)) return failure{"--seed needs a whole number, not " + quoted(text)};
+      if (!parse_number(text, o.driver.jitter.seed))
+        return failure{"--seed needs a whole number, not " + quoted(text)};
       return {};
     case help_option:
       o.help = true;
@@ -175,14 +178,29 @@ result<void> set_option(options& o, int id, const char* value) {
 
 result<void> check_combination(const options& o, bool saw_separator) {
   if (o.help) return {};
-  const int skies = !o.sky_file.empty() + !o.satellite.empty() + !o.records_file.empty();
+  const int skies = o.sky_file.has_value() + o.satellite.has_value() + o.records_file.has_value();
   if (skies > 1) return failure{"--sky, --satellite and --records exclude each other"};
-  if (!o.serve_path.empty() && saw_separator)
-    return failure{"--serve PATH and '-- COMMAND' exclude each other"};
-  if (o.serve_path.empty() && !saw_separator)
-    return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
+  if (o.serve_path && saw_separator) return failure{"--serve PATH and '-- COMMAND' exclude each other"};
+  if (!o.serve_path && !saw_separator) return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
   if (saw_separator && o.command.empty()) return failure{"no command after '--'"};
   return {};
+}
+
+// An abbreviation that fits several options is ambiguous, as getopt says
+// it; anything else is unknown.
+failure unrecognised_long_option(std::string_view argument) {
+  const std::string_view name = argument.substr(2, argument.find('=') - 2);
+  std::string candidates;
+  int count = 0;
+  for (const struct option& known : long_options) {
+    if (known.name == nullptr || !std::string_view(known.name).starts_with(name)) continue;
+    candidates += " '--" + std::string(known.name) + "'";
+    ++count;
+  }
+  if (count > 1)
+    return failure{"option " + quoted("--" + std::string(name)) +
+                   " is ambiguous; possibilities:" + candidates};
+  return failure{"unknown option " + quoted(argument)};
 }
 
 }  // namespace
@@ -208,9 +226,9 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
     const std::string_view argument = argv[optind - 1];
     if (id == '?') {
       // optopt names a short option; a long one stands in the argument.
-      const bool short_option = optopt > 0 && optopt < device_option;
-      return failure{"unknown option " + quoted(short_option ? "-" + std::string(1, static_cast<char>(optopt))
-                                                             : std::string(argument))};
+      if (optopt > 0 && optopt < device_option)
+        return failure{"unknown option " + quoted("-" + std::string(1, static_cast<char>(optopt)))};
+      return unrecognised_long_option(argument);
     }
     if (id == ':') return failure{std::string(argument.substr(0, argument.find('='))) + " needs a value"};
     if (const result<void> set = set_option(o, id, optarg); !set) return failure{set.error()};

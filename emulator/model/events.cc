@@ -1,12 +1,11 @@
-#include "emulator/event_log.h"
+#include "emulator/model/events.h"
 
 #include <fcntl.h>
 
 #include <cstdio>
 #include <iterator>
 
-#include "emulator/errno_names.h"
-#include "emulator/files.h"
+#include "emulator/model/errno_names.h"
 
 namespace blindscan::emulator {
 
@@ -111,11 +110,5 @@ std::string write_refused(size_t size) { return "write size=" + std::to_string(s
 std::string released() { return "release"; }
 
 }  // namespace events
-
-void event_log::write(std::string_view line) const {
-  if (fd_ < 0) return;
-  // A log that stops taking lines does not stop the driver.
-  (void)write_all(fd_, std::string(line) + '\n');
-}
 
 }  // namespace blindscan::emulator

@@ -1,4 +1,4 @@
-#include "emulator/files.h"
+#include "emulator/plumbing/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,6 +27,11 @@ result<void> write_all(int fd, std::string_view data) {
     data.remove_prefix(static_cast<size_t>(written));
   }
   return {};
+}
+
+event_sink log_to(int fd) {
+  if (fd < 0) return [](std::string_view) {};
+  return [fd](std::string_view line) { (void)write_all(fd, std::string(line) + '\n'); };
 }
 
 result<void> write_file(const std::string& path, std::string_view text) {

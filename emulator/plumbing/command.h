@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/result.h"
+#include "emulator/model/result.h"
 
 namespace blindscan::emulator {
 

@@ -1,18 +1,25 @@
-// Whole files in and out: writing everything or failing, reading a file of
-// bounded size, and finding a satellite's published transponder list.
+// Whole files in and out: writing everything or failing, the event log,
+// reading a file of bounded size, and finding a satellite's published
+// transponder list.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "emulator/result.h"
+#include "emulator/model/events.h"
+#include "emulator/model/result.h"
 
 namespace blindscan::emulator {
 
 // Writes all of data to fd, continuing after short writes and interrupted
 // calls; the failure is the reason the descriptor stopped taking bytes.
 result<void> write_all(int fd, std::string_view data);
+
+// The driver's event log on fd: each line written whole, with its line
+// feed, as it comes, so that a reader sees whole lines.  A negative fd logs
+// nothing, and a log that stops taking lines does not stop the driver.
+event_sink log_to(int fd);
 
 // Writes text to the existing file at path, all of it.
 result<void> write_file(const std::string& path, std::string_view text);

@@ -1,4 +1,4 @@
-#include "emulator/sandbox.h"
+#include "emulator/plumbing/sandbox.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/files.h"
+#include "emulator/plumbing/files.h"
 
 namespace blindscan::emulator {
 
@@ -76,7 +76,7 @@ const char* scratch_directory() {
   return nullptr;
 }
 
-result<void> bind(const std::string& from, const std::string& to) {
+result<void> bind_mount(const std::string& from, const std::string& to) {
   if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0) return {};
   return failed("cannot bind " + from + " on " + to);
 }
@@ -114,7 +114,7 @@ result<void> overlay_dev(const std::string& scratch) {
     return failed("cannot lay an overlay over /dev (is overlayfs available?)");
   }
   for (const std::string& submount : submounts)
-    if (result<void> bound = bind(real + "/" + submount, "/dev/" + submount); !bound) return bound;
+    if (result<void> bound = bind_mount(real + "/" + submount, "/dev/" + submount); !bound) return bound;
   return {};
 }
 
@@ -144,7 +144,7 @@ result<void> mirror_entry(const std::string& name, const std::string& from, cons
                             : mknod(to.c_str(), S_IFREG | 0600, 0) != 0) {
     return failed("cannot create " + to);
   }
-  return bind(from, to);
+  return bind_mount(from, to);
 }
 
 // In a user namespace an overlay cannot take /dev as its lower layer (its
@@ -172,18 +172,10 @@ result<void> mirror_dev(const std::string& scratch) {
   if (mkdir(host_dev.c_str(), 0755) != 0) {
     return failed("cannot create " + host_dev);
   }
-  return bind(real, host_dev);
+  return bind_mount(real, host_dev);
 }
 
 }  // namespace
-
-result<int> open_fuse_device() {
-  const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-  if (fd >= 0) return fd;
-  if (errno == ENOENT || errno == ENODEV || errno == ENXIO)
-    return failed("/dev/fuse is missing: this kernel offers no FUSE (load the fuse module: modprobe fuse)");
-  return failed("cannot open /dev/fuse (run as root or make /dev/fuse readable and writable)");
-}
 
 result<void> enter_private_dev() {
   const bool as_root = geteuid() == 0;
@@ -210,7 +202,7 @@ result<void> enter_private_dev() {
       return failed("cannot create " + base + directory);
     }
   }
-  if (result<void> bound = bind("/dev", base + "/real"); !bound) return bound;
+  if (result<void> bound = bind_mount("/dev", base + "/real"); !bound) return bound;
   if (result<void> made = as_root ? overlay_dev(base) : mirror_dev(base); !made) return made;
   // The new /dev holds its own references to what it was built from.
   if (umount2(scratch, MNT_DETACH) != 0) {
@@ -223,19 +215,5 @@ result<void> create_node(const std::string& path) {
   if (mknod(path.c_str(), S_IFREG | 0600, 0) == 0 || errno == EEXIST) return {};
   return failed("cannot create " + path);
 }
-
-result<void> mount_fuse_file(int fuse_fd, const std::string& path) {
-  char options[160];
-  std::snprintf(options, sizeof(options),
-                "fd=%d,rootmode=%o,user_id=%u,group_id=%u,allow_other,default_permissions", fuse_fd,
-                static_cast<unsigned>(S_IFREG), static_cast<unsigned>(geteuid()),
-                static_cast<unsigned>(getegid()));
-  if (mount("blindscan-emulator", path.c_str(), "fuse.blindscan-emulator", MS_NOSUID | MS_NODEV, options) ==
-      0)
-    return {};
-  return failed("cannot mount the emulated driver on " + path);
-}
-
-void unmount(const std::string& path) { umount2(path.c_str(), MNT_DETACH); }
 
 }  // namespace blindscan::emulator

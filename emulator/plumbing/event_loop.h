@@ -1,5 +1,5 @@
-// The emulator's single thread: kernel requests on the FUSE file, scans that
-// end after their time, and signals, handled one at a time.
+// The emulator's single thread: kernel requests on the node, scans that end
+// after their time, and signals, handled one at a time.
 #pragma once
 
 #include <sys/signalfd.h>
@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
-#include "emulator/emulated_driver.h"
-#include "emulator/fuse_server.h"
+#include "emulator/model/scan_queue.h"
+#include "emulator/plumbing/driver_node.h"
 
 namespace blindscan::emulator {
 
@@ -22,9 +22,8 @@ struct loop_control {
   std::optional<scan_clock::time_point> deadline;
 };
 
-// Serves the driver's requests from server until control stops the loop or
-// the FUSE file goes away.
-loop_end run_event_loop(fuse_server& server, emulated_driver& driver, int signal_fd,
-                        const loop_control& control);
+// Serves the requests on node until control stops the loop or the node goes
+// away.
+loop_end run_event_loop(driver_node& node, int signal_fd, const loop_control& control);
 
 }  // namespace blindscan::emulator

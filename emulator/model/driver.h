@@ -1,0 +1,98 @@
+// The emulated blind-scan driver: what it answers to each request made on
+// its node, as plain values, with the faults it is set to inject.  Whatever
+// carries the kernel's requests to it (the FUSE layer) replies with these
+// answers; the driver itself knows nothing of that.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "emulator/model/blind_search.h"
+#include "emulator/model/events.h"
+#include "emulator/model/scan_answer.h"
+#include "emulator/model/scan_queue.h"
+#include "emulator/model/sky_reader.h"
+
+namespace blindscan::emulator {
+
+// How the driver behaves besides answering from its source, as the command
+// line sets it.
+struct driver_settings {
+  measurement_jitter jitter;               // how far off the search reports each carrier
+  std::optional<int> fail_ioctl;           // errno for every scan request
+  std::optional<int> fail_read;            // errno for every read
+  std::optional<size_t> read_bytes;        // most bytes one read delivers
+  std::chrono::milliseconds scan_time{0};  // how long a scan request blocks
+};
+
+// What scans are answered from: a sky, searched blindly, or the exact bytes
+// of records, handed out as they are.
+using scan_source = std::variant<std::vector<transponder>, std::string>;
+
+// The answers to a request: it succeeded (with the bytes a read delivers,
+// none for anything else), it failed with errno error, or it is a scan that
+// takes time and is answered later under ticket.
+struct done {
+  std::string bytes;
+};
+struct refused {
+  int error;
+};
+struct pending {
+  uint64_t ticket;
+};
+using answer = std::variant<done, refused, pending>;
+
+// A scan answered after its time, or at once once interrupted: done or refused.
+struct finished_scan {
+  uint64_t ticket;
+  answer result;
+};
+
+class driver {
+ public:
+  driver(scan_source source, const driver_settings& settings, event_sink log);
+
+  // An open of the node; the file number that its requests then carry.
+  uint64_t open(int flags);
+  // A request code with its argument's bytes, made at now.
+  answer ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now);
+  // A read of at most size bytes at offset into the answer to the file's
+  // last accepted scan.
+  answer read(uint64_t file, size_t size, uint64_t offset);
+  answer write(size_t size);
+  // The last close of an open file.
+  void release(uint64_t file);
+
+  // The caller of the scan under ticket gave up waiting (a signal).
+  void interrupt(uint64_t ticket);
+  // How long until the next pending scan is answered; nothing when none waits.
+  std::optional<scan_clock::duration> time_to_next_answer(scan_clock::time_point now) const {
+    return pending_.time_to_next(now);
+  }
+  // The pending scans answered by now, in the order they fell due.
+  std::vector<finished_scan> take_finished(scan_clock::time_point now);
+
+  // Files opened and not yet released.
+  size_t open_files() const { return files_.size(); }
+
+ private:
+  answer finish(const pending_scan& scan);
+
+  scan_source source_;
+  driver_settings settings_;
+  event_sink log_;
+  uint64_t next_file_ = 1;
+  uint64_t next_ticket_ = 1;
+  std::map<uint64_t, scan_answer> files_;  // the answer to each open file's last accepted scan
+  scan_queue pending_;
+};
+
+}  // namespace blindscan::emulator

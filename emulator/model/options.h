@@ -1,0 +1,39 @@
+// The emulator's command line: where it serves, what the emulated driver
+// does, and which faults it injects.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "emulator/model/driver.h"
+#include "emulator/model/result.h"
+
+namespace blindscan::emulator {
+
+struct options {
+  int32_t device_number = 0;                // --device: the node /dev/blindscanN
+  std::optional<std::string> sky_file;      // --sky: otherwise the built-in sky
+  std::optional<std::string> satellite;     // --satellite: a published list by name
+  std::optional<std::string> records_file;  // --records: exact record bytes to serve
+  driver_settings driver;                   // --fail-ioctl, --fail-read, --read-bytes, --scan-ms,
+                                            // --jitter, --seed
+  std::optional<std::string> log_file;      // --log: the driver's event log
+  mode_t node_mode = 0666;                  // --mode: permission bits of the node
+  std::optional<std::string> serve_path;    // --serve: serve on this file, no namespaces
+  std::vector<std::string> command;         // after "--": the command to run
+  bool help = false;                        // --help
+};
+
+// Parses the arguments after the program name; the failure says what is
+// wrong with them.
+result<options> parse_options(const std::vector<std::string_view>& arguments);
+
+// The help text, ending in a line feed.
+extern const std::string_view usage_text;
+
+}  // namespace blindscan::emulator

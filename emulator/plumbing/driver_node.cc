@@ -1,0 +1,236 @@
+#include "emulator/plumbing/driver_node.h"
+
+#define FUSE_USE_VERSION 35
+#include <fcntl.h>
+#include <fuse_lowlevel.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace blindscan::emulator {
+
+struct driver_node::buffer {
+  fuse_buf data{};
+  ~buffer() { std::free(data.mem); }
+};
+
+namespace {
+
+// How long the kernel may cache the node's attributes, seconds.
+constexpr double attribute_timeout = 1.0;
+
+failure failed(const std::string& what) { return failure{what + ": " + std::strerror(errno)}; }
+
+result<int> open_fuse_device() {
+  const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+  if (fd >= 0) return fd;
+  if (errno == ENOENT || errno == ENODEV || errno == ENXIO)
+    return failed("/dev/fuse is missing: this kernel offers no FUSE (load the fuse module: modprobe fuse)");
+  return failed("cannot open /dev/fuse (run as root or make /dev/fuse readable and writable)");
+}
+
+result<void> mount_fuse_file(int fuse_fd, const std::string& path) {
+  char options[160];
+  std::snprintf(options, sizeof(options),
+                "fd=%d,rootmode=%o,user_id=%u,group_id=%u,allow_other,default_permissions", fuse_fd,
+                static_cast<unsigned>(S_IFREG), static_cast<unsigned>(geteuid()),
+                static_cast<unsigned>(getegid()));
+  if (mount("blindscan-emulator", path.c_str(), "fuse.blindscan-emulator", MS_NOSUID | MS_NODEV, options) ==
+      0)
+    return {};
+  return failed("cannot mount the emulated driver on " + path);
+}
+
+// Replies to req with what the driver answered; on_done replies to a success.
+template <typename reply_done>
+void reply(fuse_req_t req, const answer& given, reply_done on_done) {
+  if (const auto* success = std::get_if<done>(&given)) {
+    on_done(*success);
+  } else if (const auto* refusal = std::get_if<refused>(&given)) {
+    fuse_reply_err(req, refusal->error);
+  }
+}
+
+}  // namespace
+
+// The kernel's requests on the node, turned into calls of the driver and
+// its answers into replies.  The file system is one regular file, its root
+// node; nothing else exists.
+struct node_operations {
+  static driver_node& node_of(fuse_req_t req) { return *static_cast<driver_node*>(fuse_req_userdata(req)); }
+
+  static void getattr(fuse_req_t req, fuse_ino_t, fuse_file_info*) {
+    const driver_node& node = node_of(req);
+    struct stat attributes {};
+    attributes.st_ino = FUSE_ROOT_ID;
+    attributes.st_mode = S_IFREG | node.attributes_.mode;
+    attributes.st_nlink = 1;
+    attributes.st_uid = node.attributes_.owner;
+    attributes.st_gid = node.attributes_.group;
+    attributes.st_atime = attributes.st_mtime = attributes.st_ctime = node.created_;
+    fuse_reply_attr(req, &attributes, attribute_timeout);
+  }
+
+  static void setattr(fuse_req_t req, fuse_ino_t, struct stat*, int, fuse_file_info*) {
+    fuse_reply_err(req, EPERM);
+  }
+
+  static void open(fuse_req_t req, fuse_ino_t, fuse_file_info* info) {
+    info->fh = node_of(req).driver_.open(info->flags);
+    // Direct I/O hands each read to the driver with the size the caller asked.
+    info->direct_io = 1;
+    info->noflush = 1;
+    fuse_reply_open(req, info);
+  }
+
+  static void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* info) {
+    const answer given = node_of(req).driver_.read(info->fh, size, static_cast<uint64_t>(offset));
+    reply(req, given, [req](const done& read) { fuse_reply_buf(req, read.bytes.data(), read.bytes.size()); });
+  }
+
+  static void write(fuse_req_t req, fuse_ino_t, const char*, size_t size, off_t, fuse_file_info*) {
+    reply(req, node_of(req).driver_.write(size), [req](const done&) { fuse_reply_write(req, 0); });
+  }
+
+  static void ioctl(fuse_req_t req, fuse_ino_t, unsigned int cmd, void*, fuse_file_info* info, unsigned,
+                    const void* in, size_t in_size, size_t) {
+    driver_node& node = node_of(req);
+    const std::string_view argument(static_cast<const char*>(in), in ? in_size : 0);
+    const answer given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now());
+    if (const auto* later = std::get_if<pending>(&given)) {
+      node.waiting_[later->ticket] = req;
+      // Registered last: an interrupt that has already arrived calls back at once.
+      fuse_req_interrupt_func(req, interrupt, &node);
+      return;
+    }
+    reply(req, given, [req](const done&) { fuse_reply_ioctl(req, 0, nullptr, 0); });
+  }
+
+  // The caller of a pending scan was interrupted; the driver answers it at
+  // once, and the event loop replies.
+  static void interrupt(fuse_req_t req, void* data) {
+    driver_node& node = *static_cast<driver_node*>(data);
+    for (const auto& [ticket, waiting] : node.waiting_)
+      if (waiting == req) node.driver_.interrupt(ticket);
+  }
+
+  static void flush(fuse_req_t req, fuse_ino_t, fuse_file_info*) { fuse_reply_err(req, 0); }
+
+  static void release(fuse_req_t req, fuse_ino_t, fuse_file_info* info) {
+    node_of(req).driver_.release(info->fh);
+    fuse_reply_err(req, 0);
+  }
+
+  static fuse_lowlevel_ops table() {
+    fuse_lowlevel_ops ops{};
+    ops.getattr = getattr;
+    ops.setattr = setattr;
+    ops.open = open;
+    ops.read = read;
+    ops.write = write;
+    ops.ioctl = ioctl;
+    ops.flush = flush;
+    ops.release = release;
+    return ops;
+  }
+};
+
+namespace {
+
+const fuse_lowlevel_ops operations = node_operations::table();
+
+}  // namespace
+
+driver_node::driver_node(emulator::driver& driver, node_attributes attributes, std::string path,
+                         bool by_helper)
+    : driver_(driver),
+      attributes_(attributes),
+      created_(time(nullptr)),
+      path_(std::move(path)),
+      by_helper_(by_helper),
+      buffer_(std::make_unique<buffer>()) {}
+
+result<std::unique_ptr<driver_node>> driver_node::start(emulator::driver& driver, node_attributes attributes,
+                                                        const std::string& path, bool by_helper,
+                                                        const char* mount_options) {
+  std::unique_ptr<driver_node> node(new driver_node(driver, attributes, path, by_helper));
+  std::vector<char*> argv{const_cast<char*>("blindscan-emulator")};
+  if (mount_options) {
+    argv.push_back(const_cast<char*>("-o"));
+    argv.push_back(const_cast<char*>(mount_options));
+  }
+  fuse_args args = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
+  node->session_ = fuse_session_new(&args, &operations, sizeof(operations), node.get());
+  fuse_opt_free_args(&args);
+  if (!node->session_) return failure{"cannot start a FUSE session"};
+  return node;
+}
+
+result<std::unique_ptr<driver_node>> driver_node::mount(emulator::driver& driver, node_attributes attributes,
+                                                        const std::string& path) {
+  const result<int> fuse_fd = open_fuse_device();
+  if (!fuse_fd) return failure{fuse_fd.error()};
+  const result<void> mounted = mount_fuse_file(*fuse_fd, path);
+  result<std::unique_ptr<driver_node>> node =
+      mounted ? start(driver, attributes, path, false, nullptr) : failure{mounted.error()};
+  // libfuse takes "/dev/fd/N" as an already mounted descriptor.
+  const std::string attached = "/dev/fd/" + std::to_string(*fuse_fd);
+  if (node && fuse_session_mount((*node)->session_, attached.c_str()) == 0) return node;
+  close(*fuse_fd);
+  if (mounted) umount2(path.c_str(), MNT_DETACH);
+  if (!node) return node;
+  (*node)->path_.clear();  // unmounted already
+  return failure{"cannot attach the FUSE session to descriptor " + std::to_string(*fuse_fd)};
+}
+
+result<std::unique_ptr<driver_node>> driver_node::mount_by_helper(emulator::driver& driver,
+                                                                  node_attributes attributes,
+                                                                  const std::string& path) {
+  result<std::unique_ptr<driver_node>> node =
+      start(driver, attributes, path, true, "default_permissions,fsname=blindscan-emulator");
+  if (!node) return node;
+  if (fuse_session_mount((*node)->session_, path.c_str()) != 0) {
+    (*node)->by_helper_ = false;  // nothing to unmount
+    (*node)->path_.clear();
+    return failure{"cannot mount " + path + " through fusermount3"};
+  }
+  return node;
+}
+
+driver_node::~driver_node() {
+  if (!session_) return;
+  if (by_helper_)
+    fuse_session_unmount(session_);
+  else if (!path_.empty())
+    umount2(path_.c_str(), MNT_DETACH);
+  fuse_session_destroy(session_);
+}
+
+int driver_node::fd() const { return fuse_session_fd(session_); }
+
+bool driver_node::handle_request() {
+  const int received = fuse_session_receive_buf(session_, &buffer_->data);
+  if (received == -EINTR || received == -EAGAIN) return true;
+  if (received <= 0) return false;
+  fuse_session_process_buf(session_, &buffer_->data);
+  return true;
+}
+
+void driver_node::reply_to_finished_scans(scan_clock::time_point now) {
+  for (const finished_scan& scan : driver_.take_finished(now)) {
+    const auto waiting = waiting_.find(scan.ticket);
+    if (waiting == waiting_.end()) continue;
+    fuse_req_t req = waiting->second;
+    waiting_.erase(waiting);
+    reply(req, scan.result, [req](const done&) { fuse_reply_ioctl(req, 0, nullptr, 0); });
+  }
+}
+
+}  // namespace blindscan::emulator

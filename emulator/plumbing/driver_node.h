@@ -1,0 +1,80 @@
+// The emulated driver's node: a FUSE file whose kernel requests are read
+// and handed to the driver one at a time, each answered as the driver
+// answers it.  This is the only place that knows of FUSE.
+#pragma once
+
+#include <sys/types.h>
+
+#include <ctime>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "emulator/model/driver.h"
+#include "emulator/model/result.h"
+
+struct fuse_session;
+struct fuse_req;
+
+namespace blindscan::emulator {
+
+// What stat shows of the node.
+struct node_attributes {
+  mode_t mode;
+  uid_t owner;
+  gid_t group;
+};
+
+class driver_node {
+ public:
+  // Mounts a new FUSE connection on the existing file path, as a regular
+  // file owned by the caller that the kernel opens to every user its mode
+  // admits; needs the right to mount.
+  static result<std::unique_ptr<driver_node>> mount(emulator::driver& driver, node_attributes attributes,
+                                                    const std::string& path);
+
+  // Mounts on path through libfuse's setuid helper (fusermount3), for a user
+  // who may not mount.
+  static result<std::unique_ptr<driver_node>> mount_by_helper(emulator::driver& driver,
+                                                              node_attributes attributes,
+                                                              const std::string& path);
+
+  // Unmounts the node.
+  ~driver_node();
+  driver_node(const driver_node&) = delete;
+  driver_node& operator=(const driver_node&) = delete;
+
+  // The descriptor to wait on for the kernel's next request.
+  int fd() const;
+
+  // Reads and answers one request.  False once the file is unmounted.
+  bool handle_request();
+
+  // Scans that take time: how long until the driver answers the next one,
+  // and replying to those it has answered by now.
+  std::optional<scan_clock::duration> time_to_next_answer(scan_clock::time_point now) const {
+    return driver_.time_to_next_answer(now);
+  }
+  void reply_to_finished_scans(scan_clock::time_point now);
+
+ private:
+  friend struct node_operations;
+  driver_node(emulator::driver& driver, node_attributes attributes, std::string path, bool by_helper);
+  static result<std::unique_ptr<driver_node>> start(emulator::driver& driver, node_attributes attributes,
+                                                    const std::string& path, bool by_helper,
+                                                    const char* mount_options);
+
+  emulator::driver& driver_;
+  node_attributes attributes_;
+  time_t created_;  // the node's times
+  std::string path_;
+  bool by_helper_;
+  fuse_session* session_ = nullptr;
+  struct buffer;
+  std::unique_ptr<buffer> buffer_;
+  // The kernel's requests of the scans still pending, by ticket.
+  std::map<uint64_t, fuse_req*> waiting_;
+};
+
+}  // namespace blindscan::emulator

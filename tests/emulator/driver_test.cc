@@ -1,0 +1,193 @@
+#include "emulator/model/driver.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "emulator/model/errno_names.h"
+
+namespace blindscan::emulator {
+namespace {
+
+using std::chrono::seconds;
+
+const scan_clock::time_point t0{seconds(1000)};
+const unsigned scan_code = static_cast<unsigned>(device::AVL2108_SET_PARAMETER);
+
+// A scan of the low band, horizontal, over the whole range.
+std::string scan_request(int32_t pol = 0) {
+  const device::blindscan_request request{950, 2150, 1000, 45000, pol, 0};
+  return {reinterpret_cast<const char*>(&request), sizeof(request)};
+}
+
+// n records, the i-th at tuner frequency i kHz, so that each is told apart.
+std::string distinct_records(uint32_t n) {
+  std::string bytes;
+  for (uint32_t i = 1; i <= n; ++i) {
+    const device::blindscan_result record{i, 27'500, 0};
+    bytes.append(reinterpret_cast<const char*>(&record), sizeof(record));
+  }
+  return bytes;
+}
+
+// An answer as text: "done" with the frequency of each record delivered
+// (and any bytes of a partial one), "refused ERRNO" or "pending TICKET".
+std::string told(const answer& given) {
+  if (const auto* later = std::get_if<pending>(&given)) return "pending " + std::to_string(later->ticket);
+  if (const auto* refusal = std::get_if<refused>(&given)) return "refused " + errno_name(refusal->error);
+  std::string text = "done";
+  const std::string& bytes = std::get<done>(given).bytes;
+  size_t at = 0;
+  for (; at + sizeof(device::blindscan_result) <= bytes.size(); at += sizeof(device::blindscan_result)) {
+    device::blindscan_result record{};
+    std::memcpy(&record, bytes.data() + at, sizeof(record));
+    text += " " + std::to_string(record.frequency);
+  }
+  if (at < bytes.size()) text += " +" + std::to_string(bytes.size() - at);
+  return text;
+}
+
+std::string told(const std::vector<finished_scan>& finished) {
+  std::string text = "finished";
+  for (const finished_scan& scan : finished)
+    text += " " + std::to_string(scan.ticket) + ":" + told(scan.result);
+  return text;
+}
+
+struct driver_case {
+  const char* name;
+  scan_source source;
+  driver_settings settings;
+  // What the kernel asks of the driver; each answer told as text.
+  std::function<std::vector<std::string>(driver&)> requests;
+  std::vector<std::string> answers;
+};
+
+// Names the case in test listings.
+void PrintTo(const driver_case& c, std::ostream* os) { *os << c.name; }
+
+class Driver : public testing::TestWithParam<driver_case> {};
+
+TEST_P(Driver, AnswersEachRequestAsARealDriverWould) {
+  const driver_case& c = GetParam();
+  driver d(c.source, c.settings, [](std::string_view) {});
+  EXPECT_EQ(c.requests(d), c.answers);
+}
+
+driver_settings slow_scans() {
+  driver_settings settings;
+  settings.scan_time = seconds(1);
+  return settings;
+}
+
+driver_settings failing(std::optional<int> ioctl, std::optional<int> read,
+                        std::optional<size_t> read_bytes = {}) {
+  driver_settings settings;
+  settings.fail_ioctl = ioctl;
+  settings.fail_read = read;
+  settings.read_bytes = read_bytes;
+  return settings;
+}
+
+// A sky that cannot be read is empty here, and its scans find nothing.
+std::vector<transponder> sky_of(std::string_view text) {
+  const result<std::vector<transponder>> sky = parse_sky(text, "t");
+  return sky ? *sky : std::vector<transponder>{};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Driver,
+    testing::Values(
+        // The kernel hands each read the file's position: a second read goes on
+        // from where the first stopped, and one at the end delivers nothing.
+        driver_case{"ReadsContinueFromTheirOffset",
+                    distinct_records(5),
+                    {},
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR);
+                      return std::vector{told(d.ioctl(f, scan_code, scan_request(), t0)),
+                                         told(d.read(f, 24, 0)), told(d.read(f, 1440, 24)),
+                                         told(d.read(f, 1440, 60))};
+                    },
+                    {"done", "done 1 2", "done 3 4 5", "done"}},
+        // Scans made one after another fall due at +1 s, +2 s and +60 s and
+        // are answered in that order, each when its time has come.
+        driver_case{"ScansAreAnsweredInDueOrder",
+                    distinct_records(1),
+                    slow_scans(),
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR), h = d.open(O_RDWR);
+                      return std::vector{told(d.ioctl(f, scan_code, scan_request(), t0)),
+                                         told(d.ioctl(g, scan_code, scan_request(), t0 + seconds(1))),
+                                         told(d.ioctl(h, scan_code, scan_request(), t0 + seconds(59))),
+                                         told(d.take_finished(t0 + seconds(2))),
+                                         told(d.read(h, 1440, 0)),
+                                         told(d.take_finished(t0 + seconds(60))),
+                                         told(d.read(h, 1440, 0))};
+                    },
+                    {"pending 1", "pending 2", "pending 3", "finished 1:done 2:done", "done",
+                     "finished 3:done", "done 1"}},
+        driver_case{"AnInterruptedScanEndsAtOnceWithNothingToRead",
+                    distinct_records(1),
+                    slow_scans(),
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR);
+                      const std::string requested = told(d.ioctl(f, scan_code, scan_request(), t0));
+                      d.interrupt(1);
+                      return std::vector{requested, told(d.take_finished(t0)), told(d.read(f, 1440, 0))};
+                    },
+                    {"pending 1", "finished 1:refused EINTR", "done"}},
+        // The sky's polarisations in either case; the search answers in
+        // ascending tuner frequency.
+        driver_case{"ASkyIsSearchedBlindly",
+                    sky_of("10714000 h 22000 DVB-S\n10729000 v 2000 DVB-S2\n11000000 H 27500 DVB-S2\n"),
+                    {},
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
+                      return std::vector{
+                          told(d.ioctl(f, scan_code, scan_request(0), t0)), told(d.read(f, 1440, 0)),
+                          told(d.ioctl(g, scan_code, scan_request(1), t0)), told(d.read(g, 1440, 0))};
+                    },
+                    {"done", "done 964000 1250000", "done", "done 979000"}},
+        // Each open file reads the answer to its own last scan.
+        driver_case{"AFileReadsOnlyItsOwnScan",
+                    distinct_records(2),
+                    {},
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
+                      return std::vector{told(d.ioctl(f, scan_code, scan_request(), t0)),
+                                         told(d.read(g, 1440, 0)), told(d.read(f, 1440, 0))};
+                    },
+                    {"done", "done", "done 1 2"}},
+        driver_case{"InjectedFaults",
+                    distinct_records(3),
+                    failing(EIO, {}),
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR);
+                      return std::vector{told(d.ioctl(f, scan_code + 1, scan_request(), t0)),
+                                         told(d.ioctl(f, scan_code, scan_request(), t0)),
+                                         told(d.read(f, 1440, 0)), told(d.write(5))};
+                    },
+                    {"refused ENOTTY", "refused EIO", "done", "refused EPERM"}},
+        driver_case{
+            "ReadFaultsAndLimits",
+            distinct_records(3),
+            failing({}, {}, 25),
+            [](driver& d) {
+              const uint64_t f = d.open(O_RDWR);
+              const std::string scanned = told(d.ioctl(f, scan_code, scan_request(), t0));
+              driver failing_reads(distinct_records(3), failing({}, ETIMEDOUT), [](std::string_view) {});
+              return std::vector{scanned, told(d.read(f, 1440, 0)), told(failing_reads.read(1, 1440, 0))};
+            },
+            {"done", "done 1 2 +1", "refused ETIMEDOUT"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace blindscan::emulator
