@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,8 +69,7 @@ result<int> run(const std::vector<std::string_view>& arguments) {
   if (!parsed) return failure{parsed.error() + "\nTry '" + program_invocation_short_name + " --help'."};
   const options& o = *parsed;
   if (o.help) {
-    std::fwrite(usage_text.data(), 1, usage_text.size(), stdout);
-    return 0;
+    return std::fwrite(usage_text.data(), 1, usage_text.size(), stdout) == usage_text.size() ? 0 : 2;
   }
 
   reserve_standard_descriptors();
@@ -95,9 +95,13 @@ result<int> run(const std::vector<std::string_view>& arguments) {
 }  // namespace blindscan::emulator
 
 int main(int argc, char** argv) {
-  const blindscan::emulator::result<int> status =
-      blindscan::emulator::run(std::vector<std::string_view>(argv + 1, argv + argc));
-  if (status) return *status;
-  warnx("%s", status.error().c_str());
+  try {
+    const blindscan::emulator::result<int> status =
+        blindscan::emulator::run(std::vector<std::string_view>(argv + 1, argv + argc));
+    if (status) return *status;
+    warnx("%s", status.error().c_str());
+  } catch (const std::exception& error) {  // out of memory, say
+    warnx("%s", error.what());
+  }
   return 2;
 }

@@ -12,15 +12,12 @@ namespace {
 // The write the tool never makes is refused, as by a driver without one.
 constexpr int write_error = EPERM;
 
-// Whichever of the two sources scans are answered from.
-struct searcher {
-  const device::blindscan_request& request;
-  const measurement_jitter& jitter;
-  scan_answer operator()(const std::vector<transponder>& sky) const {
-    return answer_from_records(blind_search(sky, request, jitter));
-  }
-  scan_answer operator()(const std::string& records) const { return answer_from_bytes(records); }
-};
+// The answer to request from either kind of source.
+scan_answer search(const scan_source& source, const device::blindscan_request& request,
+                   const measurement_jitter& jitter) {
+  if (const auto* records = std::get_if<std::string>(&source)) return answer_from_bytes(*records);
+  return answer_from_records(blind_search(std::get<std::vector<transponder>>(source), request, jitter));
+}
 
 }  // namespace
 
@@ -44,7 +41,7 @@ answer driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, sca
   log_(events::scan_requested(cmd, request));
 
   pending_scan scan{next_ticket_++, file, now + settings_.scan_time,
-                    std::visit(searcher{request, settings_.jitter}, source_)};
+                    search(source_, request, settings_.jitter)};
   if (settings_.scan_time.count() == 0) return finish(scan);
   const uint64_t ticket = scan.ticket;
   pending_.add(std::move(scan));
@@ -57,8 +54,8 @@ answer driver::read(uint64_t file, size_t size, uint64_t offset) {
     return refused{*settings_.fail_read};
   }
   static const scan_answer nothing_scanned{};
-  const auto open = files_.find(file);
-  const scan_answer& answer = open != files_.end() ? open->second : nothing_scanned;
+  const auto entry = files_.find(file);
+  const scan_answer& answer = entry != files_.end() ? entry->second : nothing_scanned;
   const size_t length = delivery_length(answer, offset, size, settings_.read_bytes);
   log_(events::records_read(size, length));
   return done{length ? answer.bytes.substr(offset, length) : std::string()};
@@ -89,13 +86,13 @@ answer driver::finish(const pending_scan& scan) {
   }
   // The file's next reads deliver this scan's answer; a refused scan leaves
   // nothing to read.
-  const auto open = files_.find(scan.file);
+  const auto entry = files_.find(scan.file);
   if (settings_.fail_ioctl) {
-    if (open != files_.end()) open->second = scan_answer{};
+    if (entry != files_.end()) entry->second = scan_answer{};
     log_(events::scan_failed(*settings_.fail_ioctl));
     return refused{*settings_.fail_ioctl};
   }
-  if (open != files_.end()) open->second = scan.answer;
+  if (entry != files_.end()) entry->second = scan.answer;
   return done{};
 }
 

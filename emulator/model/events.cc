@@ -15,7 +15,7 @@ namespace {
 
 std::string hex(unsigned value) {
   char text[16];
-  std::snprintf(text, sizeof(text), "0x%x", value);
+  (void)std::snprintf(text, sizeof(text), "0x%x", value);  // at most 10 characters
   return text;
 }
 

@@ -210,6 +210,7 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
   std::vector<std::string> storage{"blindscan-emulator"};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
+  argv.reserve(storage.size() + 1);
   for (std::string& argument : storage) argv.push_back(argument.data());
   argv.push_back(nullptr);
   const int argc = static_cast<int>(storage.size());

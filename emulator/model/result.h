@@ -14,10 +14,13 @@ struct failure {
 };
 
 // A value of type T, or the failure that prevented it.
+// Both convert implicitly, so that a function returns either as it is.
 template <typename T>
 class [[nodiscard]] result {
  public:
-  result(T value) : state_(std::move(value)) {}        // NOLINT(google-explicit-constructor)
+  // cppcheck-suppress noExplicitConstructor
+  result(T value) : state_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  // cppcheck-suppress noExplicitConstructor
   result(failure error) : state_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
   explicit operator bool() const { return state_.index() == 0; }
@@ -37,6 +40,7 @@ template <>
 class [[nodiscard]] result<void> {
  public:
   result() = default;
+  // cppcheck-suppress [noExplicitConstructor, passedByValue]
   result(failure error)
       : error_(std::move(error.message)), failed_(true) {}  // NOLINT(google-explicit-constructor)
 

@@ -116,7 +116,7 @@ result<std::vector<transponder>> parse_own_format(const std::vector<content_line
 
 // One [NAME] entry of a published channel list, as far as it has been read.
 struct channel_entry {
-  int line_number;
+  int line_number;  // cppcheck-suppress unusedStructMember ; read where the entry is finished
   std::string_view name;
   std::optional<uint32_t> frequency_khz;
   std::optional<bool> vertical;

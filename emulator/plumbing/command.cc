@@ -12,6 +12,7 @@ namespace blindscan::emulator {
 
 result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals) {
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
 

@@ -16,11 +16,6 @@
 
 namespace blindscan::emulator {
 
-struct driver_node::buffer {
-  fuse_buf data{};
-  ~buffer() { std::free(data.mem); }
-};
-
 namespace {
 
 // How long the kernel may cache the node's attributes, seconds.
@@ -38,10 +33,12 @@ result<int> open_fuse_device() {
 
 result<void> mount_fuse_file(int fuse_fd, const std::string& path) {
   char options[160];
-  std::snprintf(options, sizeof(options),
-                "fd=%d,rootmode=%o,user_id=%u,group_id=%u,allow_other,default_permissions", fuse_fd,
-                static_cast<unsigned>(S_IFREG), static_cast<unsigned>(geteuid()),
-                static_cast<unsigned>(getegid()));
+  const int length = std::snprintf(options, sizeof(options),
+                                   "fd=%d,rootmode=%o,user_id=%u,group_id=%u,allow_other,default_permissions",
+                                   fuse_fd, static_cast<unsigned>(S_IFREG), static_cast<unsigned>(geteuid()),
+                                   static_cast<unsigned>(getegid()));
+  if (length < 0 || static_cast<size_t>(length) >= sizeof(options))
+    return failure{"cannot mount the emulated driver on " + path + ": mount options too long"};
   if (mount("blindscan-emulator", path.c_str(), "fuse.blindscan-emulator", MS_NOSUID | MS_NODEV, options) ==
       0)
     return {};
@@ -128,7 +125,7 @@ struct node_operations {
     fuse_reply_err(req, 0);
   }
 
-  static fuse_lowlevel_ops table() {
+  static fuse_lowlevel_ops table() noexcept {
     fuse_lowlevel_ops ops{};
     ops.getattr = getattr;
     ops.setattr = setattr;
@@ -155,7 +152,7 @@ driver_node::driver_node(emulator::driver& driver, node_attributes attributes, s
       created_(time(nullptr)),
       path_(std::move(path)),
       by_helper_(by_helper),
-      buffer_(std::make_unique<buffer>()) {}
+      buffer_(new fuse_buf{}) {}
 
 result<std::unique_ptr<driver_node>> driver_node::start(emulator::driver& driver, node_attributes attributes,
                                                         const std::string& path, bool by_helper,
@@ -204,6 +201,11 @@ result<std::unique_ptr<driver_node>> driver_node::mount_by_helper(emulator::driv
   return node;
 }
 
+void driver_node::buffer_release::operator()(fuse_buf* buffer) const {
+  std::free(buffer->mem);
+  delete buffer;
+}
+
 driver_node::~driver_node() {
   if (!session_) return;
   if (by_helper_)
@@ -216,10 +218,10 @@ driver_node::~driver_node() {
 int driver_node::fd() const { return fuse_session_fd(session_); }
 
 bool driver_node::handle_request() {
-  const int received = fuse_session_receive_buf(session_, &buffer_->data);
+  const int received = fuse_session_receive_buf(session_, buffer_.get());
   if (received == -EINTR || received == -EAGAIN) return true;
   if (received <= 0) return false;
-  fuse_session_process_buf(session_, &buffer_->data);
+  fuse_session_process_buf(session_, buffer_.get());
   return true;
 }
 

@@ -14,8 +14,9 @@
 #include "emulator/model/driver.h"
 #include "emulator/model/result.h"
 
-struct fuse_session;
+struct fuse_buf;
 struct fuse_req;
+struct fuse_session;
 
 namespace blindscan::emulator {
 
@@ -71,8 +72,11 @@ class driver_node {
   std::string path_;
   bool by_helper_;
   fuse_session* session_ = nullptr;
-  struct buffer;
-  std::unique_ptr<buffer> buffer_;
+  // Where libfuse reads each request, grown as it needs.
+  struct buffer_release {
+    void operator()(fuse_buf* buffer) const;
+  };
+  std::unique_ptr<fuse_buf, buffer_release> buffer_;
   // The kernel's requests of the scans still pending, by ticket.
   std::map<uint64_t, fuse_req*> waiting_;
 };

@@ -76,6 +76,9 @@ const char* scratch_directory() {
   return nullptr;
 }
 
+// name in directory.
+std::string below(const std::string& directory, const std::string& name) { return directory + "/" + name; }
+
 result<void> bind_mount(const std::string& from, const std::string& to) {
   if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0) return {};
   return failed("cannot bind " + from + " on " + to);
@@ -114,7 +117,7 @@ result<void> overlay_dev(const std::string& scratch) {
     return failed("cannot lay an overlay over /dev (is overlayfs available?)");
   }
   for (const std::string& submount : submounts)
-    if (result<void> bound = bind_mount(real + "/" + submount, "/dev/" + submount); !bound) return bound;
+    if (result<void> bound = bind_mount(below(real, submount), below("/dev", submount)); !bound) return bound;
   return {};
 }
 
@@ -160,10 +163,12 @@ result<void> mirror_dev(const std::string& scratch) {
     return failed("cannot list " + real);
   }
   result<void> mirrored;
+  // One thread reads this directory: readdir is safe here, and readdir_r is deprecated.
+  // cppcheck-suppress readdirCalled
   while (const dirent* entry = readdir(entries)) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    mirrored = mirror_entry(name, real + "/" + name, "/dev/" + name);
+    mirrored = mirror_entry(name, below(real, name), below("/dev", name));
     if (!mirrored) break;
   }
   closedir(entries);
