@@ -50,6 +50,9 @@ BAD_INPUT = {
                     "blindscan-emulator: {dir}/absent.sky: cannot read: No such file or directory\n"),
     "sky is a directory": (["--sky", "{dir}", "--", "true"], {},
                            "blindscan-emulator: {dir}: cannot read: Is a directory\n"),
+    # A file of that name, not the built-in sky it would display as.
+    "sky named as the built-in one": (["--sky", "built-in sky", "--", "true"], {},
+                                      "blindscan-emulator: built-in sky: cannot read: No such file or directory\n"),
     "missing records": (["--records", "{dir}/absent", "--", "true"], {},
                         "blindscan-emulator: {dir}/absent: cannot read: No such file or directory\n"),
     "endless sky": (["--sky", "/dev/zero", "--", "true"], {},
