@@ -1,6 +1,7 @@
 # The shipped tool for 32-bit little-endian MIPS: Debian's mipsel-linux-gnu
 # compilers pointed at musl's headers, start files and C library by explicit
-# flags, linked statically by the C driver so that no C++ library comes in.
+# flags, linked statically with those alone: no C++ library, and no
+# compiler runtime (libgcc, crtbegin/crtend), which the tool does not use.
 # The tool uses the C library and the Linux headers only; the unit tests,
 # which need the C++ library, are built with mipsel-linux-gnu.cmake instead.
 #
@@ -17,9 +18,9 @@ set(CMAKE_C_COMPILER mipsel-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER mipsel-linux-gnu-g++)
 set(CMAKE_STRIP mipsel-linux-gnu-strip)
 
-# Where scripts/build-mipsel-musl installed musl, the release-1 copies of
-# libgcc and the links to the Linux headers.  The compiler checks read this
-# file in projects of their own: they are handed the same prefix.
+# Where scripts/build-mipsel-musl installed musl and the links to the Linux
+# headers.  The compiler checks read this file in projects of their own:
+# they are handed the same prefix.
 set(BLINDSCAN_MUSL_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../build/cache/musl-mips32"
     CACHE PATH "musl for MIPS32 release 1, as installed by scripts/build-mipsel-musl")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES BLINDSCAN_MUSL_PREFIX)
@@ -41,17 +42,19 @@ string(APPEND musl_flags " -idirafter ${musl_prefix}/linux-headers -ffunction-se
 set(CMAKE_C_FLAGS_INIT "${musl_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${musl_flags}")
 # No default start files or libraries, and no library directory but musl's:
-# the link rules below name musl's start files, its libc.a and the
-# release-1 libgcc.a explicitly.
+# the link rules below name musl's start files and its libc.a explicitly.
+# The compiler's libgcc is release-2 code and is not linked: should the code
+# come to need one of its helpers (a 64-bit division, say), the link fails
+# on that symbol (docs/target-build.md says what to do then).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -nostdlib -Wl,-nostdlib -Wl,--gc-sections")
 
 set(musl_lib ${musl_prefix}/lib)
-set(start_files "${musl_lib}/Scrt1.o ${musl_lib}/crti.o ${musl_lib}/crtbeginS.o")
-set(libraries "-L${musl_lib} -Wl,--start-group ${musl_lib}/libgcc.a -lc -Wl,--end-group")
-set(end_files "${musl_lib}/crtendS.o ${musl_lib}/crtn.o")
+set(start_files "${musl_lib}/crt1.o ${musl_lib}/crti.o")
+set(libraries "-L${musl_lib} -lc")
+set(end_files "${musl_lib}/crtn.o")
 
-# C and C++ objects alike are linked by the C driver: musl's C library and
-# libgcc only.  The linked executable, with its symbols, is kept as
+# C and C++ objects alike are linked by the C driver: musl's C library
+# only.  The linked executable, with its symbols, is kept as
 # <TARGET>.debug, so that a crash on a box can be symbolised; <TARGET>
 # itself is the stripped copy that is shipped and installed.
 set(link "<LINK_FLAGS> ${start_files} <OBJECTS> -o <TARGET>.debug <LINK_LIBRARIES> ${libraries} ${end_files}")

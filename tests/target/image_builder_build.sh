@@ -18,8 +18,12 @@ if ! "${offline[@]}" true 2>/dev/null; then
   exit 77
 fi
 
+# WORK_DIR starts empty, but is cleared only if this script made it.
+source "$source_dir/scripts/claim-dir.sh"
+stamp=$work/image_builder_build.stamp
+claim_dir "$work" "$stamp"
 rm -rf "$work"
-mkdir -p "$work"
+claim_dir "$work" "$stamp"
 cat >"$work/toolchain.cmake" <<'TOOLCHAIN'
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR mipsel)
