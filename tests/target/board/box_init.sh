@@ -17,7 +17,6 @@ mount -t devtmpfs dev /dev
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t tmpfs tmp /tmp
-dmesg -n 1
 hostname box
 . /box.conf
 
@@ -44,15 +43,15 @@ serve() {
   done
 }
 
-insmod /lib/modules/fuse.ko 2>/tmp/err || fail "fuse.ko: $(cat /tmp/err)"
+insmod /lib/modules/fuse.ko 2>/tmp/box.stderr || fail "fuse.ko: $(cat /tmp/box.stderr)"
 for node in $nodes; do
   serve "$node"
 done
 
-cd /root
+mkdir -p /root && cd /root
 if [ -n "$command" ]; then
-  eval "$command" </dev/null >/tmp/out 2>/tmp/err
-  mark result $? "$(encode /tmp/out)" "$(encode /tmp/err)"
+  eval "$command" </dev/null >/tmp/box.stdout 2>/tmp/box.stderr
+  mark result $? "$(encode /tmp/box.stdout)" "$(encode /tmp/box.stderr)"
 else
   stty rows "$rows" cols "$cols"
   PS1='\h:\w# ' setsid cttyhack sh
