@@ -45,12 +45,24 @@ def test_replay_gives_the_recorded_run(tmp_path, options, strace_options):
         recorded.stdout, recorded.stderr, recorded.status)
 
 
-def test_unreadable_trace(tmp_path):
+# How a good trace is spoilt, given its lines and the index of the device's
+# read, and the index of the line the error must name.
+SPOILT = {
+    "not strace's output": lambda lines, read: (["Linux version 6.1.0"] + lines, 0),
+    "dump cut short": lambda lines, read: (lines[: read + 3], read),
+    "dump line cut": lambda lines, read: (lines[: read + 2] + [lines[read + 2][:20]], read + 2),
+    "read line cut": lambda lines, read: (lines[:read] + [lines[read][:40]], read),
+    "no read": lambda lines, read: (lines[:read], read - 1),
+}
+
+
+@pytest.mark.parametrize("spoil", SPOILT.values(), ids=SPOILT.keys())
+def test_unreadable_trace(tmp_path, spoil):
     trace, _, _ = record(tmp_path, ["--satellite", "Hotbird-13.0E"], [])
     lines = trace.read_text().splitlines()
-    cut = next(n for n, line in enumerate(lines, 1) if line.startswith(" | 00010"))
-    trace.write_text("\n".join(lines[:cut]) + "\n")
+    lines, named = spoil(lines, next(n for n, line in enumerate(lines) if line.startswith("read(3")))
+    trace.write_text("\n".join(lines) + "\n")
     done = subprocess.run([REPLAY, "--emulator", EMULATOR, str(trace), "--", "touch", str(tmp_path / "ran")],
                           capture_output=True, timeout=60)
     assert (done.returncode, done.stdout, (tmp_path / "ran").exists()) == (2, b"", False)
-    assert done.stderr.startswith(f"replay-trace: {trace}:{cut - 2}: ".encode())
+    assert done.stderr.startswith(f"replay-trace: {trace}:{named + 1}: ".encode())
