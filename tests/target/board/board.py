@@ -1,6 +1,7 @@
 """The emulated board: a MIPS Malta under qemu-system-mipsel with Debian's
 4kc-malta kernel and an initramfs of busybox, the kernel's fuse.ko, the
-driver stand-in and the tool.  One boot runs every scenario.
+driver stand-in, the tool and an /init of the caller's.  The board test
+boots it to run every scenario, scripts/box to run a command or a shell.
 
 Why the board's core is a release-2 24Kf: docs/target-build.md.  The
 tool's own runs on release 1 are in release1_core_test.py."""
@@ -55,7 +56,7 @@ def find_parts(sysroot, tool, emulator):
 
 
 def guest_script(scenarios):
-    """The /scenarios.sh the guest's /init sources: one block per scenario."""
+    """The /scenarios.sh the board test's /init sources: one block per scenario."""
     lines = []
     for s in scenarios:
         lines.append(f"begin {shlex.quote(s.name)}")
@@ -67,11 +68,13 @@ def guest_script(scenarios):
     return "\n".join(lines) + "\n"
 
 
-def build_initramfs(parts, scenarios, guest_init, work_dir):
-    """Writes work_dir/initramfs.gz and returns its path."""
+def build_initramfs(parts, guest_init, work_dir, files):
+    """Writes work_dir/initramfs.gz and returns its path.  files maps a path
+    in the guest, relative to its root, to the bytes it holds, or to a host
+    file whose bytes and permission bits it takes."""
     root = os.path.join(work_dir, "root")
     shutil.rmtree(root, ignore_errors=True)
-    for directory in ("bin", "dev", "proc", "sys", "tmp", "data", "lib/modules"):
+    for directory in ("bin", "dev", "proc", "sys", "tmp", "lib/modules"):
         os.makedirs(os.path.join(root, directory))
 
     def install(source, target, mode=0o755, strip=False):
@@ -88,12 +91,13 @@ def build_initramfs(parts, scenarios, guest_init, work_dir):
     install(parts.fuse_module, "lib/modules/fuse.ko", 0o644)
     # The stand-in's debug information would only slow the boot.
     install(parts.emulator, "bin/blindscan-emulator", strip=True)
-    with open(os.path.join(root, "scenarios.sh"), "w") as script:
-        script.write(guest_script(scenarios))
-    for s in scenarios:
-        for name, content in s.files.items():
-            with open(os.path.join(root, "data", name), "wb") as data:
+    for target, content in files.items():
+        os.makedirs(os.path.dirname(os.path.join(root, target)), exist_ok=True)
+        if isinstance(content, bytes):
+            with open(os.path.join(root, target), "wb") as data:
                 data.write(content)
+        else:
+            install(content, target, os.stat(content).st_mode & 0o777)
 
     names = subprocess.run(["find", "."], cwd=root, check=True, capture_output=True).stdout
     archive = subprocess.run(
@@ -112,16 +116,25 @@ class Boot:
     finished: bool
 
 
-def boot(parts, initramfs, timeout):
-    """Boots the board once; returns the console output and the wall time."""
+def boot(parts, initramfs, timeout=None, terminal=False, second_serial=None):
+    """Boots the board once; returns the console output and the wall time.
+    With terminal, the console is this process's standard input and output
+    instead (qemu's Ctrl-A X stops the board); second_serial names a host
+    file that receives what the guest writes to /dev/ttyS1."""
     command = [
         # No network card and no graphics card: the guest needs neither, and
         # their boot ROMs are packages of their own that a minimal machine lacks.
         QEMU, "-M", "malta", "-cpu", "24Kf", "-m", "256", "-nographic", "-no-reboot", "-nic", "none", "-vga", "none",
         "-kernel", parts.kernel, "-initrd", initramfs,
-        "-append", "console=ttyS0 quiet loglevel=0 rdinit=/init panic=-1",
+        # Without early console the kernel prints nothing before /init does.
+        "-append", "console=ttyS0 quiet loglevel=0 earlycon=off rdinit=/init panic=-1",
     ]  # fmt: skip
+    if second_serial is not None:
+        command += ["-serial", "mon:stdio", "-serial", f"file:{second_serial}"]
     start = time.monotonic()
+    if terminal:
+        subprocess.run(command)
+        return Boot(b"", time.monotonic() - start, True)
     try:
         run = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         console, finished = run.stdout + run.stderr, True
@@ -138,7 +151,7 @@ class Result:
     log: bytes
 
 
-def _decode(field):
+def decode(field):
     return b"" if field == b"-" else base64.b64decode(field)
 
 
@@ -148,7 +161,7 @@ def parse_results(console):
     results = {}
     for match in re.finditer(rb"^@@ result (\S+) (\d+) (\S+) (\S+) (\S+)\r?$", console, re.MULTILINE):
         name = match.group(1).decode()
-        results[name] = Result(int(match.group(2)), _decode(match.group(3)), _decode(match.group(4)), _decode(match.group(5)))
+        results[name] = Result(int(match.group(2)), decode(match.group(3)), decode(match.group(4)), decode(match.group(5)))
         begin = console.rfind(b"@@ tty-begin " + match.group(1) + b"\n", 0, match.start())
         if begin >= 0:
             begin = console.index(b"\n", begin) + 1

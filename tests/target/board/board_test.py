@@ -54,7 +54,9 @@ def main():
     os.makedirs(options.work_dir, exist_ok=True)
     todo = scenarios.all_scenarios()
     guest_init = os.path.join(os.path.dirname(os.path.abspath(__file__)), "guest_init.sh")
-    initramfs = board.build_initramfs(parts, todo, guest_init, options.work_dir)
+    files = {"scenarios.sh": board.guest_script(todo).encode()}
+    files.update((f"data/{name}", content) for s in todo for name, content in s.files.items())
+    initramfs = board.build_initramfs(parts, guest_init, options.work_dir, files)
     run = board.boot(parts, initramfs, options.timeout)
     with open(os.path.join(options.work_dir, "console.log"), "wb") as log:
         log.write(run.console)
