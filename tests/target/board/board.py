@@ -73,7 +73,12 @@ def build_initramfs(parts, guest_init, work_dir, files):
     in the guest, relative to its root, to the bytes it holds, or to a host
     file whose bytes and permission bits it takes."""
     root = os.path.join(work_dir, "root")
+    # The tree is cleared for each build, but only one this module made.
+    stamp = root + ".stamp"
+    if os.path.isdir(root) and os.listdir(root) and not os.path.exists(stamp):
+        raise RuntimeError(f"{root} is not empty and has no {os.path.basename(stamp)} beside it: not ours to clear")
     shutil.rmtree(root, ignore_errors=True)
+    open(stamp, "w").close()
     for directory in ("bin", "dev", "proc", "sys", "tmp", "lib/modules"):
         os.makedirs(os.path.join(root, directory))
 
