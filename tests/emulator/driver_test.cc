@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -87,15 +86,6 @@ driver_settings slow_scans() {
   return settings;
 }
 
-driver_settings failing(std::optional<int> ioctl, std::optional<int> read,
-                        std::optional<size_t> read_bytes = {}) {
-  driver_settings settings;
-  settings.fail_ioctl = ioctl;
-  settings.fail_read = read;
-  settings.read_bytes = read_bytes;
-  return settings;
-}
-
 // A sky that cannot be read is empty here, and its scans find nothing.
 std::vector<transponder> sky_of(std::string_view text) {
   const result<std::vector<transponder>> sky = parse_sky(text, "t");
@@ -165,28 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return std::vector{told(d.ioctl(f, scan_code, scan_request(), t0)),
                                          told(d.read(g, 1440, 0)), told(d.read(f, 1440, 0))};
                     },
-                    {"done", "done", "done 1 2"}},
-        driver_case{"InjectedFaults",
-                    distinct_records(3),
-                    failing(EIO, {}),
-                    [](driver& d) {
-                      const uint64_t f = d.open(O_RDWR);
-                      return std::vector{told(d.ioctl(f, scan_code + 1, scan_request(), t0)),
-                                         told(d.ioctl(f, scan_code, scan_request(), t0)),
-                                         told(d.read(f, 1440, 0)), told(d.write(5))};
-                    },
-                    {"refused ENOTTY", "refused EIO", "done", "refused EPERM"}},
-        driver_case{
-            "ReadFaultsAndLimits",
-            distinct_records(3),
-            failing({}, {}, 25),
-            [](driver& d) {
-              const uint64_t f = d.open(O_RDWR);
-              const std::string scanned = told(d.ioctl(f, scan_code, scan_request(), t0));
-              driver failing_reads(distinct_records(3), failing({}, ETIMEDOUT), [](std::string_view) {});
-              return std::vector{scanned, told(d.read(f, 1440, 0)), told(failing_reads.read(1, 1440, 0))};
-            },
-            {"done", "done 1 2 +1", "refused ETIMEDOUT"}}),
+                    {"done", "done", "done 1 2"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
