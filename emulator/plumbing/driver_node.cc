@@ -145,19 +145,12 @@ const fuse_lowlevel_ops operations = node_operations::table();
 
 }  // namespace
 
-driver_node::driver_node(emulator::driver& driver, node_attributes attributes, std::string path,
-                         bool by_helper)
-    : driver_(driver),
-      attributes_(attributes),
-      created_(time(nullptr)),
-      path_(std::move(path)),
-      by_helper_(by_helper),
-      buffer_(new fuse_buf{}) {}
+driver_node::driver_node(emulator::driver& driver, node_attributes attributes)
+    : driver_(driver), attributes_(attributes), created_(time(nullptr)), buffer_(new fuse_buf{}) {}
 
 result<std::unique_ptr<driver_node>> driver_node::start(emulator::driver& driver, node_attributes attributes,
-                                                        const std::string& path, bool by_helper,
                                                         const char* mount_options) {
-  std::unique_ptr<driver_node> node(new driver_node(driver, attributes, path, by_helper));
+  std::unique_ptr<driver_node> node(new driver_node(driver, attributes));
   std::vector<char*> argv{const_cast<char*>("blindscan-emulator")};
   if (mount_options) {
     argv.push_back(const_cast<char*>("-o"));
@@ -176,14 +169,16 @@ result<std::unique_ptr<driver_node>> driver_node::mount(emulator::driver& driver
   if (!fuse_fd) return failure{fuse_fd.error()};
   const result<void> mounted = mount_fuse_file(*fuse_fd, path);
   result<std::unique_ptr<driver_node>> node =
-      mounted ? start(driver, attributes, path, false, nullptr) : failure{mounted.error()};
+      mounted ? start(driver, attributes, nullptr) : failure{mounted.error()};
   // libfuse takes "/dev/fd/N" as an already mounted descriptor.
   const std::string attached = "/dev/fd/" + std::to_string(*fuse_fd);
-  if (node && fuse_session_mount((*node)->session_, attached.c_str()) == 0) return node;
+  if (node && fuse_session_mount((*node)->session_, attached.c_str()) == 0) {
+    (*node)->mounted_on_ = path;
+    return node;
+  }
   close(*fuse_fd);
   if (mounted) umount2(path.c_str(), MNT_DETACH);
   if (!node) return node;
-  (*node)->path_.clear();  // unmounted already
   return failure{"cannot attach the FUSE session to descriptor " + std::to_string(*fuse_fd)};
 }
 
@@ -191,13 +186,11 @@ result<std::unique_ptr<driver_node>> driver_node::mount_by_helper(emulator::driv
                                                                   node_attributes attributes,
                                                                   const std::string& path) {
   result<std::unique_ptr<driver_node>> node =
-      start(driver, attributes, path, true, "default_permissions,fsname=blindscan-emulator");
+      start(driver, attributes, "default_permissions,fsname=blindscan-emulator");
   if (!node) return node;
-  if (fuse_session_mount((*node)->session_, path.c_str()) != 0) {
-    (*node)->by_helper_ = false;  // nothing to unmount
-    (*node)->path_.clear();
+  if (fuse_session_mount((*node)->session_, path.c_str()) != 0)
     return failure{"cannot mount " + path + " through fusermount3"};
-  }
+  (*node)->mounted_by_helper_ = true;
   return node;
 }
 
@@ -208,10 +201,10 @@ void driver_node::buffer_release::operator()(fuse_buf* buffer) const {
 
 driver_node::~driver_node() {
   if (!session_) return;
-  if (by_helper_)
+  if (mounted_by_helper_)
     fuse_session_unmount(session_);
-  else if (!path_.empty())
-    umount2(path_.c_str(), MNT_DETACH);
+  else if (!mounted_on_.empty())
+    umount2(mounted_on_.c_str(), MNT_DETACH);
   fuse_session_destroy(session_);
 }
 

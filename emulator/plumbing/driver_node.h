@@ -61,16 +61,17 @@ class driver_node {
 
  private:
   friend struct node_operations;
-  driver_node(emulator::driver& driver, node_attributes attributes, std::string path, bool by_helper);
+  driver_node(emulator::driver& driver, node_attributes attributes);
+  // A node with its FUSE session, not yet mounted.
   static result<std::unique_ptr<driver_node>> start(emulator::driver& driver, node_attributes attributes,
-                                                    const std::string& path, bool by_helper,
                                                     const char* mount_options);
 
   emulator::driver& driver_;
   node_attributes attributes_;
   time_t created_;  // the node's times
-  std::string path_;
-  bool by_helper_;
+  // What the destructor undoes: a mount of this process's, or the helper's.
+  std::string mounted_on_;
+  bool mounted_by_helper_ = false;
   fuse_session* session_ = nullptr;
   // Where libfuse reads each request, grown as it needs.
   struct buffer_release {
