@@ -124,16 +124,6 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     {"pending 1", "pending 2", "pending 3", "finished 1:done 2:done", "done",
                      "finished 3:done", "done 1"}},
-        driver_case{"AnInterruptedScanEndsAtOnceWithNothingToRead",
-                    distinct_records(1),
-                    slow_scans(),
-                    [](driver& d) {
-                      const uint64_t f = d.open(O_RDWR);
-                      const std::string requested = told(d.ioctl(f, scan_code, scan_request(), t0));
-                      d.interrupt(1);
-                      return std::vector{requested, told(d.take_finished(t0)), told(d.read(f, 1440, 0))};
-                    },
-                    {"pending 1", "finished 1:refused EINTR", "done"}},
         // The sky's polarisations in either case; the search answers in
         // ascending tuner frequency.
         driver_case{"ASkyIsSearchedBlindly",
