@@ -10,8 +10,10 @@ import argparse
 import os
 import sys
 
-import board
-import scenarios
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
+
+import board  # noqa: E402
+import scenarios  # noqa: E402
 
 SKIP = 77
 

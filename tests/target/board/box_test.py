@@ -10,7 +10,9 @@ import os
 import subprocess
 import sys
 
-import board
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
+
+import board  # noqa: E402
 
 SCAN = ["mivo_blindscan", "0", "950", "2150", "1000", "45000", "0", "0"]
 SKY = ["--satellite", "Hotbird-13.0E"]
