@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "device/blindscan_device.h"
+#include "emulator/model/answers_reader.h"
 #include "emulator/model/driver.h"
 #include "emulator/model/options.h"
 #include "emulator/model/sky_reader.h"
@@ -24,29 +26,56 @@ namespace blindscan::emulator {
 
 namespace {
 
-// What scans are answered from, as the options name it: a records file, a
-// sky file, a satellite's published list, or the built-in sky.
-result<scan_source> load_scan_source(const options& o) {
+// The scans of one node, answered from source.
+struct node_source {
+  int32_t device_number;
+  scan_source source;
+};
+
+// The nodes to serve and what each answers from: the recorded answers of
+// each node an answers file names; otherwise, on each node the options name,
+// a records file, a sky file, a satellite's published list, or the built-in
+// sky.
+result<std::vector<node_source>> load_node_sources(const options& o) {
+  std::vector<node_source> nodes;
+  if (o.answers_file) {
+    const result<std::string> text = read_file(*o.answers_file, input_file_limit);
+    if (!text) return failure{text.error()};
+    result<std::vector<recorded_node>> recorded = parse_answers(*text, *o.answers_file);
+    if (!recorded) return failure{recorded.error()};
+    for (recorded_node& node : *recorded) nodes.push_back({node.device_number, std::move(node.scans)});
+    return nodes;
+  }
+  scan_source source;
   if (o.records_file) {
     result<std::string> records = read_file(*o.records_file, input_file_limit);
     if (!records) return failure{records.error()};
-    return scan_source{std::move(*records)};
+    source = std::move(*records);
+  } else {
+    std::optional<std::string> path = o.sky_file;
+    if (o.satellite) {
+      result<std::string> published = satellite_file(published_lists_directory, *o.satellite);
+      if (!published) return failure{published.error()};
+      path = *published;
+    }
+    std::string text(default_sky_text);
+    if (path) {
+      result<std::string> contents = read_file(*path, input_file_limit);
+      if (!contents) return failure{contents.error()};
+      text = std::move(*contents);
+    }
+    result<std::vector<transponder>> sky = parse_sky(text, path ? *path : std::string(default_sky_name));
+    if (!sky) return failure{sky.error()};
+    source = std::move(*sky);
   }
-  std::optional<std::string> path = o.sky_file;
-  if (o.satellite) {
-    result<std::string> published = satellite_file(published_lists_directory, *o.satellite);
-    if (!published) return failure{published.error()};
-    path = *published;
-  }
-  std::string text(default_sky_text);
-  if (path) {
-    result<std::string> contents = read_file(*path, input_file_limit);
-    if (!contents) return failure{contents.error()};
-    text = std::move(*contents);
-  }
-  result<std::vector<transponder>> sky = parse_sky(text, path ? *path : std::string(default_sky_name));
-  if (!sky) return failure{sky.error()};
-  return scan_source{std::move(*sky)};
+  for (const int32_t number : o.device_numbers) nodes.push_back({number, source});
+  return nodes;
+}
+
+std::string node_path(int32_t device_number) {
+  char path[device::path_area_size];
+  device::format_device_path(path, device_number);
+  return path;
 }
 
 // With descriptor 0, 1 or 2 closed, the descriptors the emulator opens would
@@ -73,8 +102,11 @@ result<int> run(const std::vector<std::string_view>& arguments) {
   }
 
   reserve_standard_descriptors();
-  result<scan_source> source = load_scan_source(o);
-  if (!source) return failure{source.error()};
+  result<std::vector<node_source>> sources = load_node_sources(o);
+  if (!sources) return failure{sources.error()};
+  if (o.serve_path && sources->size() != 1)
+    return failure{*o.answers_file + ": names " + std::to_string(sources->size()) +
+                   " devices; --serve serves one"};
 
   int log_fd = -1;
   if (o.log_file) {
@@ -82,12 +114,20 @@ result<int> run(const std::vector<std::string_view>& arguments) {
     if (log_fd < 0) return failure{*o.log_file + ": cannot open the log: " + std::strerror(errno)};
   }
   const event_sink log = log_to(log_fd);
-  driver served(std::move(*source), o.driver, log);
 
-  if (o.serve_path) return serve_existing_file(*o.serve_path, served, o.node_mode, log);
-  char node_path[device::path_area_size];
-  device::format_device_path(node_path, o.device_number);
-  return serve_command(o.command, node_path, served, o.node_mode, log);
+  // One driver for each node; with several, each line of the log names its node.
+  std::deque<driver> drivers;
+  std::vector<served_node> nodes;
+  for (node_source& node : *sources) {
+    const std::string path = o.serve_path ? *o.serve_path : node_path(node.device_number);
+    event_sink node_log = log;
+    if (sources->size() > 1)
+      node_log = [log, prefix = path + ": "](std::string_view line) { log(prefix + std::string(line)); };
+    drivers.emplace_back(std::move(node.source), o.driver, node_log);
+    nodes.push_back({path, drivers.back(), node_log});
+  }
+  if (o.serve_path) return serve_existing_file(nodes.front(), o.node_mode);
+  return serve_command(o.command, nodes, o.node_mode);
 }
 
 }  // namespace

@@ -11,13 +11,8 @@ namespace {
 
 // The write the tool never makes is refused, as by a driver without one.
 constexpr int write_error = EPERM;
-
-// The answer to request from either kind of source.
-scan_answer search(const scan_source& source, const device::blindscan_request& request,
-                   const measurement_jitter& jitter) {
-  if (const auto* records = std::get_if<std::string>(&source)) return answer_from_bytes(*records);
-  return answer_from_records(blind_search(std::get<std::vector<transponder>>(source), request, jitter));
-}
+// A scan request beyond the last a recording answered has no answer.
+constexpr int unrecorded_error = ENODATA;
 
 }  // namespace
 
@@ -40,12 +35,36 @@ answer driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, sca
   std::memcpy(&request, argument.data(), std::min(argument.size(), sizeof(request)));
   log_(events::scan_requested(cmd, request));
 
-  pending_scan scan{next_ticket_++, file, now + settings_.scan_time,
-                    search(source_, request, settings_.jitter)};
-  if (settings_.scan_time.count() == 0) return finish(scan);
+  pending_scan scan = next_scan(file, request, now);
+  if (scan.due && settings_.scan_time == scan_clock::duration::zero()) return finish(scan);
   const uint64_t ticket = scan.ticket;
   pending_.add(std::move(scan));
   return pending{ticket};
+}
+
+pending_scan driver::next_scan(uint64_t file, const device::blindscan_request& request,
+                               scan_clock::time_point now) {
+  pending_scan scan{next_ticket_++, file};
+  scan.due = now + settings_.scan_time;
+  // A refused scan leaves nothing to read.
+  scan.refusal = settings_.fail_ioctl;
+  if (scan.refusal) return scan;
+  if (const auto* records = std::get_if<std::string>(&source_)) {
+    scan.reads = answer_from_bytes(*records);
+  } else if (const auto* sky = std::get_if<std::vector<transponder>>(&source_)) {
+    scan.reads = answer_from_records(blind_search(*sky, request, settings_.jitter));
+  } else {
+    const auto& recorded = std::get<std::vector<recorded_scan>>(source_);
+    if (next_recorded_scan_ == recorded.size()) {
+      scan.refusal = unrecorded_error;
+      return scan;
+    }
+    const recorded_scan& next = recorded[next_recorded_scan_++];
+    scan.reads = recorded_reads{next.reads};
+    if (next.end == recorded_end::failed) scan.refusal = next.error;
+    if (next.end == recorded_end::unfinished) scan.due.reset();
+  }
+  return scan;
 }
 
 answer driver::read(uint64_t file, size_t size, uint64_t offset) {
@@ -53,12 +72,41 @@ answer driver::read(uint64_t file, size_t size, uint64_t offset) {
     log_(events::read_failed(size, *settings_.fail_read));
     return refused{*settings_.fail_read};
   }
-  static const scan_answer nothing_scanned{};
   const auto entry = files_.find(file);
-  const scan_answer& answer = entry != files_.end() ? entry->second : nothing_scanned;
+  if (entry != files_.end()) {
+    if (auto* recorded = std::get_if<recorded_reads>(&entry->second))
+      return read_recorded(file, *recorded, size);
+  }
+  static const scan_answer nothing_scanned{};
+  const scan_answer& answer = entry != files_.end() ? std::get<scan_answer>(entry->second) : nothing_scanned;
   const size_t length = delivery_length(answer, offset, size, settings_.read_bytes);
   log_(events::records_read(size, length));
   return done{length ? answer.bytes.substr(offset, length) : std::string()};
+}
+
+// The next recorded read answers this one; once they are used up, a read
+// delivers nothing, as at the end of the records.
+answer driver::read_recorded(uint64_t file, recorded_reads& recorded, size_t size) {
+  if (recorded.next == recorded.reads.size()) {
+    log_(events::records_read(size, 0));
+    return done{};
+  }
+  const recorded_read& next = recorded.reads[recorded.next++];
+  switch (next.end) {
+    case recorded_end::failed:
+      log_(events::read_failed(size, next.error));
+      return refused{next.error};
+    case recorded_end::unfinished: {
+      const uint64_t ticket = next_ticket_++;
+      pending_.add({ticket, file, request_kind::read});
+      return pending{ticket};
+    }
+    case recorded_end::answered:
+      break;
+  }
+  const size_t length = std::min(size, next.bytes.size());
+  log_(events::records_read(size, length));
+  return done{next.bytes.substr(0, length)};
 }
 
 answer driver::write(size_t size) {
@@ -75,24 +123,21 @@ void driver::interrupt(uint64_t ticket) { pending_.interrupt(ticket); }
 
 std::vector<finished_scan> driver::take_finished(scan_clock::time_point now) {
   std::vector<finished_scan> finished;
-  for (const pending_scan& scan : pending_.take_due(now)) finished.push_back({scan.ticket, finish(scan)});
+  for (pending_scan& scan : pending_.take_due(now)) finished.push_back({scan.ticket, finish(scan)});
   return finished;
 }
 
-answer driver::finish(const pending_scan& scan) {
+answer driver::finish(pending_scan& scan) {
   if (scan.interrupted) {
-    log_(events::scan_interrupted());
+    log_(scan.kind == request_kind::scan ? events::scan_interrupted() : events::read_interrupted());
     return refused{EINTR};
   }
-  // The file's next reads deliver this scan's answer; a refused scan leaves
-  // nothing to read.
-  const auto entry = files_.find(scan.file);
-  if (settings_.fail_ioctl) {
-    if (entry != files_.end()) entry->second = scan_answer{};
-    log_(events::scan_failed(*settings_.fail_ioctl));
-    return refused{*settings_.fail_ioctl};
+  // The file's next reads deliver what this scan left them.
+  if (const auto entry = files_.find(scan.file); entry != files_.end()) entry->second = std::move(scan.reads);
+  if (scan.refusal) {
+    log_(events::scan_failed(*scan.refusal));
+    return refused{*scan.refusal};
   }
-  if (entry != files_.end()) entry->second = scan.answer;
   return done{};
 }
 

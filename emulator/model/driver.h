@@ -32,9 +32,10 @@ struct driver_settings {
   std::chrono::milliseconds scan_time{0};  // how long a scan request blocks
 };
 
-// What scans are answered from: a sky, searched blindly, or the exact bytes
-// of records, handed out as they are.
-using scan_source = std::variant<std::vector<transponder>, std::string>;
+// What scans are answered from: a sky, searched blindly; the exact bytes of
+// records, handed out as they are; or a real driver's recorded answers,
+// one scan after another.
+using scan_source = std::variant<std::vector<transponder>, std::string, std::vector<recorded_scan>>;
 
 // The answers to a request: it succeeded (with the bytes a read delivers,
 // none for anything else), it failed with errno error, or it is a scan that
@@ -50,7 +51,8 @@ struct pending {
 };
 using answer = std::variant<done, refused, pending>;
 
-// A scan answered after its time, or at once once interrupted: done or refused.
+// A request answered after its time, or at once once interrupted: done or
+// refused.
 struct finished_scan {
   uint64_t ticket;
   answer result;
@@ -65,33 +67,38 @@ class driver {
   // A request code with its argument's bytes, made at now.
   answer ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now);
   // A read of at most size bytes at offset into the answer to the file's
-  // last accepted scan.
+  // last scan.
   answer read(uint64_t file, size_t size, uint64_t offset);
   answer write(size_t size);
   // The last close of an open file.
   void release(uint64_t file);
 
-  // The caller of the scan under ticket gave up waiting (a signal).
+  // The caller of the request under ticket gave up waiting (a signal).
   void interrupt(uint64_t ticket);
-  // How long until the next pending scan is answered; nothing when none waits.
+  // How long until the next pending request is answered; nothing when none
+  // waits for a time.
   std::optional<scan_clock::duration> time_to_next_answer(scan_clock::time_point now) const {
     return pending_.time_to_next(now);
   }
-  // The pending scans answered by now, in the order they fell due.
+  // The pending requests answered by now, in the order they fell due.
   std::vector<finished_scan> take_finished(scan_clock::time_point now);
 
   // Files opened and not yet released.
   size_t open_files() const { return files_.size(); }
 
  private:
-  answer finish(const pending_scan& scan);
+  // The scan that answers request, as a pending request not yet queued.
+  pending_scan next_scan(uint64_t file, const device::blindscan_request& request, scan_clock::time_point now);
+  answer read_recorded(uint64_t file, recorded_reads& recorded, size_t size);
+  answer finish(pending_scan& scan);
 
   scan_source source_;
   driver_settings settings_;
   event_sink log_;
   uint64_t next_file_ = 1;
   uint64_t next_ticket_ = 1;
-  std::map<uint64_t, scan_answer> files_;  // the answer to each open file's last accepted scan
+  size_t next_recorded_scan_ = 0;
+  std::map<uint64_t, scan_reads> files_;  // what each open file's reads deliver
   scan_queue pending_;
 };
 

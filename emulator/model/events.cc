@@ -97,6 +97,8 @@ std::string scan_failed(int error) { return "ioctl-failed errno=" + errno_name(e
 
 std::string scan_interrupted() { return "ioctl-interrupted"; }
 
+std::string read_interrupted() { return "read-interrupted"; }
+
 std::string records_read(size_t size, size_t delivered) {
   return "read size=" + std::to_string(size) + " delivered=" + std::to_string(delivered);
 }

@@ -22,6 +22,7 @@ std::string scan_requested(unsigned cmd, const device::blindscan_request& reques
 std::string unknown_request(unsigned cmd, int error);
 std::string scan_failed(int error);
 std::string scan_interrupted();
+std::string read_interrupted();
 std::string records_read(size_t size, size_t delivered);
 std::string read_failed(size_t size, int error);
 std::string write_refused(size_t size);

@@ -2,11 +2,14 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <set>
 
 #include "emulator/model/errno_names.h"
+#include "emulator/model/input_text.h"
 #include "tool/arguments.h"
 
 namespace blindscan::emulator {
@@ -20,7 +23,8 @@ const std::string_view usage_text =
     "existing file PATH until interrupted.\n"
     "\n"
     "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
-    "                      tool reads its device number\n"
+    "                      tool reads its device number; repeat it to serve\n"
+    "                      several nodes, each with a driver of its own\n"
     "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
     "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
     "                      a published channel list of [NAME] entries with\n"
@@ -30,6 +34,9 @@ const std::string_view usage_text =
     "                      list (package dtv-scan-tables; ls that directory for\n"
     "                      the names)\n"
     "  --records FILE      answer every scan with the exact record bytes in FILE\n"
+    "  --answers FILE      answer as a real driver did, node by node: each scan\n"
+    "                      request and each read with the next answer FILE\n"
+    "                      gives for its node (scripts/replay-trace writes it)\n"
     "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
     "  --fail-read ERRNO   fail every read with ERRNO\n"
     "  --read-bytes N      deliver at most N bytes per read\n"
@@ -43,9 +50,10 @@ const std::string_view usage_text =
     "  --serve PATH        serve on PATH in the current mount namespace\n"
     "  --help              print this help\n"
     "\n"
-    "--sky, --satellite and --records exclude each other.  A sky or records file\n"
-    "may hold at most 16 MiB.  Long options may be abbreviated while they stay\n"
-    "unambiguous.\n"
+    "--sky, --satellite, --records and --answers exclude each other, and an\n"
+    "option that would have no effect beside another is refused.  A sky,\n"
+    "records or answers file may hold at most 16 MiB.  Long options may be\n"
+    "abbreviated while they stay unambiguous.\n"
     "\n"
     "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
     "is interrupted, 2 when the command line or the setup fails.\n";
@@ -57,6 +65,7 @@ enum option_id : int {
   sky_option,
   satellite_option,
   records_option,
+  answers_option,
   fail_ioctl_option,
   fail_read_option,
   read_bytes_option,
@@ -74,6 +83,7 @@ constexpr struct option long_options[] = {
     {"sky", required_argument, nullptr, sky_option},
     {"satellite", required_argument, nullptr, satellite_option},
     {"records", required_argument, nullptr, records_option},
+    {"answers", required_argument, nullptr, answers_option},
     {"fail-ioctl", required_argument, nullptr, fail_ioctl_option},
     {"fail-read", required_argument, nullptr, fail_read_option},
     {"read-bytes", required_argument, nullptr, read_bytes_option},
@@ -94,8 +104,6 @@ bool parse_number(std::string_view text, number& value, int base = 10) {
   return !text.empty() && error == std::errc{} && stop == end;
 }
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
-
 result<int> errno_value(std::string_view option, std::string_view name) {
   if (const auto value = errno_from_name(name)) return *value;
   return failure{std::string(option) + ": unknown errno name " + quoted(name) + " (use a name such as EIO)"};
@@ -112,10 +120,14 @@ result<void> set_file_name(std::optional<std::string>& field, std::string_view o
 result<void> set_option(options& o, int id, const char* value) {
   const std::string_view text = value != nullptr ? value : "";
   switch (id) {
-    case device_option:
+    case device_option: {
       // The node the tool opens for the same text.
-      o.device_number = tool::convert_argument(value);
+      const int32_t number = tool::convert_argument(value);
+      if (std::find(o.device_numbers.begin(), o.device_numbers.end(), number) != o.device_numbers.end())
+        return failure{"--device " + std::to_string(number) + " is given twice"};
+      o.device_numbers.push_back(number);
       return {};
+    }
     case sky_option:
       return set_file_name(o.sky_file, "--sky", text);
     case satellite_option:
@@ -125,6 +137,8 @@ result<void> set_option(options& o, int id, const char* value) {
       return {};
     case records_option:
       return set_file_name(o.records_file, "--records", text);
+    case answers_option:
+      return set_file_name(o.answers_file, "--answers", text);
     case log_option:
       return set_file_name(o.log_file, "--log", text);
     case serve_option:
@@ -176,10 +190,38 @@ result<void> set_option(options& o, int id, const char* value) {
   }
 }
 
-result<void> check_combination(const options& o, bool saw_separator) {
+// The name of an option, as "--name".
+std::string option_name(int id) {
+  for (const struct option& known : long_options)
+    if (known.val == id) return std::string("--") + known.name;
+  return "?";
+}
+
+// Options that would have no effect beside another.
+struct idle_pair {
+  option_id idle;
+  option_id beside;
+};
+constexpr idle_pair idle_pairs[] = {
+    // The served file is the one node.
+    {device_option, serve_option},
+    // The answers file names the nodes and gives every answer.
+    {device_option, answers_option},
+    {fail_ioctl_option, answers_option},
+    {fail_read_option, answers_option},
+    {read_bytes_option, answers_option},
+    {jitter_option, answers_option},
+    {seed_option, answers_option},
+};
+
+result<void> check_combination(const options& o, const std::set<int>& given, bool saw_separator) {
   if (o.help) return {};
-  const int skies = o.sky_file.has_value() + o.satellite.has_value() + o.records_file.has_value();
-  if (skies > 1) return failure{"--sky, --satellite and --records exclude each other"};
+  const int sources = o.sky_file.has_value() + o.satellite.has_value() + o.records_file.has_value() +
+                      o.answers_file.has_value();
+  if (sources > 1) return failure{"--sky, --satellite, --records and --answers exclude each other"};
+  for (const idle_pair& pair : idle_pairs)
+    if (given.contains(pair.idle) && given.contains(pair.beside))
+      return failure{option_name(pair.idle) + " has no effect with " + option_name(pair.beside)};
   if (o.serve_path && saw_separator) return failure{"--serve PATH and '-- COMMAND' exclude each other"};
   if (!o.serve_path && !saw_separator) return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
   if (saw_separator && o.command.empty()) return failure{"no command after '--'"};
@@ -216,6 +258,8 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
   const int argc = static_cast<int>(storage.size());
 
   options o;
+  o.device_numbers.clear();
+  std::set<int> given;
   optind = 0;  // a fresh scan, also when called again
   opterr = 0;  // the messages are made here
   int options_end = 1;
@@ -233,6 +277,7 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
     }
     if (id == ':') return failure{std::string(argument.substr(0, argument.find('='))) + " needs a value"};
     if (const result<void> set = set_option(o, id, optarg); !set) return failure{set.error()};
+    given.insert(id);
     options_end = optind;
   }
   // "--" ends the options only where getopt_long stopped on it, not where it
@@ -241,8 +286,9 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
   if (!saw_separator && optind < argc)
     return failure{"unexpected argument " + quoted(argv[optind]) + " (a command goes after '--')"};
   if (saw_separator) o.command.assign(storage.begin() + optind, storage.end());
-  if (const result<void> combined = check_combination(o, saw_separator); !combined)
+  if (const result<void> combined = check_combination(o, given, saw_separator); !combined)
     return failure{combined.error()};
+  if (o.device_numbers.empty()) o.device_numbers.push_back(0);
   return o;
 }
 

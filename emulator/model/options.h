@@ -16,10 +16,11 @@
 namespace blindscan::emulator {
 
 struct options {
-  int32_t device_number = 0;                // --device: the node /dev/blindscanN
+  std::vector<int32_t> device_numbers{0};   // --device, repeatable: the nodes /dev/blindscanN
   std::optional<std::string> sky_file;      // --sky: otherwise the built-in sky
   std::optional<std::string> satellite;     // --satellite: a published list by name
   std::optional<std::string> records_file;  // --records: exact record bytes to serve
+  std::optional<std::string> answers_file;  // --answers: a real driver's answers, node by node
   driver_settings driver;                   // --fail-ioctl, --fail-read, --read-bytes, --scan-ms,
                                             // --jitter, --seed
   std::optional<std::string> log_file;      // --log: the driver's event log

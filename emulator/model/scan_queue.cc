@@ -8,7 +8,7 @@ namespace blindscan::emulator {
 namespace {
 
 bool is_due(const pending_scan& scan, scan_clock::time_point now) {
-  return scan.interrupted || scan.due <= now;
+  return scan.interrupted || (scan.due && *scan.due <= now);
 }
 
 }  // namespace
@@ -19,12 +19,11 @@ void scan_queue::interrupt(uint64_t ticket) {
 }
 
 std::optional<scan_clock::duration> scan_queue::time_to_next(scan_clock::time_point now) const {
-  if (scans_.empty()) return std::nullopt;
-  scan_clock::duration shortest = scan_clock::duration::max();
+  std::optional<scan_clock::duration> shortest;
   for (const pending_scan& scan : scans_) {
     // Only a time still ahead is subtracted, which cannot overflow.
     if (is_due(scan, now)) return scan_clock::duration::zero();
-    shortest = std::min(shortest, scan.due - now);
+    if (scan.due) shortest = std::min(shortest.value_or(scan_clock::duration::max()), *scan.due - now);
   }
   return shortest;
 }

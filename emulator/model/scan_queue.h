@@ -1,5 +1,6 @@
-// Scan requests that take time: each waits until it is due, or until the
-// caller interrupts it, and is then answered.
+// Requests that wait: a scan that takes time waits until it is due, and a
+// request that a real driver never answered waits until its caller is
+// interrupted; each is then answered.
 #pragma once
 
 #include <chrono>
@@ -13,11 +14,15 @@ namespace blindscan::emulator {
 
 using scan_clock = std::chrono::steady_clock;
 
+enum class request_kind { scan, read };
+
 struct pending_scan {
   uint64_t ticket;  // what the answer is given under
   uint64_t file;    // the open file that made the request
-  scan_clock::time_point due;
-  scan_answer answer;
+  request_kind kind = request_kind::scan;
+  std::optional<scan_clock::time_point> due{};  // none: only an interruption ends it
+  scan_reads reads{};                           // what the file's reads deliver once a scan is answered
+  std::optional<int> refusal{};                 // the errno a scan then fails with
   bool interrupted = false;
 };
 
@@ -25,15 +30,15 @@ class scan_queue {
  public:
   void add(pending_scan scan) { scans_.push_back(std::move(scan)); }
 
-  // The scan under ticket is to be answered at once, as interrupted.
+  // The request under ticket is to be answered at once, as interrupted.
   void interrupt(uint64_t ticket);
 
-  // How long until the next scan is to be answered: nothing when none waits,
-  // zero when one is due or interrupted.
+  // How long until the next request is to be answered: nothing when none
+  // waits for a time, zero when one is due or interrupted.
   std::optional<scan_clock::duration> time_to_next(scan_clock::time_point now) const;
 
-  // Removes the scans that are due at now or interrupted and returns them in
-  // the order they fell due, interrupted ones first.
+  // Removes the requests that are due at now or interrupted and returns them
+  // in the order they fell due, interrupted ones first.
   std::vector<pending_scan> take_due(scan_clock::time_point now);
 
  private:

@@ -8,36 +8,17 @@
 #include <set>
 #include <utility>
 
+#include "emulator/model/input_text.h"
+
 namespace blindscan::emulator {
 
 namespace {
-
-std::vector<std::string_view> split_fields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  size_t at = 0;
-  while (true) {
-    at = line.find_first_not_of(" \t\r", at);
-    if (at == std::string_view::npos) break;
-    const size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
-    fields.push_back(line.substr(at, end - at));
-    at = end;
-  }
-  return fields;
-}
 
 // A positive decimal number that fits in 32 bits, digits only.
 bool parse_positive(std::string_view text, uint32_t& value) {
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value);
   return error == std::errc{} && stop == end && value > 0;
-}
-
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
-
-std::string_view trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
 // One line's four fields as a transponder; the failure says what is wrong.
@@ -66,31 +47,6 @@ result<transponder> parse_fields(const std::vector<std::string_view>& fields) {
     return failure{"delivery system " + quoted(fields[3]) + " is neither DVB-S nor DVB-S2"};
   }
   return out;
-}
-
-// A line that holds something: its number from 1 and its text without the
-// '#' comment and the white space around it.
-struct content_line {
-  int number;
-  std::string_view text;
-};
-
-std::vector<content_line> content_lines(std::string_view text) {
-  std::vector<content_line> lines;
-  int number = 0;
-  while (!text.empty()) {
-    ++number;
-    const size_t newline = text.find('\n');
-    std::string_view line = text.substr(0, newline);
-    text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
-    line = trimmed(line.substr(0, line.find('#')));
-    if (!line.empty()) lines.push_back({number, line});
-  }
-  return lines;
-}
-
-failure at_line(std::string_view source_name, int line_number, const std::string& what) {
-  return failure{std::string(source_name) + ":" + std::to_string(line_number) + ": " + what};
 }
 
 // The project's own format: one transponder per line.

@@ -55,6 +55,14 @@ void reply(fuse_req_t req, const answer& given, reply_done on_done) {
   }
 }
 
+// The reply to a successful read: its bytes; to a successful ioctl: nothing.
+auto reply_read(fuse_req_t req) {
+  return [req](const done& read) { fuse_reply_buf(req, read.bytes.data(), read.bytes.size()); };
+}
+auto reply_ioctl(fuse_req_t req) {
+  return [req](const done&) { fuse_reply_ioctl(req, 0, nullptr, 0); };
+}
+
 }  // namespace
 
 // The kernel's requests on the node, turned into calls of the driver and
@@ -88,8 +96,10 @@ struct node_operations {
   }
 
   static void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* info) {
-    const answer given = node_of(req).driver_.read(info->fh, size, static_cast<uint64_t>(offset));
-    reply(req, given, [req](const done& read) { fuse_reply_buf(req, read.bytes.data(), read.bytes.size()); });
+    driver_node& node = node_of(req);
+    const answer given = node.driver_.read(info->fh, size, static_cast<uint64_t>(offset));
+    if (const auto* later = std::get_if<pending>(&given)) return wait(node, req, later->ticket, true);
+    reply(req, given, reply_read(req));
   }
 
   static void write(fuse_req_t req, fuse_ino_t, const char*, size_t size, off_t, fuse_file_info*) {
@@ -101,21 +111,23 @@ struct node_operations {
     driver_node& node = node_of(req);
     const std::string_view argument(static_cast<const char*>(in), in ? in_size : 0);
     const answer given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now());
-    if (const auto* later = std::get_if<pending>(&given)) {
-      node.waiting_[later->ticket] = req;
-      // Registered last: an interrupt that has already arrived calls back at once.
-      fuse_req_interrupt_func(req, interrupt, &node);
-      return;
-    }
-    reply(req, given, [req](const done&) { fuse_reply_ioctl(req, 0, nullptr, 0); });
+    if (const auto* later = std::get_if<pending>(&given)) return wait(node, req, later->ticket, false);
+    reply(req, given, reply_ioctl(req));
   }
 
-  // The caller of a pending scan was interrupted; the driver answers it at
-  // once, and the event loop replies.
+  // A request the driver answers later, under ticket.
+  static void wait(driver_node& node, fuse_req_t req, uint64_t ticket, bool is_read) {
+    node.waiting_[ticket] = {req, is_read};
+    // Registered last: an interrupt that has already arrived calls back at once.
+    fuse_req_interrupt_func(req, interrupt, &node);
+  }
+
+  // The caller of a pending request was interrupted; the driver answers it
+  // at once, and the event loop replies.
   static void interrupt(fuse_req_t req, void* data) {
     driver_node& node = *static_cast<driver_node*>(data);
     for (const auto& [ticket, waiting] : node.waiting_)
-      if (waiting == req) node.driver_.interrupt(ticket);
+      if (waiting.req == req) node.driver_.interrupt(ticket);
   }
 
   static void flush(fuse_req_t req, fuse_ino_t, fuse_file_info*) { fuse_reply_err(req, 0); }
@@ -222,9 +234,12 @@ void driver_node::reply_to_finished_scans(scan_clock::time_point now) {
   for (const finished_scan& scan : driver_.take_finished(now)) {
     const auto waiting = waiting_.find(scan.ticket);
     if (waiting == waiting_.end()) continue;
-    fuse_req_t req = waiting->second;
+    const waiting_request request = waiting->second;
     waiting_.erase(waiting);
-    reply(req, scan.result, [req](const done&) { fuse_reply_ioctl(req, 0, nullptr, 0); });
+    if (request.is_read)
+      reply(request.req, scan.result, reply_read(request.req));
+    else
+      reply(request.req, scan.result, reply_ioctl(request.req));
   }
 }
 

@@ -78,8 +78,12 @@ class driver_node {
     void operator()(fuse_buf* buffer) const;
   };
   std::unique_ptr<fuse_buf, buffer_release> buffer_;
-  // The kernel's requests of the scans still pending, by ticket.
-  std::map<uint64_t, fuse_req*> waiting_;
+  // The kernel's requests still pending, by ticket, and whether each is a read.
+  struct waiting_request {
+    fuse_req* req;
+    bool is_read;
+  };
+  std::map<uint64_t, waiting_request> waiting_;
 };
 
 }  // namespace blindscan::emulator

@@ -5,7 +5,9 @@
 #include <sys/signalfd.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "emulator/model/scan_queue.h"
 #include "emulator/plumbing/driver_node.h"
@@ -22,8 +24,9 @@ struct loop_control {
   std::optional<scan_clock::time_point> deadline;
 };
 
-// Serves the requests on node until control stops the loop or the node goes
-// away.
-loop_end run_event_loop(driver_node& node, int signal_fd, const loop_control& control);
+// Serves the requests on every node until control stops the loop or a node
+// goes away.
+loop_end run_event_loop(const std::vector<std::unique_ptr<driver_node>>& nodes, int signal_fd,
+                        const loop_control& control);
 
 }  // namespace blindscan::emulator

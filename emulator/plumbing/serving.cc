@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -48,14 +49,18 @@ node_attributes attributes_of(mode_t mode) { return {mode, geteuid(), getegid()}
 
 }  // namespace
 
-result<int> serve_command(const std::vector<std::string>& command, const std::string& node_path,
-                          driver& served, mode_t node_mode, const event_sink& log) {
+result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
+                          mode_t node_mode) {
   if (const result<void> entered = enter_private_dev(); !entered) return failure{entered.error()};
-  if (const result<void> created = create_node(node_path); !created) return failure{created.error()};
-  const result<std::unique_ptr<driver_node>> node =
-      driver_node::mount(served, attributes_of(node_mode), node_path);
-  if (!node) return failure{node.error()};
-  log(events::mounted(node_path));
+  std::vector<std::unique_ptr<driver_node>> mounted;
+  for (const served_node& node : nodes) {
+    if (const result<void> created = create_node(node.path); !created) return failure{created.error()};
+    result<std::unique_ptr<driver_node>> attached =
+        driver_node::mount(node.answering, attributes_of(node_mode), node.path);
+    if (!attached) return failure{attached.error()};
+    mounted.push_back(std::move(*attached));
+    node.log(events::mounted(node.path));
+  }
 
   sigset_t handled = stopping_signals();
   sigaddset(&handled, SIGCHLD);
@@ -79,7 +84,7 @@ result<int> serve_command(const std::vector<std::string>& command, const std::st
     status = exit_status_of(wait_status);
     return true;
   };
-  const loop_end end = run_event_loop(**node, *signal_fd, until_exit);
+  const loop_end end = run_event_loop(mounted, *signal_fd, until_exit);
   if (end != loop_end::stopped) {
     // The node went away under the command; it cannot go on.
     kill(*child, SIGKILL);
@@ -89,15 +94,18 @@ result<int> serve_command(const std::vector<std::string>& command, const std::st
   } else {
     loop_control until_released;
     until_released.on_signal = [](const signalfd_siginfo& info) { return info.ssi_signo != SIGCHLD; };
-    until_released.finished = [&] { return served.open_files() == 0; };
+    until_released.finished = [&] {
+      return std::all_of(nodes.begin(), nodes.end(),
+                         [](const served_node& node) { return node.answering.open_files() == 0; });
+    };
     until_released.deadline = scan_clock::now() + release_grace;
-    run_event_loop(**node, *signal_fd, until_released);
+    run_event_loop(mounted, *signal_fd, until_released);
   }
   return status;
 }
 
-result<int> serve_existing_file(const std::string& path, driver& served, mode_t node_mode,
-                                const event_sink& log) {
+result<int> serve_existing_file(const served_node& served, mode_t node_mode) {
+  const std::string& path = served.path;
   struct stat info {};
   if (stat(path.c_str(), &info) != 0)
     return failure{path + ": " + std::strerror(errno) + " (--serve needs an existing file: touch it first)"};
@@ -110,18 +118,20 @@ result<int> serve_existing_file(const std::string& path, driver& served, mode_t 
   // Mounted here when this process may mount; otherwise by the setuid helper
   // of a user who may not.
   const node_attributes attributes = attributes_of(node_mode);
-  result<std::unique_ptr<driver_node>> node = driver_node::mount(served, attributes, path);
+  result<std::unique_ptr<driver_node>> node = driver_node::mount(served.answering, attributes, path);
   if (!node && geteuid() != 0) {
     const std::string direct = node.error();
-    node = driver_node::mount_by_helper(served, attributes, path);
+    node = driver_node::mount_by_helper(served.answering, attributes, path);
     if (!node) return failure{direct + "; " + node.error()};
   }
   if (!node) return failure{node.error()};
-  log(events::mounted(path));
+  served.log(events::mounted(path));
 
+  std::vector<std::unique_ptr<driver_node>> mounted;
+  mounted.push_back(std::move(*node));
   loop_control until_signal;
   until_signal.on_signal = [](const signalfd_siginfo&) { return true; };
-  run_event_loop(**node, *signal_fd, until_signal);
+  run_event_loop(mounted, *signal_fd, until_signal);
   return 0;
 }
 

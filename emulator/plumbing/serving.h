@@ -13,13 +13,20 @@
 
 namespace blindscan::emulator {
 
-// Serves served on a new node at node_path to command alone; the command's
-// exit status, or a failure for what could not be set up.
-result<int> serve_command(const std::vector<std::string>& command, const std::string& node_path,
-                          driver& served, mode_t node_mode, const event_sink& log);
+// A node to serve: its path and the driver that answers on it, which logs
+// to log.
+struct served_node {
+  std::string path;
+  driver& answering;
+  event_sink log;
+};
 
-// Serves served on the existing file path until a signal ends it; then 0.
-result<int> serve_existing_file(const std::string& path, driver& served, mode_t node_mode,
-                                const event_sink& log);
+// Serves each node, new in a /dev of its own, to command alone; the
+// command's exit status, or a failure for what could not be set up.
+result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
+                          mode_t node_mode);
+
+// Serves served on its existing file until a signal ends it; then 0.
+result<int> serve_existing_file(const served_node& served, mode_t node_mode);
 
 }  // namespace blindscan::emulator

@@ -136,6 +136,37 @@ INSTANTIATE_TEST_SUITE_P(
                           told(d.ioctl(g, scan_code, scan_request(1), t0)), told(d.read(g, 1440, 0))};
                     },
                     {"done", "done 964000 1250000", "done", "done 979000"}},
+        // Recorded answers come in turn: each scan request takes the next
+        // scan, each read on its file the next read after it, then nothing;
+        // unfinished ones wait for an interruption; none is left for a
+        // fourth scan.
+        driver_case{"RecordedAnswersComeInTurn",
+                    std::vector<recorded_scan>{
+                        {recorded_end::answered,
+                         0,
+                         {{recorded_end::answered, distinct_records(2), 0}, {recorded_end::failed, "", EIO}}},
+                        {recorded_end::failed, EBUSY, {{recorded_end::unfinished, "", 0}}},
+                        {recorded_end::unfinished, 0, {}}},
+                    {},
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
+                      std::vector<std::string> told_answers{told(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                            told(d.read(g, 1440, 0)),
+                                                            told(d.read(f, 12, 0)),
+                                                            told(d.read(f, 1440, 12)),
+                                                            told(d.read(f, 1440, 0)),
+                                                            told(d.ioctl(g, scan_code, scan_request(), t0)),
+                                                            told(d.read(g, 1440, 0)),
+                                                            told(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                            told(d.take_finished(t0 + seconds(3600)))};
+                      d.interrupt(3);
+                      d.interrupt(4);
+                      told_answers.push_back(told(d.take_finished(t0)));
+                      told_answers.push_back(told(d.ioctl(f, scan_code, scan_request(), t0)));
+                      return told_answers;
+                    },
+                    {"done", "done", "done 1", "refused EIO", "done", "refused EBUSY", "pending 3",
+                     "pending 4", "finished", "finished 3:refused EINTR 4:refused EINTR", "refused ENODATA"}},
         // Each open file reads the answer to its own last scan.
         driver_case{"AFileReadsOnlyItsOwnScan",
                     distinct_records(2),

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "--mode needs octal permission bits such as 0600, not '17777'"},
         bad_case{{"--log=", "--", "true"}, "--log needs a file name"},
         bad_case{{"--sky", "a", "--records", "b", "--", "true"},
-                 "--sky, --satellite and --records exclude each other"},
+                 "--sky, --satellite, --records and --answers exclude each other"},
         bad_case{{"--satellite", "../../etc/passwd", "--", "true"},
                  "--satellite needs a satellite's name, such as Astra-19.2E, not '../../etc/passwd'"},
         bad_case{{"--jitter", "500", "--", "true"},
@@ -93,7 +93,7 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
                                         "7"});
   ASSERT_TRUE(result) << result.error();
   const options& o = *result;
-  EXPECT_EQ(o.device_number, -1);
+  EXPECT_EQ(o.device_numbers, std::vector<int32_t>{-1});
   EXPECT_EQ(o.sky_file, "s.sky");
   EXPECT_EQ(o.driver.fail_ioctl, EIO);
   EXPECT_EQ(o.driver.fail_read, ETIMEDOUT);
@@ -111,7 +111,7 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
 TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
   const result<options> result = parse({"--", "true"});
   ASSERT_TRUE(result) << result.error();
-  EXPECT_EQ(result->device_number, 0);
+  EXPECT_EQ(result->device_numbers, std::vector<int32_t>{0});
   EXPECT_FALSE(result->sky_file || result->satellite || result->records_file);
   EXPECT_FALSE(result->driver.fail_ioctl || result->driver.fail_read || result->driver.read_bytes);
   EXPECT_EQ(result->driver.scan_time.count(), 0);
@@ -132,7 +132,7 @@ class DeviceNumber : public testing::TestWithParam<device_case> {};
 TEST_P(DeviceNumber, IsReadAsTheToolReadsIt) {
   const result<options> result = parse({"--device", GetParam().text, "--", "true"});
   ASSERT_TRUE(result) << result.error();
-  EXPECT_EQ(result->device_number, GetParam().number);
+  EXPECT_EQ(result->device_numbers, std::vector<int32_t>{GetParam().number});
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, DeviceNumber,

@@ -19,7 +19,7 @@ scan_queue queue_of(const std::vector<seconds>& delays) {
   uint64_t n = 0;
   for (const seconds delay : delays) {
     ++n;
-    queue.add({n, n, start + delay, {std::string(12, char('0' + n)), true}});
+    queue.add({n, n, request_kind::scan, start + delay, scan_answer{std::string(12, char('0' + n)), true}});
   }
   return queue;
 }
@@ -53,7 +53,7 @@ TEST(ScanQueue, TakesTheDueScansWholeInTheOrderTheyFellDue) {
   const std::vector<pending_scan> due = queue.take_due(start + seconds(5));
   EXPECT_EQ(tickets(due), (std::vector<uint64_t>{4, 3, 1}));
   EXPECT_TRUE(due[0].interrupted);
-  EXPECT_EQ(due[1].answer.bytes, std::string(12, '3'));
+  EXPECT_EQ(std::get<scan_answer>(due[1].reads).bytes, std::string(12, '3'));
   // The one left is untouched and still waits.
   EXPECT_EQ(queue.time_to_next(start + seconds(5)), seconds(45));
   EXPECT_EQ(tickets(queue.take_due(start + seconds(50))), (std::vector<uint64_t>{2}));

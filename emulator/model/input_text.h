@@ -1,0 +1,35 @@
+// What the emulator's text inputs share: lines that hold something, with
+// their numbers for messages, and how a message quotes what it found.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "emulator/model/result.h"
+
+namespace blindscan::emulator {
+
+// A line that holds something: its number from 1 and its text without the
+// '#' comment and the white space around it.
+struct content_line {
+  int number;
+  std::string_view text;
+};
+
+// The lines of text that hold something, blank lines and comments left out.
+std::vector<content_line> content_lines(std::string_view text);
+
+// text without the blanks, tabs and carriage returns around it.
+std::string_view trimmed(std::string_view text);
+
+// The fields of a line, separated by blanks or tabs.
+std::vector<std::string_view> split_fields(std::string_view line);
+
+// text in single quotes, as a message shows what it found.
+std::string quoted(std::string_view text);
+
+// "SOURCE:LINE: what", the failure of one line of an input.
+failure at_line(std::string_view source_name, int line_number, const std::string& what);
+
+}  // namespace blindscan::emulator
