@@ -1,18 +1,16 @@
 """The emulated board: a MIPS Malta under qemu-system-mipsel with Debian's
 4kc-malta kernel and an initramfs of busybox, the kernel's fuse.ko, the
-driver stand-in, the tool and an /init of the caller's.  The board test
-boots it to run every scenario, scripts/box to run a command or a shell.
+driver stand-in, the tool and an /init of the caller's.  scripts/box boots
+it to run a command or a shell, and the target tests boot it to run their
+scenarios.
 
-Why the board's core is a release-2 24Kf: docs/target-build.md.  The
-tool's own runs on release 1 are in release1_core_test.py."""
+Why the board's core is a release-2 24Kf: docs/target-build.md."""
 
 import base64
 import dataclasses
 import glob
 import gzip
 import os
-import re
-import shlex
 import shutil
 import subprocess
 import time
@@ -53,19 +51,6 @@ def find_parts(sysroot, tool, emulator):
         if not os.path.isfile(path):
             return None, f"{what} missing: {path}"
     return Parts(kernel, fuse_module, busybox, tool, emulator), None
-
-
-def guest_script(scenarios):
-    """The /scenarios.sh the board test's /init sources: one block per scenario."""
-    lines = []
-    for s in scenarios:
-        lines.append(f"begin {shlex.quote(s.name)}")
-        if s.driver is not None:
-            driver = " ".join(shlex.quote(option) for option in s.driver)
-            lines.append(f"driver {shlex.quote(s.node)} {driver} && \\")
-        lines.append("tool " + " ".join(shlex.quote(word) for word in [s.stdout, s.stdin, *s.args]))
-        lines.append("end")
-    return "\n".join(lines) + "\n"
 
 
 def build_initramfs(parts, guest_init, work_dir, files):
@@ -148,33 +133,5 @@ def boot(parts, initramfs, timeout=None, terminal=False, second_serial=None):
     return Boot(console, time.monotonic() - start, finished)
 
 
-@dataclasses.dataclass
-class Result:
-    status: int
-    output: bytes
-    stderr: bytes
-    log: bytes
-
-
 def decode(field):
     return b"" if field == b"-" else base64.b64decode(field)
-
-
-def parse_results(console):
-    """The marked results by scenario name.  A scenario on the terminal has
-    its output taken from between its tty markers instead."""
-    results = {}
-    for match in re.finditer(rb"^@@ result (\S+) (\d+) (\S+) (\S+) (\S+)\r?$", console, re.MULTILINE):
-        name = match.group(1).decode()
-        results[name] = Result(int(match.group(2)), decode(match.group(3)), decode(match.group(4)), decode(match.group(5)))
-        begin = console.rfind(b"@@ tty-begin " + match.group(1) + b"\n", 0, match.start())
-        if begin >= 0:
-            begin = console.index(b"\n", begin) + 1
-            end = console.find(b"@@ tty-end " + match.group(1), begin)
-            if end >= 0:
-                results[name].output = console[begin:end]
-    return results
-
-
-def guest_errors(console):
-    return [line.decode(errors="replace") for line in re.findall(rb"^@@ error [^\r\n]*", console, re.MULTILINE)]

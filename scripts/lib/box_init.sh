@@ -1,12 +1,13 @@
 #!/bin/busybox sh
 # /init of the box that scripts/box boots.  /box.conf sets:
-#   nodes    the nodes to serve, one driver stand-in each
-#   driver   the stand-in's options, shell-quoted
-#   command  the command to run, shell-quoted; empty for a shell
-#   rows, cols  the host terminal's size, for the shell
-# A command runs in /root with its standard input on /dev/null; a shell
-# runs there on the console, with job control.  The result goes to the
-# second serial port, for the host to pass on:
+#   command      the command to run, shell-quoted; empty for a shell
+#   rows, cols   the host terminal's size, for the shell
+#   serve_nodes  a function that calls "serve NODE OPTION..." for each node:
+#                a driver stand-in serves NODE with those options
+# A command runs in a shell of its own in /root, with its standard input on
+# /dev/null; an interactive shell runs there on the console, with job
+# control.  The result goes to the second serial port, for the host to pass
+# on:
 #   @@ result STATUS STDOUT STDERR
 # with base64 of the command's standard output and standard error ("-" for
 # none, and for a shell), or "@@ error WHAT" when the box could not serve
@@ -28,14 +29,16 @@ fail() {
   poweroff -f
 }
 
-# serve NODE: the stand-in on NODE, its log in /tmp; waits until the node
-# is mounted, or says why the stand-in stopped.
+# serve NODE OPTION...: the stand-in on NODE, its log in /tmp; waits until
+# the node is mounted, or says why the stand-in stopped.
 serve() {
-  : >"$1"
-  log=/tmp/$(basename "$1").log
-  eval "blindscan-emulator --serve $1 --log $log $driver" 2>"$log.err" &
+  node=$1
+  shift
+  : >"$node"
+  log=/tmp/$(basename "$node").log
+  blindscan-emulator --serve "$node" --log "$log" "$@" 2>"$log.err" &
   pid=$!
-  until grep -q " $1 fuse" /proc/mounts; do
+  until grep -q " $node fuse" /proc/mounts; do
     if ! kill -0 $pid 2>/dev/null; then
       fail "$(cat "$log.err")"
     fi
@@ -44,13 +47,13 @@ serve() {
 }
 
 insmod /lib/modules/fuse.ko 2>/tmp/box.stderr || fail "fuse.ko: $(cat /tmp/box.stderr)"
-for node in $nodes; do
-  serve "$node"
-done
+serve_nodes
 
 mkdir -p /root && cd /root
 if [ -n "$command" ]; then
-  eval "$command" </dev/null >/tmp/box.stdout 2>/tmp/box.stderr
+  # A shell of its own: the command's exit, exec or signal ends that shell,
+  # not this one, and init's functions are not the command's.
+  sh -c "$command" </dev/null >/tmp/box.stdout 2>/tmp/box.stderr
   mark result $? "$(encode /tmp/box.stdout)" "$(encode /tmp/box.stderr)"
 else
   stty rows "$rows" cols "$cols"

@@ -7,7 +7,10 @@ Exit status: 0 all passed, 1 a failure, 77 skipped because something the
 board needs is missing (in CI, CI=true, that is a failure instead)."""
 
 import argparse
+import dataclasses
 import os
+import re
+import shlex
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
@@ -16,6 +19,48 @@ import board  # noqa: E402
 import scenarios  # noqa: E402
 
 SKIP = 77
+
+
+def guest_script(todo):
+    """The /scenarios.sh the board test's /init sources: one block per scenario."""
+    lines = []
+    for s in todo:
+        lines.append(f"begin {shlex.quote(s.name)}")
+        if s.driver is not None:
+            driver = " ".join(shlex.quote(option) for option in s.driver)
+            lines.append(f"driver {shlex.quote(s.node)} {driver} && \\")
+        lines.append("tool " + " ".join(shlex.quote(word) for word in [s.stdout, s.stdin, *s.args]))
+        lines.append("end")
+    return "\n".join(lines) + "\n"
+
+
+@dataclasses.dataclass
+class Result:
+    status: int
+    output: bytes
+    stderr: bytes
+    log: bytes
+
+
+def parse_results(console):
+    """The marked results by scenario name.  A scenario on the terminal has
+    its output taken from between its tty markers instead."""
+    results = {}
+    for match in re.finditer(rb"^@@ result (\S+) (\d+) (\S+) (\S+) (\S+)\r?$", console, re.MULTILINE):
+        name = match.group(1).decode()
+        status, output, stderr, log = match.group(2, 3, 4, 5)
+        results[name] = Result(int(status), board.decode(output), board.decode(stderr), board.decode(log))
+        begin = console.rfind(b"@@ tty-begin " + match.group(1) + b"\n", 0, match.start())
+        if begin >= 0:
+            begin = console.index(b"\n", begin) + 1
+            end = console.find(b"@@ tty-end " + match.group(1), begin)
+            if end >= 0:
+                results[name].output = console[begin:end]
+    return results
+
+
+def guest_errors(console):
+    return [line.decode(errors="replace") for line in re.findall(rb"^@@ error [^\r\n]*", console, re.MULTILINE)]
 
 
 def compare(scenario, result):
@@ -56,7 +101,7 @@ def main():
     os.makedirs(options.work_dir, exist_ok=True)
     todo = scenarios.all_scenarios()
     guest_init = os.path.join(os.path.dirname(os.path.abspath(__file__)), "guest_init.sh")
-    files = {"scenarios.sh": board.guest_script(todo).encode()}
+    files = {"scenarios.sh": guest_script(todo).encode()}
     files.update((f"data/{name}", content) for s in todo for name, content in s.files.items())
     initramfs = board.build_initramfs(parts, guest_init, options.work_dir, files)
     run = board.boot(parts, initramfs, options.timeout)
@@ -68,10 +113,10 @@ def main():
     if not run.finished:
         print(f"FAIL the board did not power off within {options.timeout:.0f} s")
         failed += 1
-    for error in board.guest_errors(run.console):
+    for error in guest_errors(run.console):
         print(f"FAIL guest: {error}")
         failed += 1
-    results = board.parse_results(run.console)
+    results = parse_results(run.console)
     for scenario in todo:
         problems = compare(scenario, results.get(scenario.name))
         if problems:

@@ -1,20 +1,24 @@
 #!/usr/bin/env python3
-"""scripts/box runs the shipped tool on the emulated box against a published
-sky and gives what the host's stand-in gives for the same sky.
+"""scripts/box runs the shipped tool on the emulated box: a published sky
+gives what the host's stand-in gives for it, a two-tuner session recorded
+with strace on the host replays there, and the command's own exit status
+comes back.
 
 Exit status: 0 passed, 1 failed, 77 skipped because something the box or
 the host's stand-in needs is missing (in CI, CI=true, a failure)."""
 
 import argparse
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
 
 import board  # noqa: E402
 
-SCAN = ["mivo_blindscan", "0", "950", "2150", "1000", "45000", "0", "0"]
+SCAN = ["950", "2150", "1000", "45000"]
 SKY = ["--satellite", "Hotbird-13.0E"]
 
 
@@ -30,18 +34,49 @@ def main():
             missing = f"the host build (cmake --preset host) lacks {path}"
     if missing is None and not os.path.isfile("/usr/share/dvb/dvb-s/" + SKY[1]):
         missing = f"no {SKY[1]} in /usr/share/dvb/dvb-s (Debian: dtv-scan-tables)"
+    if missing is None and shutil.which("strace") is None:
+        missing = "strace is not installed"
     if missing is not None:
         print(f"box test: {missing}")
         return 1 if os.environ.get("CI") == "true" else 77
 
-    on_box = subprocess.run([options.box, *SKY, "--", *SCAN], capture_output=True, timeout=100)
-    on_host = subprocess.run([options.host_emulator, *SKY, "--", host_tool, *SCAN[1:]], capture_output=True, timeout=60)
-    print(f"box: status {on_box.returncode}, {on_box.stdout.count(b'OK ')} report lines")
-    got = (on_box.returncode, on_box.stdout, on_box.stderr)
-    if got != (0, on_host.stdout, b"") or on_host.stdout.count(b"OK ") < 20:
-        print(f"FAIL box gave {got!r}\nthe host's stand-in gave {on_host.stdout!r}")
-        return 1
-    return 0
+    parts = ["--tool", options.tool, "--emulator", options.emulator, "--sysroot", options.sysroot]
+
+    def box(*arguments):
+        done = subprocess.run([options.box, *parts, *arguments], capture_output=True, timeout=100)
+        return done.stdout, done.stderr, done.returncode
+
+    def host(*arguments):
+        done = subprocess.run([options.host_emulator, *arguments], capture_output=True, timeout=60)
+        return done.stdout, done.stderr, done.returncode
+
+    failed = 0
+
+    def check(what, got, expected):
+        nonlocal failed
+        print(f"{'ok  ' if got == expected else 'FAIL'} {what}")
+        if got != expected:
+            print(f"  gave {got!r}\n  expected {expected!r}")
+            failed += 1
+
+    sky_scan = ["mivo_blindscan", "0", *SCAN, "0", "0"]
+    on_host = host(*SKY, "--", host_tool, *sky_scan[1:])
+    check("a published sky", box(*SKY, "--", *sky_scan), on_host)
+    check("it holds carriers", on_host[0].count(b"OK ") >= 20, True)
+
+    # Two tuners, one of them refusing its scan, as a front end sweeps them.
+    session = "; ".join(f"mivo_blindscan {n} {' '.join(SCAN)} {n} 1; echo status $?" for n in (0, 1))
+    with tempfile.TemporaryDirectory(prefix="box-test-") as scratch:
+        trace = os.path.join(scratch, "scan.trace")
+        answers = os.path.join(scratch, "answers")
+        with open(answers, "w") as out:
+            out.write("device 0\nscan\nread 4c1d0f00 6c6b0000 00000000\ndevice 1\nscan failed EBUSY\n")
+        recorded = host("--answers", answers, "--", "strace", "-f", "-o", trace, "-e", "trace=open,openat,ioctl,read",
+                        "-e", "read=all", "sh", "-c", session.replace("mivo_blindscan", host_tool))
+        check("a two-tuner session, replayed", box("--trace", trace, "--", "sh", "-c", session), recorded)
+
+    check("the command's exit status", box("--", "exit", "3"), (b"", b"", 3))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
