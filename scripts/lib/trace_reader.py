@@ -50,7 +50,7 @@ UNFINISHED = re.compile(r"(?P<args>.*?)\s*<unfinished \.\.\.>(?P<gone>\)\s*=\s*\
 # detach) and the frames of -k.
 NOTICE = re.compile(PREFIX + r"(?:(?:\+\+\+|---) .* (?:\+\+\+|---)|strace: .*|\[ Process .* \]|\s*> .*)$")
 EXITED = re.compile(PREFIX + r"\+\+\+ (?:exited with|killed by) ")
-RESULT = re.compile(r"\s*=\s*(?P<value>-?\d+|0x[0-9a-fA-F]+|\?)(?P<rest>.*)$")
+RESULT = re.compile(r"\s*=\s*(?P<value>-?\d+|\?)(?P<rest>.*)$")
 ERRNO = re.compile(r"(?:<.*?>)?\s+(?P<errno>E[A-Z0-9_]+)\b")
 # A line of the hex dump of -e read=all: offset, up to 16 bytes, their text.
 DUMP = re.compile(r" \| (?P<offset>[0-9a-f]{5,})  (?P<hex>[0-9a-f ]{48})  .{1,16} *\|$")
@@ -180,6 +180,24 @@ def split_arguments(text):
     return arguments, None
 
 
+def outcome(number, name, after):
+    """How a call ended, from what follows its arguments: answered, failed
+    or unfinished; the value it returned; the errno name of a failure."""
+    result = RESULT.match(after or "")
+    if result is None:
+        raise BadTrace(f"{name}( without its result", number)
+    value = result["value"]
+    errno = ERRNO.match(result["rest"])
+    errno = errno["errno"] if errno else ""
+    if value == "?" or errno in INTERRUPTED:
+        return "unfinished", value, ""
+    if value.startswith("-"):
+        if not errno:
+            raise BadTrace(f"{name}( failed with an errno strace did not name (record without -e raw=)", number)
+        return "failed", value, errno
+    return "answered", value, ""
+
+
 def descriptor(argument):
     number = re.match(r"\d+", argument)
     return int(number[0]) if number else None
@@ -257,27 +275,16 @@ class Reader:
         return scan
 
     def call(self, number, pid, name, text, scan):
+        """One whole call: an open, a close, or a scan request or read on a
+        device; any other is of no matter."""
+        if name not in ("open", "openat", "close", "ioctl", "read"):
+            return
         arguments, after = split_arguments(text)
-        result = RESULT.match(after or "")
-        if result is None:
-            raise BadTrace(f"{name}( without its result", number)
-        value = result["value"]
-        errno = ERRNO.match(result["rest"])
-        errno = errno["errno"] if errno else None
-        if value == "?" or errno in INTERRUPTED:
-            end = "unfinished"
-        elif value.startswith("-"):
-            if errno is None:
-                raise BadTrace(f"{name}( failed with an errno strace did not name (record without -e raw=)",
-                               number)
-            end = "failed"
-        else:
-            end = "answered"
         if name in ("open", "openat"):
-            self.open(number, pid, arguments[0 if name == "open" else 1:], value, end)
+            self.open(number, pid, arguments[name == "openat" :], after)
             return
         fd = descriptor(arguments[0])
-        if name == "close" and end == "answered":
+        if name == "close":
             self.files.pop((pid, fd), None)
             return
         key, device = self.device_of(pid, fd)
@@ -285,49 +292,50 @@ class Reader:
             return
         if name == "ioctl":
             scan = scan or self.begin(pid, name, text)
-            if scan is None:
-                return
-            if end == "answered" and int(value, 0) != 0:
-                raise BadTrace(f"the scan request returned {value}; the stand-in answers 0 or an errno", number)
-            scan.end, scan.error = end, errno or ""
-            self.last_scan[key] = scan
-        elif name == "read":
-            self.read(number, key, device, arguments, value, end, errno)
-
-    def open(self, number, pid, arguments, value, end):
-        if not arguments:
+            if scan is not None:
+                scan.end, value, scan.error = outcome(number, name, after)
+                if scan.end == "answered" and int(value) != 0:
+                    raise BadTrace(f"the scan request returned {value}; the stand-in answers 0 or an errno", number)
+                self.last_scan[key] = scan
             return
-        path = STRING.match(arguments[0])
-        node = DEVICE.fullmatch(decode_string(path["text"], number).decode("latin-1")) if path and not path["cut"] else None
-        if end != "answered":
-            return
-        fd = int(value, 0)
-        if node is None:
-            self.files[(pid, fd)] = None
-            return
-        device = int(node[1])
-        self.files[(pid, fd)] = device
-        self.last_scan.pop((pid, fd), None)
-        self.session.nodes.setdefault(device, [])
-
-    def read(self, number, key, device, arguments, value, end, errno):
+        read = Read()
+        read.end, value, read.error = outcome(number, name, after)
         scan = self.last_scan.get(key)
-        size = int(value, 0) if end == "answered" else 0
         if scan is None:
-            if size == 0 and end == "answered":
+            if read.end == "answered" and value == "0":
                 return  # as the stand-in answers a read before any scan
             raise BadTrace(f"a read of /dev/blindscan{device} before any scan request on it: the stand-in "
                            "cannot answer it as the driver did", number)
-        read = Read(end, error=errno or "")
         scan.reads.append(read)
-        if size > 0:
+        if read.end == "answered" and value != "0":
             string = STRING.match(arguments[1]) if len(arguments) > 1 else None
             whole = decode_string(string["text"], number) if string and not string["cut"] else None
-            self.dump = [read, size, bytearray(), whole, number]
+            self.dump = [read, int(value), bytearray(), whole, number]
+
+    def open(self, number, pid, arguments, after):
+        path = STRING.match(arguments[0]) if arguments else None
+        path = decode_string(path["text"], number).decode("latin-1") if path and not path["cut"] else ""
+        node = DEVICE.fullmatch(path)
+        try:
+            end, value, _ = outcome(number, "open", after)
+        except BadTrace:
+            if node:
+                raise
+            return
+        if end != "answered":
+            return
+        fd = int(value)
+        self.files[(pid, fd)] = int(node[1]) if node else None
+        self.last_scan.pop((pid, fd), None)
+        if node:
+            self.session.nodes.setdefault(int(node[1]), [])
 
     def add_dump_line(self, number, match):
         read, size, data, _, _ = self.dump
-        line_bytes = bytes.fromhex(match["hex"])
+        try:
+            line_bytes = bytes.fromhex(match["hex"])
+        except ValueError:
+            raise BadTrace("a broken line of a hex dump", number) from None
         if int(match["offset"], 16) != len(data) or len(data) + len(line_bytes) > size:
             raise BadTrace("this line of the hex dump does not follow the one before", number)
         data += line_bytes
