@@ -131,8 +131,7 @@ result<void> set_option(options& o, int id, const char* value) {
     case sky_option:
       return set_file_name(o.sky_file, "--sky", text);
     case satellite_option:
-      if (text.empty() || text.find('/') != std::string_view::npos)
-        return failure{"--satellite needs a satellite's name, such as Astra-19.2E, not " + quoted(text)};
+      // Which names there are, the list's folder tells when it is read.
       o.satellite = text;
       return {};
     case records_option:
