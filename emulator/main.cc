@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
-#include "emulator/model/answers_reader.h"
+#include "emulator/input/answers_file.h"
+#include "emulator/input/options.h"
+#include "emulator/input/sky_file.h"
 #include "emulator/model/driver.h"
-#include "emulator/model/options.h"
-#include "emulator/model/sky_reader.h"
 #include "emulator/plumbing/files.h"
 #include "emulator/plumbing/serving.h"
 

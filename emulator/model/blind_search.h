@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
-#include "emulator/model/sky_reader.h"
+#include "emulator/model/transponder.h"
 
 namespace blindscan::emulator {
 

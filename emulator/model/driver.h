@@ -16,9 +16,9 @@
 
 #include "emulator/model/blind_search.h"
 #include "emulator/model/events.h"
-#include "emulator/model/scan_answer.h"
-#include "emulator/model/scan_queue.h"
-#include "emulator/model/sky_reader.h"
+#include "emulator/model/pending_requests.h"
+#include "emulator/model/scan_records.h"
+#include "emulator/model/transponder.h"
 
 namespace blindscan::emulator {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "emulator/model/scan_queue.h"
+#include "emulator/model/pending_requests.h"
 #include "emulator/plumbing/driver_node.h"
 
 namespace blindscan::emulator {

@@ -42,7 +42,7 @@ BUILD = REPO / "build/host"
 TOOL = os.environ.get("BLINDSCAN_TOOL", str(BUILD / "mivo_blindscan"))
 EMULATOR = os.environ.get("BLINDSCAN_EMULATOR", str(BUILD / "blindscan-emulator"))
 REQUEST_CODE_PROGRAM = os.environ.get("BLINDSCAN_REQUEST_CODE_PROGRAM", str(BUILD / "tests/e2e/request_code"))
-DEFAULT_SKY = REPO / "emulator/default.sky"
+DEFAULT_SKY = REPO / "emulator/input/default.sky"
 
 # A full scan of the low band, horizontal, through every symbol rate.
 LOW_HORIZONTAL = ["0", "950", "1950", "1000", "45000", "0", "0"]

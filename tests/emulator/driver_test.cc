@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/input/sky_file.h"
 #include "emulator/model/errno_names.h"
 
 namespace blindscan::emulator {

@@ -1,4 +1,4 @@
-#include "emulator/model/options.h"
+#include "emulator/input/options.h"
 
 #include <gtest/gtest.h>
 

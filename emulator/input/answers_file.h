@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "emulator/model/result.h"
-#include "emulator/model/scan_answer.h"
+#include "emulator/model/scan_records.h"
 
 namespace blindscan::emulator {
 

@@ -1,4 +1,4 @@
-#include "emulator/model/sky_reader.h"
+#include "emulator/input/sky_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include <set>
 #include <utility>
 
-#include "emulator/model/input_text.h"
+#include "emulator/input/input_text.h"
 
 namespace blindscan::emulator {
 

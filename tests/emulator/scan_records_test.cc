@@ -1,4 +1,4 @@
-#include "emulator/model/scan_answer.h"
+#include "emulator/model/scan_records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "emulator/model/input_text.h"
+#include "emulator/input/input_text.h"
 
 #include <algorithm>
 

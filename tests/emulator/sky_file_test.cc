@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/model/sky_reader.h"
+#include "emulator/input/sky_file.h"
 
 namespace blindscan::emulator {
 namespace {

@@ -1,11 +1,11 @@
-#include "emulator/model/answers_reader.h"
+#include "emulator/input/answers_file.h"
 
 #include <charconv>
 #include <set>
 #include <string>
 
+#include "emulator/input/input_text.h"
 #include "emulator/model/errno_names.h"
-#include "emulator/model/input_text.h"
 
 namespace blindscan::emulator {
 

@@ -1,4 +1,4 @@
-#include "emulator/model/scan_queue.h"
+#include "emulator/model/pending_requests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "emulator/model/answers_reader.h"
+#include "emulator/input/answers_file.h"
 
 #include <gtest/gtest.h>
 

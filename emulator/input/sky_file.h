@@ -1,24 +1,14 @@
-// The emulated satellite: a list of transponders and the two text formats
-// it is read from.
+// The emulated satellite's sky: the two text formats a list of
+// transponders is read from, and the sky built in.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 #include <vector>
 
-#include "device/blindscan_device.h"
 #include "emulator/model/result.h"
+#include "emulator/model/transponder.h"
 
 namespace blindscan::emulator {
-
-struct transponder {
-  uint32_t downlink_khz;
-  bool vertical;
-  uint32_t symbol_rate;  // kSym/s
-  device::delivery_system system;
-
-  friend bool operator==(const transponder&, const transponder&) = default;
-};
 
 // Parses a sky file in one of two formats, told apart by the first line
 // that holds something ('#' starts a comment; blank lines are ignored):

@@ -1,4 +1,4 @@
-#include "emulator/model/options.h"
+#include "emulator/input/options.h"
 
 #include <getopt.h>
 
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <set>
 
+#include "emulator/input/input_text.h"
 #include "emulator/model/errno_names.h"
-#include "emulator/model/input_text.h"
 #include "tool/arguments.h"
 
 namespace blindscan::emulator {
