@@ -36,25 +36,25 @@ struct node_source {
 // each node an answers file names; otherwise, on each node the options name,
 // a records file, a sky file, a satellite's published list, or the built-in
 // sky.
-result<std::vector<node_source>> load_node_sources(const options& o) {
+result<std::vector<node_source>> load_node_sources(const options& chosen) {
   std::vector<node_source> nodes;
-  if (o.answers_file) {
-    const result<std::string> text = read_file(*o.answers_file, input_file_limit);
+  if (chosen.answers_file) {
+    const result<std::string> text = read_file(*chosen.answers_file, input_file_limit);
     if (!text) return failure{text.error()};
-    result<std::vector<recorded_node>> recorded = parse_answers(*text, *o.answers_file);
+    result<std::vector<recorded_node>> recorded = parse_answers(*text, *chosen.answers_file);
     if (!recorded) return failure{recorded.error()};
     for (recorded_node& node : *recorded) nodes.push_back({node.device_number, std::move(node.scans)});
     return nodes;
   }
   scan_source source;
-  if (o.records_file) {
-    result<std::string> records = read_file(*o.records_file, input_file_limit);
+  if (chosen.records_file) {
+    result<std::string> records = read_file(*chosen.records_file, input_file_limit);
     if (!records) return failure{records.error()};
     source = std::move(*records);
   } else {
-    std::optional<std::string> path = o.sky_file;
-    if (o.satellite) {
-      result<std::string> published = satellite_file(published_lists_directory, *o.satellite);
+    std::optional<std::string> path = chosen.sky_file;
+    if (chosen.satellite) {
+      result<std::string> published = satellite_file(published_lists_directory, *chosen.satellite);
       if (!published) return failure{published.error()};
       path = *published;
     }
@@ -68,7 +68,7 @@ result<std::vector<node_source>> load_node_sources(const options& o) {
     if (!sky) return failure{sky.error()};
     source = std::move(*sky);
   }
-  for (const int32_t number : o.device_numbers) nodes.push_back({number, source});
+  for (const int32_t number : chosen.device_numbers) nodes.push_back({number, source});
   return nodes;
 }
 
@@ -96,22 +96,22 @@ void reserve_standard_descriptors() {
 result<int> run(const std::vector<std::string_view>& arguments) {
   const result<options> parsed = parse_options(arguments);
   if (!parsed) return failure{parsed.error() + "\nTry '" + program_invocation_short_name + " --help'."};
-  const options& o = *parsed;
-  if (o.help) {
+  const options& chosen = *parsed;
+  if (chosen.help) {
     return std::fwrite(usage_text.data(), 1, usage_text.size(), stdout) == usage_text.size() ? 0 : 2;
   }
 
   reserve_standard_descriptors();
-  result<std::vector<node_source>> sources = load_node_sources(o);
+  result<std::vector<node_source>> sources = load_node_sources(chosen);
   if (!sources) return failure{sources.error()};
-  if (o.serve_path && sources->size() != 1)
-    return failure{*o.answers_file + ": names " + std::to_string(sources->size()) +
+  if (chosen.serve_path && sources->size() != 1)
+    return failure{*chosen.answers_file + ": names " + std::to_string(sources->size()) +
                    " devices; --serve serves one"};
 
   int log_fd = -1;
-  if (o.log_file) {
-    log_fd = open(o.log_file->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    if (log_fd < 0) return failure{*o.log_file + ": cannot open the log: " + std::strerror(errno)};
+  if (chosen.log_file) {
+    log_fd = open(chosen.log_file->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (log_fd < 0) return failure{*chosen.log_file + ": cannot open the log: " + std::strerror(errno)};
   }
   const event_sink log = log_to(log_fd);
 
@@ -119,15 +119,15 @@ result<int> run(const std::vector<std::string_view>& arguments) {
   std::deque<driver> drivers;
   std::vector<served_node> nodes;
   for (node_source& node : *sources) {
-    const std::string path = o.serve_path ? *o.serve_path : node_path(node.device_number);
+    const std::string path = chosen.serve_path ? *chosen.serve_path : node_path(node.device_number);
     event_sink node_log = log;
     if (sources->size() > 1)
       node_log = [log, prefix = path + ": "](std::string_view line) { log(prefix + std::string(line)); };
-    drivers.emplace_back(std::move(node.source), o.driver, node_log);
+    drivers.emplace_back(std::move(node.source), chosen.driver, node_log);
     nodes.push_back({path, drivers.back(), node_log});
   }
-  if (o.serve_path) return serve_existing_file(nodes.front(), o.node_mode);
-  return serve_command(o.command, nodes, o.node_mode);
+  if (chosen.serve_path) return serve_existing_file(nodes.front(), chosen.node_mode);
+  return serve_command(chosen.command, nodes, chosen.node_mode);
 }
 
 }  // namespace

@@ -116,73 +116,74 @@ result<void> set_file_name(std::optional<std::string>& field, std::string_view o
   return {};
 }
 
-// Sets the option id to value in o.
-result<void> set_option(options& o, int id, const char* value) {
+// Sets the option id to value in chosen.
+result<void> set_option(options& chosen, int id, const char* value) {
   const std::string_view text = value != nullptr ? value : "";
   switch (id) {
     case device_option: {
       // The node the tool opens for the same text.
       const int32_t number = tool::convert_argument(value);
-      if (std::find(o.device_numbers.begin(), o.device_numbers.end(), number) != o.device_numbers.end())
+      if (std::find(chosen.device_numbers.begin(), chosen.device_numbers.end(), number) !=
+          chosen.device_numbers.end())
         return failure{"--device " + std::to_string(number) + " is given twice"};
-      o.device_numbers.push_back(number);
+      chosen.device_numbers.push_back(number);
       return {};
     }
     case sky_option:
-      return set_file_name(o.sky_file, "--sky", text);
+      return set_file_name(chosen.sky_file, "--sky", text);
     case satellite_option:
       // Which names there are, the list's folder tells when it is read.
-      o.satellite = text;
+      chosen.satellite = text;
       return {};
     case records_option:
-      return set_file_name(o.records_file, "--records", text);
+      return set_file_name(chosen.records_file, "--records", text);
     case answers_option:
-      return set_file_name(o.answers_file, "--answers", text);
+      return set_file_name(chosen.answers_file, "--answers", text);
     case log_option:
-      return set_file_name(o.log_file, "--log", text);
+      return set_file_name(chosen.log_file, "--log", text);
     case serve_option:
-      return set_file_name(o.serve_path, "--serve", text);
+      return set_file_name(chosen.serve_path, "--serve", text);
     case fail_ioctl_option:
     case fail_read_option: {
       const bool ioctl = id == fail_ioctl_option;
       const result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
       if (!error) return failure{error.error()};
-      (ioctl ? o.driver.fail_ioctl : o.driver.fail_read) = *error;
+      (ioctl ? chosen.driver.fail_ioctl : chosen.driver.fail_read) = *error;
       return {};
     }
     case read_bytes_option: {
       size_t bytes = 0;
       if (!parse_number(text, bytes)) return failure{"--read-bytes needs a byte count, not " + quoted(text)};
-      o.driver.read_bytes = bytes;
+      chosen.driver.read_bytes = bytes;
       return {};
     }
     case scan_ms_option: {
       unsigned ms = 0;
       if (!parse_number(text, ms) || ms > 3'600'000)
         return failure{"--scan-ms needs milliseconds from 0 to 3600000, not " + quoted(text)};
-      o.driver.scan_time = std::chrono::milliseconds(ms);
+      chosen.driver.scan_time = std::chrono::milliseconds(ms);
       return {};
     }
     case mode_option: {
       unsigned mode = 0;
       if (!parse_number(text, mode, 8) || mode > 07777)
         return failure{"--mode needs octal permission bits such as 0600, not " + quoted(text)};
-      o.node_mode = static_cast<mode_t>(mode);
+      chosen.node_mode = static_cast<mode_t>(mode);
       return {};
     }
     case jitter_option: {
       const size_t comma = text.find(',');
-      if (comma == std::string_view::npos || !parse_number(text.substr(0, comma), o.driver.jitter.khz) ||
-          !parse_number(text.substr(comma + 1), o.driver.jitter.ksym))
+      if (comma == std::string_view::npos || !parse_number(text.substr(0, comma), chosen.driver.jitter.khz) ||
+          !parse_number(text.substr(comma + 1), chosen.driver.jitter.ksym))
         return failure{"--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not " + quoted(text)};
       return {};
     }
     case seed_option:
-      if (!parse_number(text, o.driver.jitter.seed))
+      if (!parse_number(text, chosen.driver.jitter.seed))
         return failure{"--seed needs a whole number, not " + quoted(text)};
       return {};
     case help_option:
-      o.help = true;
+      chosen.help = true;
       return {};
     default:
       return failure{"unknown option"};
@@ -213,17 +214,18 @@ constexpr idle_pair idle_pairs[] = {
     {seed_option, answers_option},
 };
 
-result<void> check_combination(const options& o, const std::set<int>& given, bool saw_separator) {
-  if (o.help) return {};
-  const int sources = o.sky_file.has_value() + o.satellite.has_value() + o.records_file.has_value() +
-                      o.answers_file.has_value();
+result<void> check_combination(const options& chosen, const std::set<int>& given, bool saw_separator) {
+  if (chosen.help) return {};
+  const int sources = chosen.sky_file.has_value() + chosen.satellite.has_value() +
+                      chosen.records_file.has_value() + chosen.answers_file.has_value();
   if (sources > 1) return failure{"--sky, --satellite, --records and --answers exclude each other"};
   for (const idle_pair& pair : idle_pairs)
     if (given.contains(pair.idle) && given.contains(pair.beside))
       return failure{option_name(pair.idle) + " has no effect with " + option_name(pair.beside)};
-  if (o.serve_path && saw_separator) return failure{"--serve PATH and '-- COMMAND' exclude each other"};
-  if (!o.serve_path && !saw_separator) return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
-  if (saw_separator && o.command.empty()) return failure{"no command after '--'"};
+  if (chosen.serve_path && saw_separator) return failure{"--serve PATH and '-- COMMAND' exclude each other"};
+  if (!chosen.serve_path && !saw_separator)
+    return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
+  if (saw_separator && chosen.command.empty()) return failure{"no command after '--'"};
   return {};
 }
 
@@ -256,8 +258,8 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
   argv.push_back(nullptr);
   const int argc = static_cast<int>(storage.size());
 
-  options o;
-  o.device_numbers.clear();
+  options chosen;
+  chosen.device_numbers.clear();
   std::set<int> given;
   optind = 0;  // a fresh scan, also when called again
   opterr = 0;  // the messages are made here
@@ -275,7 +277,7 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
       return unrecognised_long_option(argument);
     }
     if (id == ':') return failure{std::string(argument.substr(0, argument.find('='))) + " needs a value"};
-    if (const result<void> set = set_option(o, id, optarg); !set) return failure{set.error()};
+    if (const result<void> set = set_option(chosen, id, optarg); !set) return failure{set.error()};
     given.insert(id);
     options_end = optind;
   }
@@ -284,11 +286,11 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
   const bool saw_separator = optind == options_end + 1 && std::strcmp(argv[options_end], "--") == 0;
   if (!saw_separator && optind < argc)
     return failure{"unexpected argument " + quoted(argv[optind]) + " (a command goes after '--')"};
-  if (saw_separator) o.command.assign(storage.begin() + optind, storage.end());
-  if (const result<void> combined = check_combination(o, given, saw_separator); !combined)
+  if (saw_separator) chosen.command.assign(storage.begin() + optind, storage.end());
+  if (const result<void> combined = check_combination(chosen, given, saw_separator); !combined)
     return failure{combined.error()};
-  if (o.device_numbers.empty()) o.device_numbers.push_back(0);
-  return o;
+  if (chosen.device_numbers.empty()) chosen.device_numbers.push_back(0);
+  return chosen;
 }
 
 }  // namespace blindscan::emulator

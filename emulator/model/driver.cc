@@ -22,11 +22,11 @@ driver::driver(scan_source source, const driver_settings& settings, event_sink l
 uint64_t driver::open(int flags) {
   log_(events::opened(flags));
   const uint64_t file = next_file_++;
-  files_.emplace(file, scan_answer{});
+  files_.emplace(file, scan_records{});
   return file;
 }
 
-answer driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now) {
+outcome driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now) {
   if (cmd != static_cast<unsigned>(device::AVL2108_SET_PARAMETER)) {
     log_(events::unknown_request(cmd, ENOTTY));
     return refused{ENOTTY};
@@ -35,24 +35,24 @@ answer driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, sca
   std::memcpy(&request, argument.data(), std::min(argument.size(), sizeof(request)));
   log_(events::scan_requested(cmd, request));
 
-  pending_scan scan = next_scan(file, request, now);
+  pending_request scan = next_scan(file, request, now);
   if (scan.due && settings_.scan_time == scan_clock::duration::zero()) return finish(scan);
   const uint64_t ticket = scan.ticket;
   pending_.add(std::move(scan));
   return pending{ticket};
 }
 
-pending_scan driver::next_scan(uint64_t file, const device::blindscan_request& request,
-                               scan_clock::time_point now) {
-  pending_scan scan{next_ticket_++, file};
+pending_request driver::next_scan(uint64_t file, const device::blindscan_request& request,
+                                  scan_clock::time_point now) {
+  pending_request scan{next_ticket_++, file};
   scan.due = now + settings_.scan_time;
   // A refused scan leaves nothing to read.
   scan.refusal = settings_.fail_ioctl;
   if (scan.refusal) return scan;
   if (const auto* records = std::get_if<std::string>(&source_)) {
-    scan.reads = answer_from_bytes(*records);
+    scan.reads = given_records(*records);
   } else if (const auto* sky = std::get_if<std::vector<transponder>>(&source_)) {
-    scan.reads = answer_from_records(blind_search(*sky, request, settings_.jitter));
+    scan.reads = searched_records(blind_search(*sky, request, settings_.jitter));
   } else {
     const auto& recorded = std::get<std::vector<recorded_scan>>(source_);
     if (next_recorded_scan_ == recorded.size()) {
@@ -67,7 +67,7 @@ pending_scan driver::next_scan(uint64_t file, const device::blindscan_request& r
   return scan;
 }
 
-answer driver::read(uint64_t file, size_t size, uint64_t offset) {
+outcome driver::read(uint64_t file, size_t size, uint64_t offset) {
   if (settings_.fail_read) {
     log_(events::read_failed(size, *settings_.fail_read));
     return refused{*settings_.fail_read};
@@ -77,19 +77,20 @@ answer driver::read(uint64_t file, size_t size, uint64_t offset) {
     if (auto* recorded = std::get_if<recorded_reads>(&entry->second))
       return read_recorded(file, *recorded, size);
   }
-  static const scan_answer nothing_scanned{};
-  const scan_answer& answer = entry != files_.end() ? std::get<scan_answer>(entry->second) : nothing_scanned;
-  const size_t length = delivery_length(answer, offset, size, settings_.read_bytes);
+  static const scan_records nothing_scanned{};
+  const scan_records& records =
+      entry != files_.end() ? std::get<scan_records>(entry->second) : nothing_scanned;
+  const size_t length = delivery_length(records, offset, size, settings_.read_bytes);
   log_(events::records_read(size, length));
-  return done{length ? answer.bytes.substr(offset, length) : std::string()};
+  return succeeded{length ? records.bytes.substr(offset, length) : std::string()};
 }
 
 // The next recorded read answers this one; once they are used up, a read
 // delivers nothing, as at the end of the records.
-answer driver::read_recorded(uint64_t file, recorded_reads& recorded, size_t size) {
+outcome driver::read_recorded(uint64_t file, recorded_reads& recorded, size_t size) {
   if (recorded.next == recorded.reads.size()) {
     log_(events::records_read(size, 0));
-    return done{};
+    return succeeded{};
   }
   const recorded_read& next = recorded.reads[recorded.next++];
   switch (next.end) {
@@ -106,10 +107,10 @@ answer driver::read_recorded(uint64_t file, recorded_reads& recorded, size_t siz
   }
   const size_t length = std::min(size, next.bytes.size());
   log_(events::records_read(size, length));
-  return done{next.bytes.substr(0, length)};
+  return succeeded{next.bytes.substr(0, length)};
 }
 
-answer driver::write(size_t size) {
+outcome driver::write(size_t size) {
   log_(events::write_refused(size));
   return refused{write_error};
 }
@@ -121,13 +122,13 @@ void driver::release(uint64_t file) {
 
 void driver::interrupt(uint64_t ticket) { pending_.interrupt(ticket); }
 
-std::vector<finished_scan> driver::take_finished(scan_clock::time_point now) {
-  std::vector<finished_scan> finished;
-  for (pending_scan& scan : pending_.take_due(now)) finished.push_back({scan.ticket, finish(scan)});
+std::vector<finished_request> driver::take_finished(scan_clock::time_point now) {
+  std::vector<finished_request> finished;
+  for (pending_request& scan : pending_.take_due(now)) finished.push_back({scan.ticket, finish(scan)});
   return finished;
 }
 
-answer driver::finish(pending_scan& scan) {
+outcome driver::finish(pending_request& scan) {
   if (scan.interrupted) {
     log_(scan.kind == request_kind::scan ? events::scan_interrupted() : events::read_interrupted());
     return refused{EINTR};
@@ -138,7 +139,7 @@ answer driver::finish(pending_scan& scan) {
     log_(events::scan_failed(*scan.refusal));
     return refused{*scan.refusal};
   }
-  return done{};
+  return succeeded{};
 }
 
 }  // namespace blindscan::emulator

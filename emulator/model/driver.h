@@ -37,10 +37,11 @@ struct driver_settings {
 // one scan after another.
 using scan_source = std::variant<std::vector<transponder>, std::string, std::vector<recorded_scan>>;
 
-// The answers to a request: it succeeded (with the bytes a read delivers,
-// none for anything else), it failed with errno error, or it is a scan that
-// takes time and is answered later under ticket.
-struct done {
+// How the driver answers a request: it succeeded (with the bytes a read
+// delivers, none for anything else), it is refused with errno error, or it
+// waits (a scan that takes time, or one a real driver never answered) and
+// is answered later under ticket.
+struct succeeded {
   std::string bytes;
 };
 struct refused {
@@ -49,13 +50,13 @@ struct refused {
 struct pending {
   uint64_t ticket;
 };
-using answer = std::variant<done, refused, pending>;
+using outcome = std::variant<succeeded, refused, pending>;
 
-// A request answered after its time, or at once once interrupted: done or
-// refused.
-struct finished_scan {
+// A request answered after its time, or at once once interrupted:
+// succeeded or refused.
+struct finished_request {
   uint64_t ticket;
-  answer result;
+  outcome result;
 };
 
 class driver {
@@ -65,11 +66,11 @@ class driver {
   // An open of the node; the file number that its requests then carry.
   uint64_t open(int flags);
   // A request code with its argument's bytes, made at now.
-  answer ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now);
-  // A read of at most size bytes at offset into the answer to the file's
-  // last scan.
-  answer read(uint64_t file, size_t size, uint64_t offset);
-  answer write(size_t size);
+  outcome ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now);
+  // A read of at most size bytes at offset into what the file's last scan
+  // left it.
+  outcome read(uint64_t file, size_t size, uint64_t offset);
+  outcome write(size_t size);
   // The last close of an open file.
   void release(uint64_t file);
 
@@ -81,16 +82,17 @@ class driver {
     return pending_.time_to_next(now);
   }
   // The pending requests answered by now, in the order they fell due.
-  std::vector<finished_scan> take_finished(scan_clock::time_point now);
+  std::vector<finished_request> take_finished(scan_clock::time_point now);
 
   // Files opened and not yet released.
   size_t open_files() const { return files_.size(); }
 
  private:
   // The scan that answers request, as a pending request not yet queued.
-  pending_scan next_scan(uint64_t file, const device::blindscan_request& request, scan_clock::time_point now);
-  answer read_recorded(uint64_t file, recorded_reads& recorded, size_t size);
-  answer finish(pending_scan& scan);
+  pending_request next_scan(uint64_t file, const device::blindscan_request& request,
+                            scan_clock::time_point now);
+  outcome read_recorded(uint64_t file, recorded_reads& recorded, size_t size);
+  outcome finish(pending_request& scan);
 
   scan_source source_;
   driver_settings settings_;
@@ -99,7 +101,7 @@ class driver {
   uint64_t next_ticket_ = 1;
   size_t next_recorded_scan_ = 0;
   std::map<uint64_t, scan_reads> files_;  // what each open file's reads deliver
-  scan_queue pending_;
+  pending_requests pending_;
 };
 
 }  // namespace blindscan::emulator

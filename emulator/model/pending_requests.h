@@ -16,7 +16,7 @@ using scan_clock = std::chrono::steady_clock;
 
 enum class request_kind { scan, read };
 
-struct pending_scan {
+struct pending_request {
   uint64_t ticket;  // what the answer is given under
   uint64_t file;    // the open file that made the request
   request_kind kind = request_kind::scan;
@@ -26,9 +26,9 @@ struct pending_scan {
   bool interrupted = false;
 };
 
-class scan_queue {
+class pending_requests {
  public:
-  void add(pending_scan scan) { scans_.push_back(std::move(scan)); }
+  void add(pending_request scan) { scans_.push_back(std::move(scan)); }
 
   // The request under ticket is to be answered at once, as interrupted.
   void interrupt(uint64_t ticket);
@@ -39,10 +39,10 @@ class scan_queue {
 
   // Removes the requests that are due at now or interrupted and returns them
   // in the order they fell due, interrupted ones first.
-  std::vector<pending_scan> take_due(scan_clock::time_point now);
+  std::vector<pending_request> take_due(scan_clock::time_point now);
 
  private:
-  std::vector<pending_scan> scans_;
+  std::vector<pending_request> scans_;
 };
 
 }  // namespace blindscan::emulator

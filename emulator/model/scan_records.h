@@ -14,21 +14,21 @@
 
 namespace blindscan::emulator {
 
-struct scan_answer {
+struct scan_records {
   std::string bytes;   // records back to back, in native byte order
   bool whole_records;  // a read delivers only whole records of these bytes
 };
 
 // The records of a blind search; a read hands out whole records only.
-scan_answer answer_from_records(const std::vector<device::blindscan_result>& records);
+scan_records searched_records(const std::vector<device::blindscan_result>& records);
 
 // Exact bytes from a file; a read hands out any number of them.
-scan_answer answer_from_bytes(std::string bytes);
+scan_records given_records(std::string bytes);
 
 // The number of bytes a read of `asked` bytes at `offset` delivers: what is
 // left after offset, no more than asked (rounded down to whole records where
 // the answer asks for it) and no more than read_limit.
-size_t delivery_length(const scan_answer& answer, uint64_t offset, size_t asked,
+size_t delivery_length(const scan_records& records, uint64_t offset, size_t asked,
                        std::optional<size_t> read_limit);
 
 // How a recorded request ended on the real driver: answered, failed with an
@@ -58,6 +58,6 @@ struct recorded_reads {
 
 // What the reads of a file deliver after its last scan: that scan's records,
 // read from the file's position, or the recorded answers still to come.
-using scan_reads = std::variant<scan_answer, recorded_reads>;
+using scan_reads = std::variant<scan_records, recorded_reads>;
 
 }  // namespace blindscan::emulator

@@ -47,8 +47,8 @@ result<void> mount_fuse_file(int fuse_fd, const std::string& path) {
 
 // Replies to req with what the driver answered; on_done replies to a success.
 template <typename reply_done>
-void reply(fuse_req_t req, const answer& given, reply_done on_done) {
-  if (const auto* success = std::get_if<done>(&given)) {
+void reply(fuse_req_t req, const outcome& given, reply_done on_done) {
+  if (const auto* success = std::get_if<succeeded>(&given)) {
     on_done(*success);
   } else if (const auto* refusal = std::get_if<refused>(&given)) {
     fuse_reply_err(req, refusal->error);
@@ -57,10 +57,10 @@ void reply(fuse_req_t req, const answer& given, reply_done on_done) {
 
 // The reply to a successful read: its bytes; to a successful ioctl: nothing.
 auto reply_read(fuse_req_t req) {
-  return [req](const done& read) { fuse_reply_buf(req, read.bytes.data(), read.bytes.size()); };
+  return [req](const succeeded& read) { fuse_reply_buf(req, read.bytes.data(), read.bytes.size()); };
 }
 auto reply_ioctl(fuse_req_t req) {
-  return [req](const done&) { fuse_reply_ioctl(req, 0, nullptr, 0); };
+  return [req](const succeeded&) { fuse_reply_ioctl(req, 0, nullptr, 0); };
 }
 
 }  // namespace
@@ -97,20 +97,20 @@ struct node_operations {
 
   static void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* info) {
     driver_node& node = node_of(req);
-    const answer given = node.driver_.read(info->fh, size, static_cast<uint64_t>(offset));
+    const outcome given = node.driver_.read(info->fh, size, static_cast<uint64_t>(offset));
     if (const auto* later = std::get_if<pending>(&given)) return wait(node, req, later->ticket, true);
     reply(req, given, reply_read(req));
   }
 
   static void write(fuse_req_t req, fuse_ino_t, const char*, size_t size, off_t, fuse_file_info*) {
-    reply(req, node_of(req).driver_.write(size), [req](const done&) { fuse_reply_write(req, 0); });
+    reply(req, node_of(req).driver_.write(size), [req](const succeeded&) { fuse_reply_write(req, 0); });
   }
 
   static void ioctl(fuse_req_t req, fuse_ino_t, unsigned int cmd, void*, fuse_file_info* info, unsigned,
                     const void* in, size_t in_size, size_t) {
     driver_node& node = node_of(req);
     const std::string_view argument(static_cast<const char*>(in), in ? in_size : 0);
-    const answer given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now());
+    const outcome given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now());
     if (const auto* later = std::get_if<pending>(&given)) return wait(node, req, later->ticket, false);
     reply(req, given, reply_ioctl(req));
   }
@@ -230,8 +230,8 @@ bool driver_node::handle_request() {
   return true;
 }
 
-void driver_node::reply_to_finished_scans(scan_clock::time_point now) {
-  for (const finished_scan& scan : driver_.take_finished(now)) {
+void driver_node::reply_to_finished_requests(scan_clock::time_point now) {
+  for (const finished_request& scan : driver_.take_finished(now)) {
     const auto waiting = waiting_.find(scan.ticket);
     if (waiting == waiting_.end()) continue;
     const waiting_request request = waiting->second;

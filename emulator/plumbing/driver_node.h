@@ -57,7 +57,7 @@ class driver_node {
   std::optional<scan_clock::duration> time_to_next_answer(scan_clock::time_point now) const {
     return driver_.time_to_next_answer(now);
   }
-  void reply_to_finished_scans(scan_clock::time_point now);
+  void reply_to_finished_requests(scan_clock::time_point now);
 
  private:
   friend struct node_operations;

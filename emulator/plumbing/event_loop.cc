@@ -30,7 +30,7 @@ loop_end run_event_loop(const std::vector<std::unique_ptr<driver_node>>& nodes, 
     const scan_clock::time_point now = scan_clock::now();
     std::optional<scan_clock::duration> wait;
     for (const auto& node : nodes) {
-      node->reply_to_finished_scans(now);
+      node->reply_to_finished_requests(now);
       if (const auto next = node->time_to_next_answer(now)) wait = std::min(wait.value_or(*next), *next);
     }
     if (control.deadline) {

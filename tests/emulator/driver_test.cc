@@ -39,11 +39,11 @@ std::string distinct_records(uint32_t n) {
 
 // An answer as text: "done" with the frequency of each record delivered
 // (and any bytes of a partial one), "refused ERRNO" or "pending TICKET".
-std::string told(const answer& given) {
+std::string as_text(const outcome& given) {
   if (const auto* later = std::get_if<pending>(&given)) return "pending " + std::to_string(later->ticket);
   if (const auto* refusal = std::get_if<refused>(&given)) return "refused " + errno_name(refusal->error);
   std::string text = "done";
-  const std::string& bytes = std::get<done>(given).bytes;
+  const std::string& bytes = std::get<succeeded>(given).bytes;
   size_t at = 0;
   for (; at + sizeof(device::blindscan_result) <= bytes.size(); at += sizeof(device::blindscan_result)) {
     device::blindscan_result record{};
@@ -54,10 +54,10 @@ std::string told(const answer& given) {
   return text;
 }
 
-std::string told(const std::vector<finished_scan>& finished) {
+std::string as_text(const std::vector<finished_request>& finished) {
   std::string text = "finished";
-  for (const finished_scan& scan : finished)
-    text += " " + std::to_string(scan.ticket) + ":" + told(scan.result);
+  for (const finished_request& scan : finished)
+    text += " " + std::to_string(scan.ticket) + ":" + as_text(scan.result);
   return text;
 }
 
@@ -65,7 +65,7 @@ struct driver_case {
   const char* name;
   scan_source source;
   driver_settings settings;
-  // What the kernel asks of the driver; each answer told as text.
+  // What the kernel asks of the driver; each outcome as text.
   std::function<std::vector<std::string>(driver&)> requests;
   std::vector<std::string> answers;
 };
@@ -103,9 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     [](driver& d) {
                       const uint64_t f = d.open(O_RDWR);
-                      return std::vector{told(d.ioctl(f, scan_code, scan_request(), t0)),
-                                         told(d.read(f, 24, 0)), told(d.read(f, 1440, 24)),
-                                         told(d.read(f, 1440, 60))};
+                      return std::vector{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                         as_text(d.read(f, 24, 0)), as_text(d.read(f, 1440, 24)),
+                                         as_text(d.read(f, 1440, 60))};
                     },
                     {"done", "done 1 2", "done 3 4 5", "done"}},
         // Scans made one after another fall due at +1 s, +2 s and +60 s and
@@ -115,13 +115,13 @@ INSTANTIATE_TEST_SUITE_P(
                     slow_scans(),
                     [](driver& d) {
                       const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR), h = d.open(O_RDWR);
-                      return std::vector{told(d.ioctl(f, scan_code, scan_request(), t0)),
-                                         told(d.ioctl(g, scan_code, scan_request(), t0 + seconds(1))),
-                                         told(d.ioctl(h, scan_code, scan_request(), t0 + seconds(59))),
-                                         told(d.take_finished(t0 + seconds(2))),
-                                         told(d.read(h, 1440, 0)),
-                                         told(d.take_finished(t0 + seconds(60))),
-                                         told(d.read(h, 1440, 0))};
+                      return std::vector{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                         as_text(d.ioctl(g, scan_code, scan_request(), t0 + seconds(1))),
+                                         as_text(d.ioctl(h, scan_code, scan_request(), t0 + seconds(59))),
+                                         as_text(d.take_finished(t0 + seconds(2))),
+                                         as_text(d.read(h, 1440, 0)),
+                                         as_text(d.take_finished(t0 + seconds(60))),
+                                         as_text(d.read(h, 1440, 0))};
                     },
                     {"pending 1", "pending 2", "pending 3", "finished 1:done 2:done", "done",
                      "finished 3:done", "done 1"}},
@@ -133,8 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [](driver& d) {
                       const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
                       return std::vector{
-                          told(d.ioctl(f, scan_code, scan_request(0), t0)), told(d.read(f, 1440, 0)),
-                          told(d.ioctl(g, scan_code, scan_request(1), t0)), told(d.read(g, 1440, 0))};
+                          as_text(d.ioctl(f, scan_code, scan_request(0), t0)), as_text(d.read(f, 1440, 0)),
+                          as_text(d.ioctl(g, scan_code, scan_request(1), t0)), as_text(d.read(g, 1440, 0))};
                     },
                     {"done", "done 964000 1250000", "done", "done 979000"}},
         // Recorded answers come in turn: each scan request takes the next
@@ -151,20 +151,21 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     [](driver& d) {
                       const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
-                      std::vector<std::string> told_answers{told(d.ioctl(f, scan_code, scan_request(), t0)),
-                                                            told(d.read(g, 1440, 0)),
-                                                            told(d.read(f, 12, 0)),
-                                                            told(d.read(f, 1440, 12)),
-                                                            told(d.read(f, 1440, 0)),
-                                                            told(d.ioctl(g, scan_code, scan_request(), t0)),
-                                                            told(d.read(g, 1440, 0)),
-                                                            told(d.ioctl(f, scan_code, scan_request(), t0)),
-                                                            told(d.take_finished(t0 + seconds(3600)))};
+                      std::vector<std::string> outcomes{
+                          as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                          as_text(d.read(g, 1440, 0)),
+                          as_text(d.read(f, 12, 0)),
+                          as_text(d.read(f, 1440, 12)),
+                          as_text(d.read(f, 1440, 0)),
+                          as_text(d.ioctl(g, scan_code, scan_request(), t0)),
+                          as_text(d.read(g, 1440, 0)),
+                          as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                          as_text(d.take_finished(t0 + seconds(3600)))};
                       d.interrupt(3);
                       d.interrupt(4);
-                      told_answers.push_back(told(d.take_finished(t0)));
-                      told_answers.push_back(told(d.ioctl(f, scan_code, scan_request(), t0)));
-                      return told_answers;
+                      outcomes.push_back(as_text(d.take_finished(t0)));
+                      outcomes.push_back(as_text(d.ioctl(f, scan_code, scan_request(), t0)));
+                      return outcomes;
                     },
                     {"done", "done", "done 1", "refused EIO", "done", "refused EBUSY", "pending 3",
                      "pending 4", "finished", "finished 3:refused EINTR 4:refused EINTR", "refused ENODATA"}},
@@ -174,8 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     [](driver& d) {
                       const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
-                      return std::vector{told(d.ioctl(f, scan_code, scan_request(), t0)),
-                                         told(d.read(g, 1440, 0)), told(d.read(f, 1440, 0))};
+                      return std::vector{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                         as_text(d.read(g, 1440, 0)), as_text(d.read(f, 1440, 0))};
                     },
                     {"done", "done", "done 1 2"}}),
     [](const auto& info) { return std::string(info.param.name); });

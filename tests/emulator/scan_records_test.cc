@@ -29,8 +29,8 @@ class DeliveryLength : public testing::TestWithParam<delivery_case> {};
 
 TEST_P(DeliveryLength, IsWhatIsLeftCappedByTheAskAndTheLimit) {
   const delivery_case& c = GetParam();
-  const scan_answer answer{std::string(c.available, 'x'), c.whole_records};
-  EXPECT_EQ(delivery_length(answer, c.offset, c.asked, c.read_limit), c.delivered);
+  const scan_records offered{std::string(c.available, 'x'), c.whole_records};
+  EXPECT_EQ(delivery_length(offered, c.offset, c.asked, c.read_limit), c.delivered);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,11 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AnswerFromRecords, HoldsTheRecordsBackToBackInNativeOrder) {
   const std::vector<device::blindscan_result> records = {{1, 2, 3}, {0x01020304, 5, 6}};
-  const scan_answer answer = answer_from_records(records);
-  ASSERT_EQ(answer.bytes.size(), 24u);
-  EXPECT_TRUE(answer.whole_records);
+  const scan_records searched = searched_records(records);
+  ASSERT_EQ(searched.bytes.size(), 24u);
+  EXPECT_TRUE(searched.whole_records);
   device::blindscan_result second{};
-  std::memcpy(&second, answer.bytes.data() + 12, sizeof(second));
+  std::memcpy(&second, searched.bytes.data() + 12, sizeof(second));
   EXPECT_EQ(second.frequency, 0x01020304u);
   EXPECT_EQ(second.flags, 6u);
 }
