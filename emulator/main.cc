@@ -95,10 +95,18 @@ void reserve_standard_descriptors() {
 // The emulator's exit status, or the failure that ends it with status 2.
 result<int> run(const std::vector<std::string_view>& arguments) {
   const result<options> parsed = parse_options(arguments);
-  if (!parsed) return failure{parsed.error() + "\nTry '" + program_invocation_short_name + " --help'."};
+  if (!parsed) {
+    if (!parsed.error().empty()) warnx("%s", parsed.error().c_str());
+    std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
+    return 2;
+  }
   const options& chosen = *parsed;
   if (chosen.help) {
-    return std::fwrite(usage_text.data(), 1, usage_text.size(), stdout) == usage_text.size() ? 0 : 2;
+    // The help reaches standard output whole, or the status says it did not.
+    const std::string help = usage();
+    if (std::fwrite(help.data(), 1, help.size(), stdout) != help.size() || std::fflush(stdout) != 0)
+      return failure{std::string("cannot write the help: ") + std::strerror(errno)};
+    return 0;
   }
 
   reserve_standard_descriptors();

@@ -9,54 +9,58 @@
 #include <set>
 
 #include "emulator/input/input_text.h"
+#include "emulator/input/sky_file.h"
 #include "emulator/model/errno_names.h"
 #include "tool/arguments.h"
 
 namespace blindscan::emulator {
 
-const std::string_view usage_text =
-    "Usage: blindscan-emulator [OPTION...] -- COMMAND [ARG...]\n"
-    "       blindscan-emulator [OPTION...] --serve PATH\n"
-    "\n"
-    "Emulates the blind-scan driver: serves /dev/blindscanN to COMMAND only (in a\n"
-    "private mount namespace) and exits with COMMAND's status, or serves on the\n"
-    "existing file PATH until interrupted.\n"
-    "\n"
-    "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
-    "                      tool reads its device number; repeat it to serve\n"
-    "                      several nodes, each with a driver of its own\n"
-    "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
-    "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
-    "                      a published channel list of [NAME] entries with\n"
-    "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
-    "                      (told apart by content)\n"
-    "  --satellite NAME    scan /usr/share/dvb/dvb-s/NAME, a satellite's published\n"
-    "                      list (package dtv-scan-tables; ls that directory for\n"
-    "                      the names)\n"
-    "  --records FILE      answer every scan with the exact record bytes in FILE\n"
-    "  --answers FILE      answer as a real driver did, node by node: each scan\n"
-    "                      request and each read with the next answer FILE\n"
-    "                      gives for its node (scripts/replay-trace writes it)\n"
-    "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
-    "  --fail-read ERRNO   fail every read with ERRNO\n"
-    "  --read-bytes N      deliver at most N bytes per read\n"
-    "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
-    "  --log FILE          write what the driver sees to FILE, one event per line\n"
-    "  --mode OCTAL        permission bits of the node (default 0666)\n"
-    "  --jitter KHZ,KSYM   report each carrier found off its true frequency by up\n"
-    "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
-    "                      (never below 1), the same for a carrier in every scan\n"
-    "  --seed N            seed the offsets of --jitter (default 1)\n"
-    "  --serve PATH        serve on PATH in the current mount namespace\n"
-    "  --help              print this help\n"
-    "\n"
-    "--sky, --satellite, --records and --answers exclude each other, and an\n"
-    "option that would have no effect beside another is refused.  A sky,\n"
-    "records or answers file may hold at most 16 MiB.  Long options may be\n"
-    "abbreviated while they stay unambiguous.\n"
-    "\n"
-    "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
-    "is interrupted, 2 when the command line or the setup fails.\n";
+std::string usage() {
+  return "Usage: blindscan-emulator [OPTION...] -- COMMAND [ARG...]\n"
+         "       blindscan-emulator [OPTION...] --serve PATH\n"
+         "\n"
+         "Emulates the blind-scan driver: serves /dev/blindscanN to COMMAND only (in a\n"
+         "private mount namespace) and exits with COMMAND's status, or serves on the\n"
+         "existing file PATH until interrupted.\n"
+         "\n"
+         "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
+         "                      tool reads its device number; repeat it to serve\n"
+         "                      several nodes, each with a driver of its own\n"
+         "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
+         "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
+         "                      a published channel list of [NAME] entries with\n"
+         "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
+         "                      (told apart by content)\n"
+         "  --satellite NAME    scan " +
+         std::string(published_lists_directory) +
+         "/NAME, a satellite's\n"
+         "                      published list (package dtv-scan-tables; ls that\n"
+         "                      directory for the names)\n"
+         "  --records FILE      answer every scan with the exact record bytes in FILE\n"
+         "  --answers FILE      answer as a real driver did, node by node: each scan\n"
+         "                      request and each read with the next answer FILE\n"
+         "                      gives for its node (scripts/replay-trace writes it)\n"
+         "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
+         "  --fail-read ERRNO   fail every read with ERRNO\n"
+         "  --read-bytes N      deliver at most N bytes per read\n"
+         "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
+         "  --log FILE          write what the driver sees to FILE, one event per line\n"
+         "  --mode OCTAL        permission bits of the node (default 0666)\n"
+         "  --jitter KHZ,KSYM   report each carrier found off its true frequency by up\n"
+         "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
+         "                      (never below 1), the same for a carrier in every scan\n"
+         "  --seed N            seed the offsets of --jitter (default 1)\n"
+         "  --serve PATH        serve on PATH in the current mount namespace\n"
+         "  --help              print this help\n"
+         "\n"
+         "--sky, --satellite, --records and --answers exclude each other, and an\n"
+         "option that would have no effect beside another is refused.  A sky,\n"
+         "records or answers file may hold at most 16 MiB.  Long options may be\n"
+         "abbreviated while they stay unambiguous.\n"
+         "\n"
+         "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
+         "is interrupted, 2 when the command line or the setup fails.\n";
+}
 
 namespace {
 
@@ -205,6 +209,9 @@ struct idle_pair {
 constexpr idle_pair idle_pairs[] = {
     // The served file is the one node.
     {device_option, serve_option},
+    // Records are handed out as they are, with no search to be off.
+    {jitter_option, records_option},
+    {seed_option, records_option},
     // The answers file names the nodes and gives every answer.
     {device_option, answers_option},
     {fail_ioctl_option, answers_option},
@@ -229,28 +236,12 @@ result<void> check_combination(const options& chosen, const std::set<int>& given
   return {};
 }
 
-// An abbreviation that fits several options is ambiguous, as getopt says
-// it; anything else is unknown.
-failure unrecognised_long_option(std::string_view argument) {
-  const std::string_view name = argument.substr(2, argument.find('=') - 2);
-  std::string candidates;
-  int count = 0;
-  for (const struct option& known : long_options) {
-    if (known.name == nullptr || !std::string_view(known.name).starts_with(name)) continue;
-    candidates += " '--" + std::string(known.name) + "'";
-    ++count;
-  }
-  if (count > 1)
-    return failure{"option " + quoted("--" + std::string(name)) +
-                   " is ambiguous; possibilities:" + candidates};
-  return failure{"unknown option " + quoted(argument)};
-}
-
 }  // namespace
 
 result<options> parse_options(const std::vector<std::string_view>& arguments) {
-  // getopt_long wants a writable argv with the program name first.
-  std::vector<std::string> storage{"blindscan-emulator"};
+  // getopt_long wants a writable argv with the program name first, which
+  // its messages begin with.
+  std::vector<std::string> storage{program_invocation_short_name};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   argv.reserve(storage.size() + 1);
@@ -262,21 +253,13 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
   chosen.device_numbers.clear();
   std::set<int> given;
   optind = 0;  // a fresh scan, also when called again
-  opterr = 0;  // the messages are made here
+  opterr = 1;  // getopt says what is wrong with an option, in its own words
   int options_end = 1;
   while (true) {
-    // '+': stop at the first argument that is not an option; ':': report a
-    // missing value apart from an unknown option.
-    const int id = getopt_long(argc, argv.data(), "+:", long_options, nullptr);
+    // '+': stop at the first argument that is not an option.
+    const int id = getopt_long(argc, argv.data(), "+", long_options, nullptr);
     if (id == -1) break;
-    const std::string_view argument = argv[optind - 1];
-    if (id == '?') {
-      // optopt names a short option; a long one stands in the argument.
-      if (optopt > 0 && optopt < device_option)
-        return failure{"unknown option " + quoted("-" + std::string(1, static_cast<char>(optopt)))};
-      return unrecognised_long_option(argument);
-    }
-    if (id == ':') return failure{std::string(argument.substr(0, argument.find('='))) + " needs a value"};
+    if (id == '?') return failure{""};
     if (const result<void> set = set_option(chosen, id, optarg); !set) return failure{set.error()};
     given.insert(id);
     options_end = optind;

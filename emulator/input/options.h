@@ -31,10 +31,10 @@ struct options {
 };
 
 // Parses the arguments after the program name; the failure says what is
-// wrong with them.
+// wrong with them, or is empty where getopt has said it on standard error.
 result<options> parse_options(const std::vector<std::string_view>& arguments);
 
 // The help text, ending in a line feed.
-extern const std::string_view usage_text;
+std::string usage();
 
 }  // namespace blindscan::emulator

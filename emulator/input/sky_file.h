@@ -24,6 +24,9 @@ namespace blindscan::emulator {
 // The failure reads "SOURCE:LINE: what is wrong", with source_name as SOURCE.
 result<std::vector<transponder>> parse_sky(std::string_view text, std::string_view source_name);
 
+// Where Debian's dtv-scan-tables keeps one published list per satellite.
+inline constexpr std::string_view published_lists_directory = "/usr/share/dvb/dvb-s";
+
 // The sky built into the emulator (default.sky), and the name its messages carry.
 extern const std::string_view default_sky_text;
 inline constexpr std::string_view default_sky_name = "built-in sky";

@@ -31,9 +31,6 @@ result<std::string> read_file(const std::string& path, size_t limit);
 // The largest sky or records file the emulator reads.
 inline constexpr size_t input_file_limit = 16 << 20;
 
-// Where Debian's dtv-scan-tables keeps one transponder list per satellite.
-inline constexpr std::string_view published_lists_directory = "/usr/share/dvb/dvb-s";
-
 // The path of satellite name's list in directory; the failure says whether
 // the name or the whole directory is missing and what to do about it.
 result<std::string> satellite_file(std::string_view directory, std::string_view name);

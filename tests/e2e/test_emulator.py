@@ -37,7 +37,7 @@ def python_inside(script, options=(), stdout="pipe"):
 
 BAD_INPUT = {
     "unknown option": (["--bogus", "--", "true"], {},
-                       "blindscan-emulator: unknown option '--bogus'\nTry 'blindscan-emulator --help'.\n"),
+                       "blindscan-emulator: unrecognized option '--bogus'\nTry 'blindscan-emulator --help'.\n"),
     "no command": ([], {}, "blindscan-emulator: nothing to do: give '-- COMMAND' or --serve PATH\n"
                            "Try 'blindscan-emulator --help'.\n"),
     "unknown errno name": (["--fail-read", "EWHATEVER", "--", "true"], {},
@@ -84,6 +84,12 @@ def test_help_goes_to_standard_output():
     done = emulator("--help")
     assert done.returncode == 0 and done.stderr == b""
     assert done.stdout.startswith(b"Usage: blindscan-emulator [OPTION...] -- COMMAND [ARG...]\n")
+
+
+def test_help_that_cannot_be_written_fails():
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run([EMULATOR, "--help"], stdout=full, stderr=subprocess.PIPE, timeout=60)
+    assert (done.stderr, done.returncode) == (b"blindscan-emulator: cannot write the help: No space left on device\n", 2)
 
 
 @pytest.mark.parametrize(

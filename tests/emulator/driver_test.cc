@@ -151,16 +151,15 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     [](driver& d) {
                       const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
-                      std::vector<std::string> outcomes{
-                          as_text(d.ioctl(f, scan_code, scan_request(), t0)),
-                          as_text(d.read(g, 1440, 0)),
-                          as_text(d.read(f, 12, 0)),
-                          as_text(d.read(f, 1440, 12)),
-                          as_text(d.read(f, 1440, 0)),
-                          as_text(d.ioctl(g, scan_code, scan_request(), t0)),
-                          as_text(d.read(g, 1440, 0)),
-                          as_text(d.ioctl(f, scan_code, scan_request(), t0)),
-                          as_text(d.take_finished(t0 + seconds(3600)))};
+                      std::vector<std::string> outcomes{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                        as_text(d.read(g, 1440, 0)),
+                                                        as_text(d.read(f, 12, 0)),
+                                                        as_text(d.read(f, 1440, 12)),
+                                                        as_text(d.read(f, 1440, 0)),
+                                                        as_text(d.ioctl(g, scan_code, scan_request(), t0)),
+                                                        as_text(d.read(g, 1440, 0)),
+                                                        as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                        as_text(d.take_finished(t0 + seconds(3600)))};
                       d.interrupt(3);
                       d.interrupt(4);
                       outcomes.push_back(as_text(d.take_finished(t0)));

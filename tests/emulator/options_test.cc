@@ -37,13 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
     Refused, BadOptions,
     testing::Values(
         bad_case{{}, "nothing to do: give '-- COMMAND' or --serve PATH"},
-        bad_case{{"--verbose", "--", "true"}, "unknown option '--verbose'"},
+        // getopt says what is wrong on standard error.
+        bad_case{{"--verbose", "--", "true"}, ""},
         bad_case{{"true"}, "unexpected argument 'true' (a command goes after '--')"},
-        bad_case{{"--"}, "no command after '--'"}, bad_case{{"--device"}, "--device needs a value"},
-        bad_case{{"-x", "--", "true"}, "unknown option '-x'"},
-        // An abbreviation that fits two options.
-        bad_case{{"--fail=EIO", "--", "true"},
-                 "option '--fail' is ambiguous; possibilities: '--fail-ioctl' '--fail-read'"},
+        bad_case{{"--"}, "no command after '--'"}, bad_case{{"--device"}, ""},
         // "--" as an option's value does not end the options.
         bad_case{{"--log", "--", "true"}, "unexpected argument 'true' (a command goes after '--')"},
         bad_case{{"--fail-ioctl", "EIOX", "--", "true"},
@@ -66,7 +63,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not '4294967296,0'"},
         bad_case{{"--seed", "0x10", "--", "true"}, "--seed needs a whole number, not '0x10'"},
         bad_case{{"--serve", "/dev/blindscan0", "--", "true"},
-                 "--serve PATH and '-- COMMAND' exclude each other"}));
+                 "--serve PATH and '-- COMMAND' exclude each other"},
+        bad_case{{"--device", "0", "--device", "0x0", "--", "true"}, "--device 0 is given twice"},
+        // An option that would do nothing beside another.
+        bad_case{{"--device", "1", "--serve", "/dev/blindscan1"}, "--device has no effect with --serve"},
+        bad_case{{"--records", "r", "--jitter", "1,1", "--", "true"},
+                 "--jitter has no effect with --records"},
+        bad_case{{"--answers", "a", "--fail-read", "EIO", "--", "true"},
+                 "--fail-read has no effect with --answers"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const result<options> result = parse({"--device",
