@@ -80,6 +80,39 @@ def test_bad_input_is_refused_with_status_2_before_anything_runs(case, tmp_path)
     assert not marker.exists()
 
 
+# A sky or records file may hold 16 MiB, not a byte more.
+@pytest.mark.parametrize("size, status", [(16 << 20, 0), ((16 << 20) + 1, 2)])
+def test_an_input_file_holds_at_most_16_mib(size, status, tmp_path):
+    offer = tmp_path / "records"
+    offer.write_bytes(bytes(size))
+    done = emulator("--records", str(offer), "--", "true")
+    message = f"blindscan-emulator: {offer}: larger than 16777216 bytes, more than a sky or records file holds\n"
+    assert (done.stderr, done.returncode) == (b"" if status == 0 else message.encode(), status)
+
+
+# What a command may do to its node: take it away, which ends the command at
+# once; or leave it open in the background, which holds the emulator a
+# moment (a second's grace for the last release), not until it closes.
+NODE_FATES = {
+    "unmounted under the command": ("umount /dev/blindscan0; exec sleep 600", 128 + signal.SIGKILL),
+    "held open in the background": ("exec 3</dev/blindscan0; sleep 29.5 <&3 >/dev/null 2>&1 & exit 0", 0),
+}
+
+
+@pytest.mark.parametrize("script, status", NODE_FATES.values(), ids=NODE_FATES.keys())
+def test_the_emulator_ends_whatever_becomes_of_its_node(script, status):
+    try:
+        done = subprocess.run([EMULATOR, "--", "sh", "-c", script], capture_output=True, timeout=10)
+    finally:
+        for holder in pathlib.Path("/proc").glob("[0-9]*/cmdline"):
+            try:
+                if holder.read_bytes() == b"sleep\x0029.5\x00":
+                    os.kill(int(holder.parent.name), signal.SIGKILL)
+            except OSError:
+                pass
+    assert (done.stdout, done.stderr, done.returncode) == (b"", b"", status)
+
+
 def test_help_goes_to_standard_output():
     done = emulator("--help")
     assert done.returncode == 0 and done.stderr == b""
