@@ -58,8 +58,13 @@ def build_initramfs(parts, guest_init, work_dir, files):
     in the guest, relative to its root, to the bytes it holds, or to a host
     file whose bytes and permission bits it takes."""
     root = os.path.join(work_dir, "root")
-    # The tree is cleared for each build, but only one this module made.
+    # The tree is cleared for each build, but only one this module made, and
+    # never through a link (this module makes none), which would clear, mark
+    # or fill what the link points to.
     stamp = root + ".stamp"
+    for path in (root, stamp):
+        if os.path.islink(path):
+            raise RuntimeError(f"{path} is a symbolic link: not ours to clear")
     if os.path.isdir(root) and os.listdir(root) and not os.path.exists(stamp):
         raise RuntimeError(f"{root} is not empty and has no {os.path.basename(stamp)} beside it: not ours to clear")
     shutil.rmtree(root, ignore_errors=True)
