@@ -1,6 +1,7 @@
 """The emulated board: a MIPS Malta under qemu-system-mipsel with Debian's
 4kc-malta kernel and an initramfs of busybox, the kernel's fuse.ko, the
-driver stand-in, the tool and an /init of the caller's.  scripts/box boots
+driver stand-in, the tool, an /init of the caller's and the shell functions
+every /init sources, /lib/board_functions.sh.  scripts/box boots
 it to run a command or a shell, and the target tests boot it to run their
 scenarios.
 
@@ -16,6 +17,7 @@ import subprocess
 import time
 
 QEMU = "qemu-system-mipsel"
+FUNCTIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "board_functions.sh")
 STRIP = "mipsel-linux-gnu-strip"
 
 
@@ -81,6 +83,7 @@ def build_initramfs(parts, guest_init, work_dir, files):
         os.chmod(path, mode)
 
     install(guest_init, "init")
+    install(FUNCTIONS, "lib/board_functions.sh", 0o644)
     install(parts.busybox, "bin/busybox")
     install(parts.tool, "bin/mivo_blindscan")
     install(parts.fuse_module, "lib/modules/fuse.ko", 0o644)

@@ -19,10 +19,10 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t tmpfs tmp /tmp
 hostname box
+. /lib/board_functions.sh
 . /box.conf
 
 mark() { echo "@@ $*" >/dev/ttyS1; }
-encode() { if [ -s "$1" ]; then base64 <"$1" | tr -d '\n'; else echo -n -; fi; }
 
 fail() {
   mark error "$*"
@@ -37,13 +37,7 @@ serve() {
   : >"$node"
   log=/tmp/$(basename "$node").log
   blindscan-emulator --serve "$node" --log "$log" "$@" 2>"$log.err" &
-  pid=$!
-  until grep -q " $node fuse" /proc/mounts; do
-    if ! kill -0 $pid 2>/dev/null; then
-      fail "$(cat "$log.err")"
-    fi
-    usleep 20000
-  done
+  wait_mounted "$node" $! 20000 || fail "$(cat "$log.err")"
 }
 
 insmod /lib/modules/fuse.ko 2>/tmp/box.stderr || fail "fuse.ko: $(cat /tmp/box.stderr)"

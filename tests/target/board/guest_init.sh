@@ -14,6 +14,7 @@ mount -t devtmpfs dev /dev
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t tmpfs tmp /tmp
+. /lib/board_functions.sh
 dmesg -n 1
 echo "@@ boot $(cut -d' ' -f1 /proc/uptime)"
 
@@ -23,8 +24,6 @@ fi
 
 # Each tool run is bounded, so a hung run fails its scenario, not the boot.
 tool_timeout=20
-
-encode() { if [ -s "$1" ]; then base64 <"$1" | tr -d '\n'; else echo -n -; fi; }
 
 # begin NAME: starts a scenario without a driver.
 begin() {
@@ -36,22 +35,18 @@ begin() {
 }
 
 # driver NODE OPTION...: serves NODE with the driver stand-in and waits
-# until the node is mounted.
+# until the node is mounted, for 10 s at most, so that a stand-in that
+# neither serves nor stops fails its scenario, not the boot.
 driver() {
   node=$1
   shift
   : >"$node"
   blindscan-emulator --serve "$node" --log /tmp/log "$@" &
   driver_pid=$!
-  tries=0
-  until grep -q " $node fuse" /proc/mounts; do
-    tries=$((tries + 1))
-    if [ $tries -gt 200 ] || ! kill -0 $driver_pid 2>/dev/null; then
-      echo "@@ error $name: driver did not serve $node"
-      return 1
-    fi
-    usleep 50000
-  done
+  if ! wait_mounted "$node" $driver_pid 50000 200; then
+    echo "@@ error $name: driver did not serve $node"
+    return 1
+  fi
 }
 
 # run_tool ARGUMENT...: the tool, bounded in time; with $stdin "closed" a
