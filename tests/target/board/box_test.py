@@ -75,6 +75,11 @@ def main():
                         "-e", "read=all", "sh", "-c", session.replace("mivo_blindscan", host_tool))
         check("a two-tuner session, replayed", box("--trace", trace, "--", "sh", "-c", session), recorded)
 
+    # An empty name is the box's stand-in's to refuse, as the host's does,
+    # and its refusal alone comes back.
+    stdout, stderr, status = box("--satellite", "", "--", "true")
+    check("an empty satellite name, refused", (status, stdout, stderr[:5], b"no satellite ''" in stderr),
+          (2, b"", b"box: ", True))
     check("the command's exit status", box("--", "exit", "3"), (b"", b"", 3))
     return 1 if failed else 0
 
