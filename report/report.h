@@ -38,8 +38,4 @@ int append_line(char* out, size_t capacity, int length, const device::blindscan_
 int build_report(char* out, size_t capacity, const device::blindscan_result* records, int count, int32_t pol,
                  int32_t hilow_band);
 
-// Writes all of data to fd, continuing after short writes and interrupted
-// calls.  Returns false when the descriptor stops taking bytes.
-bool write_all(int fd, const char* data, size_t length);
-
 }  // namespace blindscan::report

@@ -8,6 +8,7 @@
 
 #include "device/blindscan_device.h"
 #include "report/report.h"
+#include "report/write_all.h"
 #include "tool/arguments.h"
 
 namespace blindscan::tool {

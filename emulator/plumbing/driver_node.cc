@@ -14,14 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "emulator/plumbing/files.h"
+
 namespace blindscan::emulator {
 
 namespace {
 
 // How long the kernel may cache the node's attributes, seconds.
 constexpr double attribute_timeout = 1.0;
-
-failure failed(const std::string& what) { return failure{what + ": " + std::strerror(errno)}; }
 
 result<int> open_fuse_device() {
   const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);

@@ -7,54 +7,44 @@
 #include <cerrno>
 #include <cstring>
 
-namespace blindscan::emulator {
+#include "report/write_all.h"
 
-namespace {
+namespace blindscan::emulator {
 
 bool is_directory(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-}  // namespace
-
-result<void> write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return failure{std::strerror(errno)};
-    if (written == 0) return failure{"the file takes no more bytes"};
-    data.remove_prefix(static_cast<size_t>(written));
-  }
-  return {};
-}
-
 event_sink log_to(int fd) {
   if (fd < 0) return [](std::string_view) {};
-  return [fd](std::string_view line) { (void)write_all(fd, std::string(line) + '\n'); };
+  return [fd](std::string_view line) {
+    const std::string whole = std::string(line) + '\n';
+    (void)report::write_all(fd, whole.data(), whole.size());
+  };
 }
 
 result<void> write_file(const std::string& path, std::string_view text) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return failure{path + ": cannot open: " + std::strerror(errno)};
-  const result<void> written = write_all(fd, text);
+  if (fd < 0) return failed(path + ": cannot open");
+  const bool written = report::write_all(fd, text.data(), text.size());
+  const result<void> outcome = written ? result<void>{} : failed(path + ": cannot write");
   ::close(fd);
-  if (!written) return failure{path + ": cannot write: " + written.error()};
-  return {};
+  return outcome;
 }
 
 result<std::string> read_file(const std::string& path, size_t limit) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failure{path + ": cannot read: " + std::strerror(errno)};
+  if (fd < 0) return failed(path + ": cannot read");
   std::string contents;
   char chunk[65536];
   while (true) {
     const ssize_t got = ::read(fd, chunk, sizeof(chunk));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      const int error = errno;
+      const failure reading = failed(path + ": cannot read");
       ::close(fd);
-      return failure{path + ": cannot read: " + std::strerror(error)};
+      return reading;
     }
     if (got == 0) break;
     if (contents.size() + static_cast<size_t>(got) > limit) {

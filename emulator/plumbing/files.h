@@ -1,9 +1,12 @@
-// Whole files in and out: writing everything or failing, the event log,
-// reading a file of bounded size, and finding a satellite's published
-// transponder list.
+// Files and the system's failures: the message of a failed call, whether a
+// path is a directory, the event log, whole files in and out (a file read
+// only up to a bound), and finding a satellite's published transponder
+// list.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -12,9 +15,12 @@
 
 namespace blindscan::emulator {
 
-// Writes all of data to fd, continuing after short writes and interrupted
-// calls; the failure is the reason the descriptor stopped taking bytes.
-result<void> write_all(int fd, std::string_view data);
+// The failure of the system call that has just set errno: what was tried,
+// and the C library's words for why it failed.
+inline failure failed(const std::string& what) { return failure{what + ": " + std::strerror(errno)}; }
+
+// Whether path names a directory, or a link to one.
+bool is_directory(const std::string& path);
 
 // The driver's event log on fd: each line written whole, with its line
 // feed, as it comes, so that a reader sees whole lines.  A negative fd logs

@@ -23,14 +23,6 @@ namespace blindscan::emulator {
 
 namespace {
 
-// The failure of the call that just set errno.
-failure failed(const std::string& what) { return failure{what + ": " + std::strerror(errno)}; }
-
-bool is_directory(const char* path) {
-  struct stat info {};
-  return lstat(path, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // Mount points in /proc/self/mountinfo escape space, tab, newline and
 // backslash as three octal digits.
 std::string unescape_mount_point(std::string_view text) {

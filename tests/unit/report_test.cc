@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/report.h"
+#include "report/write_all.h"
 
 namespace blindscan::report {
 namespace {
@@ -72,7 +73,8 @@ TEST(BuildReport, FullReadOfTheLongestLines) {
   for (int i = 0; i < device::max_records; ++i) expected += longest;
   ASSERT_EQ(expected.size(), 11'040u);
   const std::vector<blindscan_result> records(
-      device::max_records, blindscan_result{4'294'967'295u - device::low_band_offset_khz, 4'294'967'295u, 1u << 2});
+      device::max_records,
+      blindscan_result{4'294'967'295u - device::low_band_offset_khz, 4'294'967'295u, 1u << 2});
 
   std::vector<char> just_enough(expected.size() + 1);
   for (const auto& [out, capacity] :

@@ -1,12 +1,10 @@
+#include "report/write_all.h"
+
 #include <errno.h>
 #include <poll.h>
 #include <unistd.h>
 
-#include "report/report.h"
-
 namespace blindscan::report {
-
-char report_buffer[report_buffer_size];
 
 namespace {
 
