@@ -65,8 +65,7 @@ static_assert(AVL2108_SET_PARAMETER == 0x40186201UL);
 // One read fetches at most this many records into an area of exactly
 // max_records * sizeof(blindscan_result) bytes.
 inline constexpr int max_records = 120;
-inline constexpr size_t result_area_size = max_records * sizeof(blindscan_result);
-static_assert(result_area_size == 1440);
+static_assert(max_records * sizeof(blindscan_result) == 1440);
 
 // Whole records in a read of byte_count bytes; a trailing partial record is
 // ignored.
@@ -93,7 +92,7 @@ constexpr bool decode_delivery_system(uint32_t flags, delivery_system& out) {
 }
 
 // Writes node_prefix and device_number ("%s%d") into a cleared area of
-// path_area_size bytes.  Returns the path's length.
-int format_device_path(char (&path)[path_area_size], int32_t device_number);
+// path_area_size bytes.
+void format_device_path(char (&path)[path_area_size], int32_t device_number);
 
 }  // namespace blindscan::device

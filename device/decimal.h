@@ -6,9 +6,6 @@
 
 namespace blindscan::device {
 
-// The longest decimal text of a 32-bit value: "-2147483648" and "4294967295".
-inline constexpr int max_decimal_length = 11;
-
 // Writes value in unsigned decimal, without leading zeros or terminator, at
 // out; returns the number of characters written (1 to 10).
 inline int format_unsigned_decimal(char* out, uint32_t value) {

@@ -27,6 +27,8 @@ using blindscan::device::blindscan_result;
 constexpr size_t read_limit = 1440;
 constexpr size_t record_size = 12;
 constexpr size_t longest_line = 92;  // line feed included
+// The longest decimal text of a 32-bit value: "-2147483648" and "4294967295".
+constexpr int max_decimal_length = 11;
 
 [[noreturn]] void fail(const char* what, size_t line) {
   std::fprintf(stderr, "report: %s (line %zu)\n", what, line);
@@ -59,7 +61,7 @@ void check_decimal(T value) {
   } else {
     length = blindscan::device::format_unsigned_decimal(out, value);
   }
-  if (length < 1 || length > blindscan::device::max_decimal_length ||
+  if (length < 1 || length > max_decimal_length ||
       std::string(out, static_cast<size_t>(length)) != expected || out[length] != '#') {
     std::fprintf(stderr, "report: decimal of %s formatted wrongly\n", expected);
     std::abort();
