@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <string>
@@ -97,7 +96,7 @@ result<int> run(const std::vector<std::string_view>& arguments) {
   const result<options> parsed = parse_options(arguments);
   if (!parsed) {
     if (!parsed.error().empty()) warnx("%s", parsed.error().c_str());
-    std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
+    (void)std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
     return 2;
   }
   const options& chosen = *parsed;
@@ -105,7 +104,7 @@ result<int> run(const std::vector<std::string_view>& arguments) {
     // The help reaches standard output whole, or the status says it did not.
     const std::string help = usage();
     if (std::fwrite(help.data(), 1, help.size(), stdout) != help.size() || std::fflush(stdout) != 0)
-      return failure{std::string("cannot write the help: ") + std::strerror(errno)};
+      return failed("cannot write the help");
     return 0;
   }
 
@@ -119,7 +118,7 @@ result<int> run(const std::vector<std::string_view>& arguments) {
   int log_fd = -1;
   if (chosen.log_file) {
     log_fd = open(chosen.log_file->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    if (log_fd < 0) return failure{*chosen.log_file + ": cannot open the log: " + std::strerror(errno)};
+    if (log_fd < 0) return failed(*chosen.log_file + ": cannot open the log");
   }
   const event_sink log = log_to(log_fd);
 

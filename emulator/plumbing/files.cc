@@ -27,10 +27,10 @@ event_sink log_to(int fd) {
 result<void> write_file(const std::string& path, std::string_view text) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return failed(path + ": cannot open");
-  const bool written = report::write_all(fd, text.data(), text.size());
-  const result<void> outcome = written ? result<void>{} : failed(path + ": cannot write");
+  result<void> written;
+  if (!report::write_all(fd, text.data(), text.size())) written = failed(path + ": cannot write");
   ::close(fd);
-  return outcome;
+  return written;
 }
 
 result<std::string> read_file(const std::string& path, size_t limit) {
