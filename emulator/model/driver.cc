@@ -124,20 +124,22 @@ void driver::interrupt(uint64_t ticket) { pending_.interrupt(ticket); }
 
 std::vector<finished_request> driver::take_finished(scan_clock::time_point now) {
   std::vector<finished_request> finished;
-  for (pending_request& scan : pending_.take_due(now)) finished.push_back({scan.ticket, finish(scan)});
+  for (pending_request& request : pending_.take_due(now))
+    finished.push_back({request.ticket, finish(request)});
   return finished;
 }
 
-outcome driver::finish(pending_request& scan) {
-  if (scan.interrupted) {
-    log_(scan.kind == request_kind::scan ? events::scan_interrupted() : events::read_interrupted());
+outcome driver::finish(pending_request& request) {
+  if (request.interrupted) {
+    log_(request.kind == request_kind::scan ? events::scan_interrupted() : events::read_interrupted());
     return refused{EINTR};
   }
   // The file's next reads deliver what this scan left them.
-  if (const auto entry = files_.find(scan.file); entry != files_.end()) entry->second = std::move(scan.reads);
-  if (scan.refusal) {
-    log_(events::scan_failed(*scan.refusal));
-    return refused{*scan.refusal};
+  if (const auto entry = files_.find(request.file); entry != files_.end())
+    entry->second = std::move(request.reads);
+  if (request.refusal) {
+    log_(events::scan_failed(*request.refusal));
+    return refused{*request.refusal};
   }
   return succeeded{};
 }

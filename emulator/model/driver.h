@@ -92,7 +92,7 @@ class driver {
   pending_request next_scan(uint64_t file, const device::blindscan_request& request,
                             scan_clock::time_point now);
   outcome read_recorded(uint64_t file, recorded_reads& recorded, size_t size);
-  outcome finish(pending_request& scan);
+  outcome finish(pending_request& request);
 
   scan_source source_;
   driver_settings settings_;

@@ -28,7 +28,7 @@ struct pending_request {
 
 class pending_requests {
  public:
-  void add(pending_request scan) { scans_.push_back(std::move(scan)); }
+  void add(pending_request request) { waiting_.push_back(std::move(request)); }
 
   // The request under ticket is to be answered at once, as interrupted.
   void interrupt(uint64_t ticket);
@@ -42,7 +42,7 @@ class pending_requests {
   std::vector<pending_request> take_due(scan_clock::time_point now);
 
  private:
-  std::vector<pending_request> scans_;
+  std::vector<pending_request> waiting_;
 };
 
 }  // namespace blindscan::emulator
