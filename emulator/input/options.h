@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/model/driver.h"
 #include "emulator/common/result.h"
+#include "emulator/model/driver.h"
 
 namespace blindscan::emulator {
 
