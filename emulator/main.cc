@@ -29,6 +29,7 @@ namespace {
 struct node_source {
   int32_t device_number;
   scan_source source;
+  std::vector<int> recorded_opens;
 };
 
 // The nodes to serve and what each answers from: the recorded answers of
@@ -42,7 +43,8 @@ result<std::vector<node_source>> load_node_sources(const options& chosen) {
     if (!text) return failure{text.error()};
     result<std::vector<recorded_node>> recorded = parse_answers(*text, *chosen.answers_file);
     if (!recorded) return failure{recorded.error()};
-    for (recorded_node& node : *recorded) nodes.push_back({node.device_number, std::move(node.scans)});
+    for (recorded_node& node : *recorded)
+      nodes.push_back({node.device_number, std::move(node.scans), std::move(node.opens)});
     return nodes;
   }
   scan_source source;
@@ -67,7 +69,7 @@ result<std::vector<node_source>> load_node_sources(const options& chosen) {
     if (!sky) return failure{sky.error()};
     source = std::move(*sky);
   }
-  for (const int32_t number : chosen.device_numbers) nodes.push_back({number, source});
+  for (const int32_t number : chosen.device_numbers) nodes.push_back({number, source, {}});
   return nodes;
 }
 
@@ -130,7 +132,9 @@ result<int> run(const std::vector<std::string_view>& arguments) {
     event_sink node_log = log;
     if (sources->size() > 1)
       node_log = [log, prefix = path + ": "](std::string_view line) { log(prefix + std::string(line)); };
-    drivers.emplace_back(std::move(node.source), chosen.driver, node_log);
+    driver_settings settings = chosen.driver;
+    settings.recorded_opens = std::move(node.recorded_opens);
+    drivers.emplace_back(std::move(node.source), settings, node_log);
     nodes.push_back({path, drivers.back(), node_log});
   }
   if (chosen.serve_path) return serve_existing_file(nodes.front(), chosen.node_mode);

@@ -19,6 +19,14 @@ constexpr int unrecorded_error = ENODATA;
 driver::driver(scan_source source, const driver_settings& settings, event_sink log)
     : source_(std::move(source)), settings_(settings), log_(std::move(log)) {}
 
+std::optional<int> driver::refuse_open(int flags) {
+  if (next_recorded_open_ == settings_.recorded_opens.size()) return std::nullopt;
+  const int error = settings_.recorded_opens[next_recorded_open_++];
+  if (error == 0) return std::nullopt;
+  log_(events::open_failed(flags, error));
+  return error;
+}
+
 uint64_t driver::open(int flags) {
   log_(events::opened(flags));
   const uint64_t file = next_file_++;

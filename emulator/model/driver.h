@@ -30,6 +30,9 @@ struct driver_settings {
   std::optional<int> fail_read;            // errno for every read
   std::optional<size_t> read_bytes;        // most bytes one read delivers
   std::chrono::milliseconds scan_time{0};  // how long a scan request blocks
+  // Each open in turn, as a real driver answered it: 0 taken, or the errno
+  // it was refused with.  Opens beyond these are taken.
+  std::vector<int> recorded_opens;
 };
 
 // What scans are answered from: a sky, searched blindly; the exact bytes of
@@ -63,6 +66,9 @@ class driver {
  public:
   driver(scan_source source, const driver_settings& settings, event_sink log);
 
+  // The errno that an open of the node is refused with, in its turn among
+  // the recorded opens; nothing when it is taken.
+  std::optional<int> refuse_open(int flags);
   // An open of the node; the file number that its requests then carry.
   uint64_t open(int flags);
   // A request code with its argument's bytes, made at now.
@@ -100,6 +106,7 @@ class driver {
   uint64_t next_file_ = 1;
   uint64_t next_ticket_ = 1;
   size_t next_recorded_scan_ = 0;
+  size_t next_recorded_open_ = 0;
   std::map<uint64_t, scan_reads> files_;  // what each open file's reads deliver
   pending_requests pending_;
 };

@@ -18,6 +18,7 @@ namespace events {
 
 std::string mounted(std::string_view path);
 std::string opened(int flags);
+std::string open_failed(int flags, int error);
 std::string scan_requested(unsigned cmd, const device::blindscan_request& request);
 std::string unknown_request(unsigned cmd, int error);
 std::string scan_failed(int error);

@@ -105,6 +105,8 @@ struct node_operations {
   }
 
   static void open(fuse_req_t req, fuse_ino_t, fuse_file_info* info) {
+    if (const std::optional<int> refusal = node_of(req).driver_.refuse_open(info->flags))
+      return static_cast<void>(fuse_reply_err(req, *refusal));
     info->fh = node_of(req).driver_.open(info->flags);
     // Direct I/O hands each read to the driver with the size the caller asked.
     info->direct_io = 1;

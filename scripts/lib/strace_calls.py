@@ -31,7 +31,7 @@ EXITED = re.compile(r"\+\+\+ (?:exited with|killed by) .*\+\+\+$")
 NOTICE = re.compile(r"(?:--- .* ---|\+\+\+ .* \+\+\+|strace: .*|\[ Process .* \]|> .*)$")
 # The summary of -c or -C after the calls: its heading, rules and rows.
 SUMMARY = re.compile(r"% time .*|[- ]+|\s*\d+\.\d+\s+\d+\.\d+\s+\d+\s+\d+(?:\s+\d+)?\s+\S+|System call usage .*:|$")
-RESULT = re.compile(r"\s*=\s*(?P<value>-?\d+|0x[0-9a-f]+|\?)(?P<rest>.*)$")
+RESULT = re.compile(r"\s*=\s*(?P<value>0x[0-9a-f]+|-?\d+|\?)(?P<rest>.*)$")
 ERROR = re.compile(r"\s*(?P<error>E[A-Z0-9_]+|ERRNO_\d+)\b")
 # A line of a hex dump of -e read= or -e write=: offset, up to 16 bytes, their text.
 DUMP = re.compile(r" \| (?P<offset>[0-9a-f]{5,})  (?P<hex>[0-9a-f ]{48})  .{1,16} *\|$")

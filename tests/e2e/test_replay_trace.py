@@ -72,6 +72,10 @@ FLAG_SETS = {
     "--timestamps=unix,ns -v": ([], DUMP + ["--timestamps=unix,ns", "-v"], "0"),
     "every call, -e write=all": ([], ["-e", "read=all", "-e", "write=all"], "0"),
     "-s 2000 -x, no dump": (HOTBIRD, ["-s", "2000", "-x"], "0"),
+    "--timestamps=unix, a scan across a second": (["--scan-ms", "1100"], DUMP + ["--timestamps=unix"], "0"),
+    "-e raw=read,ioctl -f -Y": (HOTBIRD, DUMP + ["-e", "raw=read,ioctl", "-f", "-Y"], "0"),
+    "-C, its summary after the calls": (HOTBIRD, DUMP + ["-C"], "0"),
+    "strings as text, no dump": (HOTBIRD, ["-s", "2000"], "0"),
 }
 
 
