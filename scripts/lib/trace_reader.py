@@ -126,7 +126,7 @@ def outcome(call):
     if not name:
         raise BadTrace(f"{call.name}( failed with an error strace did not name (record without -e raw=all)",
                        call.line)
-    if name not in errno.errorcode.values():
+    if not hasattr(errno, name):
         raise BadTrace(f"{call.name}( failed with {call.error}, which no device node can answer", call.line)
     return "failed", name
 
