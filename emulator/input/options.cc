@@ -108,7 +108,7 @@ constexpr std::array<struct option, option_count + 1> long_options = [] {
   return table;
 }();
 
-// The name of an option, as "--name".
+// The name of an option as the user types it, "--name", for messages.
 std::string option_name(int id) { return std::string("--") + option_rows[id].name; }
 
 // The options of set, as "--a, --b or --c".
@@ -143,7 +143,9 @@ result<void> set_file_name(std::optional<std::string>& field, std::string_view o
   return {};
 }
 
-// Sets the option id to value in chosen.
+// Sets the option id to value in chosen; the failure says what is wrong
+// with the value, checked here so that a bad one is named before any other
+// option is looked at.
 result<void> set_option(options& chosen, int id, const char* value) {
   const std::string_view text = value != nullptr ? value : "";
   switch (id) {
