@@ -25,6 +25,9 @@ namespace blindscan::emulator {
 
 namespace {
 
+// The status of a replay whose command asked for a scan the answers do not hold.
+constexpr int unrecorded_status = 3;
+
 // The scans of one node, answered from source.
 struct node_source {
   int32_t device_number;
@@ -93,6 +96,24 @@ void reserve_standard_descriptors() {
   }
 }
 
+// The status, unless a scan request was refused because the answers hold
+// none for it: a replay that differs from the recording says so, with
+// unrecorded_status.
+result<int> answered_as_recorded(const result<int>& status, const std::vector<served_node>& nodes) {
+  if (!status) return status;
+  int result_status = *status;
+  for (const served_node& node : nodes) {
+    if (const size_t unrecorded = node.answering.unrecorded_requests()) {
+      warnx(
+          "%s: %zu scan request(s) that the answers hold no recorded scan for (other arguments, or more "
+          "scans than recorded) refused with ENODATA; the command's status was %d",
+          node.path.c_str(), unrecorded, *status);
+      result_status = unrecorded_status;
+    }
+  }
+  return result_status;
+}
+
 // The emulator's exit status, or the failure that ends it with status 2.
 result<int> run(const std::vector<std::string_view>& arguments) {
   const result<options> parsed = parse_options(arguments);
@@ -137,8 +158,9 @@ result<int> run(const std::vector<std::string_view>& arguments) {
     drivers.emplace_back(std::move(node.source), settings, node_log);
     nodes.push_back({path, drivers.back(), node_log});
   }
-  if (chosen.serve_path) return serve_existing_file(nodes.front(), chosen.node_mode);
-  return serve_command(chosen.command, nodes, chosen.node_mode);
+  const result<int> status = chosen.serve_path ? serve_existing_file(nodes.front(), chosen.node_mode)
+                                               : serve_command(chosen.command, nodes, chosen.node_mode);
+  return answered_as_recorded(status, nodes);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "emulator/input/answers_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <set>
 #include <string>
@@ -69,9 +70,13 @@ result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>& devi
   std::vector<recorded_scan>& scans = nodes.back().scans;
   if (keyword == "scan") {
     recorded_scan scan;
-    const result<recorded_end> end = ending_of(fields, scan.error);
+    // "run ARG..." at the end names the run that made the scan.
+    const auto run = std::find(fields.begin(), fields.end(), "run");
+    if (run != fields.end()) scan.run = std::vector<std::string>(run + 1, fields.end());
+    const std::vector<std::string_view> ending(fields.begin(), run);
+    const result<recorded_end> end = ending_of(ending, scan.error);
     if (!end) return failure{end.error()};
-    if (*end == recorded_end::answered && fields.size() > 1)
+    if (*end == recorded_end::answered && ending.size() > 1)
       return failure{"expected scan, scan failed ERRNO or scan unfinished"};
     scan.end = *end;
     scans.push_back(std::move(scan));

@@ -26,6 +26,7 @@ struct recorded_node {
 //   scan                     a scan request taken
 //   scan failed ERRNO        one refused with ERRNO (a name: EIO, ...)
 //   scan unfinished          one that returned only when its caller was interrupted
+//   scan ... run ARG...      one that a run with these arguments made; only such a run gets it
 //   read [HEX...]            the next read after that scan delivered these bytes
 //   read failed ERRNO        it failed with ERRNO
 //   read unfinished          it returned only when its caller was interrupted

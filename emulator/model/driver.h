@@ -71,8 +71,10 @@ class driver {
   std::optional<int> refuse_open(int flags);
   // An open of the node; the file number that its requests then carry.
   uint64_t open(int flags);
-  // A request code with its argument's bytes, made at now.
-  outcome ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now);
+  // A request code with its argument's bytes, made at now by a caller run
+  // with caller_arguments (after its program's name).
+  outcome ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now,
+                const std::vector<std::string>& caller_arguments = {});
   // A read of at most size bytes at offset into what the file's last scan
   // left it.
   outcome read(uint64_t file, size_t size, uint64_t offset);
@@ -92,11 +94,17 @@ class driver {
 
   // Files opened and not yet released.
   size_t open_files() const { return files_.size(); }
+  // Scan requests refused because the recorded answers hold none for them.
+  size_t unrecorded_requests() const { return unrecorded_requests_; }
 
  private:
   // The scan that answers request, as a pending request not yet queued.
   pending_request next_scan(uint64_t file, const device::blindscan_request& request,
-                            scan_clock::time_point now);
+                            scan_clock::time_point now, const std::vector<std::string>& caller_arguments);
+  // The first recorded scan not yet answered that a run with these arguments
+  // made (or that no run is known for); nothing when none is left.
+  std::optional<size_t> next_recorded(const std::vector<recorded_scan>& recorded,
+                                      const std::vector<std::string>& caller_arguments);
   outcome read_recorded(uint64_t file, recorded_reads& recorded, size_t size);
   outcome finish(pending_request& request);
 
@@ -105,7 +113,8 @@ class driver {
   event_sink log_;
   uint64_t next_file_ = 1;
   uint64_t next_ticket_ = 1;
-  size_t next_recorded_scan_ = 0;
+  std::vector<bool> recorded_used_;
+  size_t unrecorded_requests_ = 0;
   size_t next_recorded_open_ = 0;
   std::map<uint64_t, scan_reads> files_;  // what each open file's reads deliver
   pending_requests pending_;

@@ -99,6 +99,8 @@ std::string unknown_request(unsigned cmd, int error) {
 
 std::string scan_failed(int error) { return "ioctl-failed errno=" + errno_name(error); }
 
+std::string scan_unrecorded() { return "ioctl-unrecorded"; }
+
 std::string scan_interrupted() { return "ioctl-interrupted"; }
 
 std::string read_interrupted() { return "read-interrupted"; }

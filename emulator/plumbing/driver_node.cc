@@ -31,6 +31,15 @@ constexpr double attribute_timeout = 1.0;
 // a stop) is seen only here.
 constexpr std::chrono::milliseconds signal_watch_interval{50};
 
+// The arguments the caller was run with, after its program's name.
+std::vector<std::string> caller_arguments(pid_t caller) {
+  std::ifstream cmdline("/proc/" + std::to_string(caller) + "/cmdline");
+  std::vector<std::string> arguments;
+  for (std::string argument; std::getline(cmdline, argument, '\0');) arguments.push_back(argument);
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  return arguments;
+}
+
 // Whether the caller thread's signals end its wait; a caller that is gone
 // (or whose status cannot be read) waits for nothing.
 bool caller_wait_ends(pid_t caller) {
@@ -129,7 +138,8 @@ struct node_operations {
                     const void* in, size_t in_size, size_t) {
     driver_node& node = node_of(req);
     const std::string_view argument(static_cast<const char*>(in), in ? in_size : 0);
-    const outcome given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now());
+    const outcome given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now(),
+                                             caller_arguments(fuse_req_ctx(req)->pid));
     if (const auto* later = std::get_if<pending>(&given)) return wait(node, req, later->ticket, false);
     reply(req, given, reply_ioctl(req));
   }

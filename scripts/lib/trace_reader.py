@@ -11,7 +11,7 @@ import dataclasses
 import errno
 import re
 
-from strace_calls import BadTrace, CallReader, descriptor, whole_string  # noqa: F401  (BadTrace re-exported)
+from strace_calls import BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401  (BadTrace re-exported)
 
 # What a user is told to record on a box.
 RECORD = "strace -f -o scan.trace -e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND"
@@ -64,6 +64,7 @@ class Scan:
     end: str = "answered"
     error: str = ""
     reads: list = dataclasses.field(default_factory=list)
+    run: list | None = None  # the arguments of the run that made it, when the trace shows its execve
 
 
 @dataclasses.dataclass
@@ -88,7 +89,10 @@ class Session:
     """The nodes opened, by device number in the order of the first open."""
 
     nodes: dict = dataclasses.field(default_factory=dict)
-    runs_known: bool = False  # the trace shows execve, so which run made each scan
+
+    def runs_known(self):
+        """Whether the trace shows the run that made each scan (its execve)."""
+        return all(scan.run is not None for node in self.nodes.values() for scan in node.scans)
 
     def answers(self, devices=None):
         """The answers file of the given devices (all by default)."""
@@ -99,7 +103,7 @@ class Session:
             if any(node.opens):
                 lines += ["open" + (f" failed {error}" if error else "") for error in node.opens]
             for scan in node.scans:
-                lines.append("scan" + ending(scan))
+                lines.append("scan" + ending(scan) + ("" if scan.run is None else " ".join([" run", *scan.run])))
                 for read in scan.reads:
                     records = " ".join(read.data[at:at + 12].hex() for at in range(0, len(read.data), 12))
                     lines.append("read" + (ending(read) or (" " + records if records else "")))
@@ -138,6 +142,7 @@ class Reader:
         self.session = Session()
         self.files = {}  # (process, fd) -> OpenFile
         self.begun = {}  # a scan request not yet ended -> its scan
+        self.runs = {}  # process -> its last execve
         self.calls = set()  # the names of the calls in the trace
 
     def file_of(self, call, fd_text):
@@ -159,8 +164,8 @@ class Reader:
 
     def call(self, call):
         self.calls.add(call.name)
-        if call.name == "execve" and call.ended:
-            self.session.runs_known = True
+        if call.name == "execve" and call.ended and call.value == 0:
+            self.runs[call.process] = call
         elif call.name in ("open", "openat") and call.ended:
             self.open(call, call.arguments[call.name == "openat" :])
         elif call.name == "close" and call.ended and call.arguments:
@@ -170,6 +175,18 @@ class Reader:
             self.ioctl(call)
         elif call.name == "read" and call.ended and call.arguments:
             self.read(call)
+
+    @staticmethod
+    def run_arguments(call):
+        """The arguments an execve gave, after the program's name."""
+        listed = call.arguments[1] if len(call.arguments) > 1 else ""
+        inner, _ = split_arguments(listed[1:] + ")") if listed.startswith("[") else ([None], None)
+        arguments = [whole_string(argument, call.line) if argument else None for argument in inner[1:]]
+        if listed.startswith("[") and all(argument is not None for argument in arguments):
+            if all(re.fullmatch(rb"[!-\x7e]+", argument) and b"#" not in argument for argument in arguments):
+                return [argument.decode() for argument in arguments]
+        raise BadTrace("execve( with its arguments cut short or not as printable words: record with -s 256 "
+                       "(and without -e raw=execve)", call.line)
 
     def open(self, call, arguments):
         path = whole_string(arguments[0], call.line) if arguments else None
@@ -202,7 +219,8 @@ class Reader:
                                "before the command opens the node, or record with -yy", call.line)
             if opened.device is None:
                 return
-            scan = Scan()
+            run = self.runs.get(call.process)
+            scan = Scan(run=None if run is None else self.run_arguments(run))
             self.session.nodes[opened.device].scans.append(scan)
             opened.last_scan = scan
         if not call.ended:
