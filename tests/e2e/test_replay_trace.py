@@ -287,3 +287,19 @@ def test_sessions(tmp_path, text, expected):
         assert expected in trace_reader.read_trace(trace).answers()
     except trace_reader.BadTrace as error:
         assert expected in error.what
+
+
+def test_runs_at_the_same_time_get_their_own_scans_whatever_their_order(tmp_path):
+    low, high = " ".join(LOW_HORIZONTAL), "0 950 2150 1000 45000 1 1"
+    both = 'cd "$1"; {} >{} & sleep .3; {} >{}; wait; cat low high'
+    recording = ["sh", "-c", both.format(f"{TOOL} {low}", "low", f"{TOOL} {high}", "high"), "sh", str(tmp_path)]
+    trace, recorded = record(tmp_path, HOTBIRD + ["--scan-ms", "1000"], DUMP + ["-f"], recording)
+    replaying = ["sh", "-c", both.format(f"{TOOL} {high}", "high", f"{TOOL} {low}", "low"), "sh", str(tmp_path)]
+    assert replay(trace, replaying) == recorded
+
+
+def test_a_replay_asking_for_a_scan_the_trace_never_answered_says_so(tmp_path):
+    trace, _ = record(tmp_path, HOTBIRD, DUMP, scan())
+    stdout, stderr, status = replay(trace, [TOOL, *LOW_HORIZONTAL[:-1], "1"])
+    assert (stdout, status) == (open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n", 3)
+    assert b"/dev/blindscan0: 1 scan request(s) that the answers hold no recorded scan for" in stderr
