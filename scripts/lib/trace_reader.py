@@ -11,7 +11,8 @@ import dataclasses
 import errno
 import re
 
-from strace_calls import BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401  (BadTrace re-exported)
+# BadTrace is re-exported: the scripts catch it from here.
+from strace_calls import BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
 
 # What a user is told to record on a box.
 RECORD = "strace -f -o scan.trace -e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND"
@@ -143,6 +144,7 @@ class Reader:
         self.files = {}  # (process, fd) -> OpenFile
         self.begun = {}  # a scan request not yet ended -> its scan
         self.runs = {}  # process -> its last execve
+        self.bytes_read = 0  # what the reads on nodes delivered, which the answers file holds in hex
         self.calls = set()  # the names of the calls in the trace
 
     def file_of(self, call, fd_text):
@@ -231,6 +233,14 @@ class Reader:
             raise BadTrace(f"the scan request returned {call.value}; the stand-in answers 0 or an errno",
                            call.line)
 
+    def keep(self, read, data, line):
+        """The bytes a read delivered, within what the stand-in can be given."""
+        self.bytes_read += len(data)
+        if 2 * self.bytes_read > ANSWERS_LIMIT:
+            raise BadTrace(f"the reads up to here delivered more than the stand-in's answers file holds "
+                           f"({ANSWERS_LIMIT} bytes, two hex digits a byte)", line)
+        read.data = data
+
     def read(self, call):
         opened = self.file_of(call, call.arguments[0])
         if opened is None or opened.device is None:
@@ -249,13 +259,13 @@ class Reader:
             if len(call.dump) != call.value:
                 raise BadTrace(f"the read returned {call.value} bytes, its hex dump holds {len(call.dump)}",
                                call.line)
-            read.data = call.dump
+            self.keep(read, call.dump, call.line)
             return
         whole = whole_string(call.arguments[1], call.line) if len(call.arguments) > 1 else None
         if whole is None or len(whole) != call.value:
             raise BadTrace("this read's bytes are cut short: record with -e read=all (or with -s no smaller "
                            "than the bytes read)", call.line)
-        read.data = whole
+        self.keep(read, whole, call.line)
 
     def finish(self, last_line):
         if not self.session.nodes:
