@@ -26,8 +26,9 @@ syscall numbers (-n) and instruction pointers (-i); stack traces (-k), which
 it skips; descriptor and path decorations of -y and -yy; strings escaped
 (-x, -xx, or as text) and numbers in any base (-X raw, -X verbose, -e raw=);
 calls split into <unfinished ...> and resumed halves; the summary of -C after
-the calls; open as well as openat, and the scan request by name or by
-number, as older strace releases print them.  A read's bytes come from the
+the calls; open as well as openat (with their paths: not -e raw=open
+unless -y names the result), and the scan request by name or by number, as
+older strace releases print them.  A read's bytes come from the
 hex dump of -e read=all where there is one, otherwise from its string, which
 must then be whole (-s large enough: a string cut short, "..."..., is
 refused).  A call that never returned (= ?, ERESTARTSYS and its kin, or
