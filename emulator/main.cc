@@ -25,10 +25,14 @@ namespace blindscan::emulator {
 
 namespace {
 
+// The status of a replay whose command asked for a scan the answers do not hold.
+constexpr int unrecorded_status = 3;
+
 // The scans of one node, answered from source.
 struct node_source {
   int32_t device_number;
   scan_source source;
+  std::vector<int> recorded_opens;
 };
 
 // The nodes to serve and what each answers from: the recorded answers of
@@ -42,7 +46,8 @@ result<std::vector<node_source>> load_node_sources(const options& chosen) {
     if (!text) return failure{text.error()};
     result<std::vector<recorded_node>> recorded = parse_answers(*text, *chosen.answers_file);
     if (!recorded) return failure{recorded.error()};
-    for (recorded_node& node : *recorded) nodes.push_back({node.device_number, std::move(node.scans)});
+    for (recorded_node& node : *recorded)
+      nodes.push_back({node.device_number, std::move(node.scans), std::move(node.opens)});
     return nodes;
   }
   scan_source source;
@@ -67,7 +72,7 @@ result<std::vector<node_source>> load_node_sources(const options& chosen) {
     if (!sky) return failure{sky.error()};
     source = std::move(*sky);
   }
-  for (const int32_t number : chosen.device_numbers) nodes.push_back({number, source});
+  for (const int32_t number : chosen.device_numbers) nodes.push_back({number, source, {}});
   return nodes;
 }
 
@@ -89,6 +94,24 @@ void reserve_standard_descriptors() {
       close(placeholder);
     }
   }
+}
+
+// The status, unless a scan request was refused because the answers hold
+// none for it: a replay that differs from the recording says so, with
+// unrecorded_status.
+result<int> answered_as_recorded(const result<int>& status, const std::vector<served_node>& nodes) {
+  if (!status) return status;
+  int result_status = *status;
+  for (const served_node& node : nodes) {
+    if (const size_t unrecorded = node.answering.unrecorded_requests()) {
+      warnx(
+          "%s: %zu scan request(s) that the answers hold no recorded scan for (other arguments, or more "
+          "scans than recorded) refused with ENODATA; the command's status was %d",
+          node.path.c_str(), unrecorded, *status);
+      result_status = unrecorded_status;
+    }
+  }
+  return result_status;
 }
 
 // The emulator's exit status, or the failure that ends it with status 2.
@@ -130,11 +153,14 @@ result<int> run(const std::vector<std::string_view>& arguments) {
     event_sink node_log = log;
     if (sources->size() > 1)
       node_log = [log, prefix = path + ": "](std::string_view line) { log(prefix + std::string(line)); };
-    drivers.emplace_back(std::move(node.source), chosen.driver, node_log);
+    driver_settings settings = chosen.driver;
+    settings.recorded_opens = std::move(node.recorded_opens);
+    drivers.emplace_back(std::move(node.source), settings, node_log);
     nodes.push_back({path, drivers.back(), node_log});
   }
-  if (chosen.serve_path) return serve_existing_file(nodes.front(), chosen.node_mode);
-  return serve_command(chosen.command, nodes, chosen.node_mode);
+  const result<int> status = chosen.serve_path ? serve_existing_file(nodes.front(), chosen.node_mode)
+                                               : serve_command(chosen.command, nodes, chosen.node_mode);
+  return answered_as_recorded(status, nodes);
 }
 
 }  // namespace

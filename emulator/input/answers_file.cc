@@ -1,5 +1,6 @@
 #include "emulator/input/answers_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <set>
 #include <string>
@@ -51,18 +52,31 @@ result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>& devi
     if (text.empty() || problem != std::errc{} || stop != text.data() + text.size())
       return failure{"expected device N, N a 32-bit device number"};
     if (!devices.insert(number).second) return failure{"device " + std::string(text) + " given twice"};
-    nodes.push_back({number, {}});
+    nodes.push_back({number, {}, {}});
     return {};
   }
-  if (keyword != "scan" && keyword != "read")
-    return failure{"expected device, scan or read, found " + quoted(keyword)};
+  if (keyword != "open" && keyword != "scan" && keyword != "read")
+    return failure{"expected device, open, scan or read, found " + quoted(keyword)};
   if (nodes.empty()) return failure{std::string(keyword) + " before the first device line"};
+  if (keyword == "open") {
+    int error = 0;
+    const result<recorded_end> end = ending_of(fields, error);
+    if (!end) return failure{end.error()};
+    if (*end == recorded_end::unfinished || (*end == recorded_end::answered && fields.size() > 1))
+      return failure{"expected open or open failed ERRNO"};
+    nodes.back().opens.push_back(error);
+    return {};
+  }
   std::vector<recorded_scan>& scans = nodes.back().scans;
   if (keyword == "scan") {
     recorded_scan scan;
-    const result<recorded_end> end = ending_of(fields, scan.error);
+    // "run ARG..." at the end names the run that made the scan.
+    const auto run = std::find(fields.begin(), fields.end(), "run");
+    if (run != fields.end()) scan.run = std::vector<std::string>(run + 1, fields.end());
+    const std::vector<std::string_view> ending(fields.begin(), run);
+    const result<recorded_end> end = ending_of(ending, scan.error);
     if (!end) return failure{end.error()};
-    if (*end == recorded_end::answered && fields.size() > 1)
+    if (*end == recorded_end::answered && ending.size() > 1)
       return failure{"expected scan, scan failed ERRNO or scan unfinished"};
     scan.end = *end;
     scans.push_back(std::move(scan));

@@ -16,13 +16,17 @@ namespace blindscan::emulator {
 struct recorded_node {
   int32_t device_number;
   std::vector<recorded_scan> scans;
+  std::vector<int> opens;  // each open in turn: 0 taken, or the errno it was refused with
 };
 
 // Parses an answers file ('#' starts a comment; blank lines are ignored):
 //   device N                 the answers of /dev/blindscanN follow
+//   open                     an open taken (without open lines, every open is)
+//   open failed ERRNO        one refused with ERRNO
 //   scan                     a scan request taken
 //   scan failed ERRNO        one refused with ERRNO (a name: EIO, ...)
 //   scan unfinished          one that returned only when its caller was interrupted
+//   scan ... run ARG...      one that a run with these arguments made; only such a run gets it
 //   read [HEX...]            the next read after that scan delivered these bytes
 //   read failed ERRNO        it failed with ERRNO
 //   read unfinished          it returned only when its caller was interrupted

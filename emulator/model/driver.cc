@@ -19,6 +19,14 @@ constexpr int unrecorded_error = ENODATA;
 driver::driver(scan_source source, const driver_settings& settings, event_sink log)
     : source_(std::move(source)), settings_(settings), log_(std::move(log)) {}
 
+std::optional<int> driver::refuse_open(int flags) {
+  if (next_recorded_open_ == settings_.recorded_opens.size()) return std::nullopt;
+  const int error = settings_.recorded_opens[next_recorded_open_++];
+  if (error == 0) return std::nullopt;
+  log_(events::open_failed(flags, error));
+  return error;
+}
+
 uint64_t driver::open(int flags) {
   log_(events::opened(flags));
   const uint64_t file = next_file_++;
@@ -26,7 +34,8 @@ uint64_t driver::open(int flags) {
   return file;
 }
 
-outcome driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now) {
+outcome driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now,
+                      const std::vector<std::string>& caller_arguments) {
   if (cmd != static_cast<unsigned>(device::AVL2108_SET_PARAMETER)) {
     log_(events::unknown_request(cmd, ENOTTY));
     return refused{ENOTTY};
@@ -35,7 +44,7 @@ outcome driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, sc
   std::memcpy(&request, argument.data(), std::min(argument.size(), sizeof(request)));
   log_(events::scan_requested(cmd, request));
 
-  pending_request scan = next_scan(file, request, now);
+  pending_request scan = next_scan(file, request, now, caller_arguments);
   if (scan.due && settings_.scan_time == scan_clock::duration::zero()) return finish(scan);
   const uint64_t ticket = scan.ticket;
   pending_.add(std::move(scan));
@@ -43,7 +52,8 @@ outcome driver::ioctl(uint64_t file, unsigned cmd, std::string_view argument, sc
 }
 
 pending_request driver::next_scan(uint64_t file, const device::blindscan_request& request,
-                                  scan_clock::time_point now) {
+                                  scan_clock::time_point now,
+                                  const std::vector<std::string>& caller_arguments) {
   pending_request scan{next_ticket_++, file};
   scan.due = now + settings_.scan_time;
   // A refused scan leaves nothing to read.
@@ -55,16 +65,30 @@ pending_request driver::next_scan(uint64_t file, const device::blindscan_request
     scan.reads = searched_records(blind_search(*sky, request, settings_.jitter));
   } else {
     const auto& recorded = std::get<std::vector<recorded_scan>>(source_);
-    if (next_recorded_scan_ == recorded.size()) {
+    const std::optional<size_t> chosen = next_recorded(recorded, caller_arguments);
+    if (!chosen) {
+      ++unrecorded_requests_;
+      log_(events::scan_unrecorded());
       scan.refusal = unrecorded_error;
       return scan;
     }
-    const recorded_scan& next = recorded[next_recorded_scan_++];
+    const recorded_scan& next = recorded[*chosen];
     scan.reads = recorded_reads{next.reads};
     if (next.end == recorded_end::failed) scan.refusal = next.error;
     if (next.end == recorded_end::unfinished) scan.due.reset();
   }
   return scan;
+}
+
+std::optional<size_t> driver::next_recorded(const std::vector<recorded_scan>& recorded,
+                                            const std::vector<std::string>& caller_arguments) {
+  recorded_used_.resize(recorded.size());
+  for (size_t at = 0; at < recorded.size(); ++at) {
+    if (recorded_used_[at] || (recorded[at].run && *recorded[at].run != caller_arguments)) continue;
+    recorded_used_[at] = true;
+    return at;
+  }
+  return std::nullopt;
 }
 
 outcome driver::read(uint64_t file, size_t size, uint64_t offset) {

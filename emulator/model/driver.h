@@ -30,6 +30,9 @@ struct driver_settings {
   std::optional<int> fail_read;            // errno for every read
   std::optional<size_t> read_bytes;        // most bytes one read delivers
   std::chrono::milliseconds scan_time{0};  // how long a scan request blocks
+  // Each open in turn, as a real driver answered it: 0 taken, or the errno
+  // it was refused with.  Opens beyond these are taken.
+  std::vector<int> recorded_opens;
 };
 
 // What scans are answered from: a sky, searched blindly; the exact bytes of
@@ -63,10 +66,15 @@ class driver {
  public:
   driver(scan_source source, const driver_settings& settings, event_sink log);
 
+  // The errno that an open of the node is refused with, in its turn among
+  // the recorded opens; nothing when it is taken.
+  std::optional<int> refuse_open(int flags);
   // An open of the node; the file number that its requests then carry.
   uint64_t open(int flags);
-  // A request code with its argument's bytes, made at now.
-  outcome ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now);
+  // A request code with its argument's bytes, made at now by a caller run
+  // with caller_arguments (after its program's name).
+  outcome ioctl(uint64_t file, unsigned cmd, std::string_view argument, scan_clock::time_point now,
+                const std::vector<std::string>& caller_arguments = {});
   // A read of at most size bytes at offset into what the file's last scan
   // left it.
   outcome read(uint64_t file, size_t size, uint64_t offset);
@@ -86,11 +94,17 @@ class driver {
 
   // Files opened and not yet released.
   size_t open_files() const { return files_.size(); }
+  // Scan requests refused because the recorded answers hold none for them.
+  size_t unrecorded_requests() const { return unrecorded_requests_; }
 
  private:
   // The scan that answers request, as a pending request not yet queued.
   pending_request next_scan(uint64_t file, const device::blindscan_request& request,
-                            scan_clock::time_point now);
+                            scan_clock::time_point now, const std::vector<std::string>& caller_arguments);
+  // The first recorded scan not yet answered that a run with these arguments
+  // made (or that no run is known for); nothing when none is left.
+  std::optional<size_t> next_recorded(const std::vector<recorded_scan>& recorded,
+                                      const std::vector<std::string>& caller_arguments);
   outcome read_recorded(uint64_t file, recorded_reads& recorded, size_t size);
   outcome finish(pending_request& request);
 
@@ -99,7 +113,9 @@ class driver {
   event_sink log_;
   uint64_t next_file_ = 1;
   uint64_t next_ticket_ = 1;
-  size_t next_recorded_scan_ = 0;
+  std::vector<bool> recorded_used_;
+  size_t unrecorded_requests_ = 0;
+  size_t next_recorded_open_ = 0;
   std::map<uint64_t, scan_reads> files_;  // what each open file's reads deliver
   pending_requests pending_;
 };

@@ -81,6 +81,10 @@ std::string mounted(std::string_view path) { return "mounted path=" + std::strin
 
 std::string opened(int flags) { return "open flags=" + open_flags(flags); }
 
+std::string open_failed(int flags, int error) {
+  return "open-failed flags=" + open_flags(flags) + " errno=" + errno_name(error);
+}
+
 std::string scan_requested(unsigned cmd, const device::blindscan_request& request) {
   return "ioctl cmd=" + hex(cmd) + " min_freq=" + std::to_string(request.min_freq) +
          " max_freq=" + std::to_string(request.max_freq) +
@@ -94,6 +98,8 @@ std::string unknown_request(unsigned cmd, int error) {
 }
 
 std::string scan_failed(int error) { return "ioctl-failed errno=" + errno_name(error); }
+
+std::string scan_unrecorded() { return "ioctl-unrecorded"; }
 
 std::string scan_interrupted() { return "ioctl-interrupted"; }
 

@@ -18,9 +18,11 @@ namespace events {
 
 std::string mounted(std::string_view path);
 std::string opened(int flags);
+std::string open_failed(int flags, int error);
 std::string scan_requested(unsigned cmd, const device::blindscan_request& request);
 std::string unknown_request(unsigned cmd, int error);
 std::string scan_failed(int error);
+std::string scan_unrecorded();
 std::string scan_interrupted();
 std::string read_interrupted();
 std::string records_read(size_t size, size_t delivered);

@@ -48,6 +48,9 @@ struct recorded_scan {
   recorded_end end = recorded_end::answered;
   int error = 0;
   std::vector<recorded_read> reads;
+  // The arguments (after the program's name) of the run that made it; none
+  // when the recording does not tell, and it answers whichever run asks.
+  std::optional<std::vector<std::string>> run{};
 };
 
 // The recorded reads after a scan, answered one per read from next on.

@@ -7,13 +7,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
+#include "emulator/model/caller_signals.h"
 #include "emulator/plumbing/files.h"
 
 namespace blindscan::emulator {
@@ -22,6 +26,28 @@ namespace {
 
 // How long the kernel may cache the node's attributes, seconds.
 constexpr double attribute_timeout = 1.0;
+// How often the signals of a caller that a signal left waiting are looked
+// at again: the kernel tells of a signal once, and a later one (a kill after
+// a stop) is seen only here.
+constexpr std::chrono::milliseconds signal_watch_interval{50};
+
+// The arguments the caller was run with, after its program's name.
+std::vector<std::string> caller_arguments(pid_t caller) {
+  std::ifstream cmdline("/proc/" + std::to_string(caller) + "/cmdline");
+  std::vector<std::string> arguments;
+  for (std::string argument; std::getline(cmdline, argument, '\0');) arguments.push_back(argument);
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  return arguments;
+}
+
+// Whether the caller thread's signals end its wait; a caller that is gone
+// (or whose status cannot be read) waits for nothing.
+bool caller_wait_ends(pid_t caller) {
+  std::ifstream status("/proc/" + std::to_string(caller) + "/status");
+  const std::string text{std::istreambuf_iterator<char>(status), std::istreambuf_iterator<char>()};
+  const std::optional<caller_signals> signals = parse_caller_signals(text);
+  return !signals || ends_interruptible_wait(*signals);
+}
 
 result<int> open_fuse_device() {
   const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
@@ -88,6 +114,8 @@ struct node_operations {
   }
 
   static void open(fuse_req_t req, fuse_ino_t, fuse_file_info* info) {
+    if (const std::optional<int> refusal = node_of(req).driver_.refuse_open(info->flags))
+      return static_cast<void>(fuse_reply_err(req, *refusal));
     info->fh = node_of(req).driver_.open(info->flags);
     // Direct I/O hands each read to the driver with the size the caller asked.
     info->direct_io = 1;
@@ -110,24 +138,27 @@ struct node_operations {
                     const void* in, size_t in_size, size_t) {
     driver_node& node = node_of(req);
     const std::string_view argument(static_cast<const char*>(in), in ? in_size : 0);
-    const outcome given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now());
+    const outcome given = node.driver_.ioctl(info->fh, cmd, argument, scan_clock::now(),
+                                             caller_arguments(fuse_req_ctx(req)->pid));
     if (const auto* later = std::get_if<pending>(&given)) return wait(node, req, later->ticket, false);
     reply(req, given, reply_ioctl(req));
   }
 
   // A request the driver answers later, under ticket.
   static void wait(driver_node& node, fuse_req_t req, uint64_t ticket, bool is_read) {
-    node.waiting_[ticket] = {req, is_read};
+    node.waiting_[ticket] = {req, is_read, fuse_req_ctx(req)->pid};
     // Registered last: an interrupt that has already arrived calls back at once.
     fuse_req_interrupt_func(req, interrupt, &node);
   }
 
-  // The caller of a pending request was interrupted; the driver answers it
-  // at once, and the event loop replies.
+  // The kernel tells that a signal came to the caller of a pending request.
+  // As a driver's interruptible wait, it ends only if the signal is
+  // delivered (the driver then answers at once, and the event loop replies);
+  // a stop, a continue or a tracer's attach leave it waiting.
   static void interrupt(fuse_req_t req, void* data) {
     driver_node& node = *static_cast<driver_node*>(data);
-    for (const auto& [ticket, waiting] : node.waiting_)
-      if (waiting.req == req) node.driver_.interrupt(ticket);
+    for (auto& [ticket, waiting] : node.waiting_)
+      if (waiting.req == req) node.judge_signals(ticket, waiting);
   }
 
   static void flush(fuse_req_t req, fuse_ino_t, fuse_file_info*) { fuse_reply_err(req, 0); }
@@ -230,7 +261,22 @@ bool driver_node::handle_request() {
   return true;
 }
 
+void driver_node::judge_signals(uint64_t ticket, waiting_request& waiting) {
+  waiting.watched = !caller_wait_ends(waiting.caller);
+  if (!waiting.watched) driver_.interrupt(ticket);
+}
+
+std::optional<scan_clock::duration> driver_node::time_to_next_answer(scan_clock::time_point now) const {
+  const std::optional<scan_clock::duration> next = driver_.time_to_next_answer(now);
+  const bool watching =
+      std::any_of(waiting_.begin(), waiting_.end(), [](const auto& entry) { return entry.second.watched; });
+  if (!watching) return next;
+  return std::min<scan_clock::duration>(next.value_or(signal_watch_interval), signal_watch_interval);
+}
+
 void driver_node::reply_to_finished_requests(scan_clock::time_point now) {
+  for (auto& [ticket, waiting] : waiting_)
+    if (waiting.watched) judge_signals(ticket, waiting);
   for (const finished_request& scan : driver_.take_finished(now)) {
     const auto waiting = waiting_.find(scan.ticket);
     if (waiting == waiting_.end()) continue;

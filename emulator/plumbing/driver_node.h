@@ -54,11 +54,10 @@ class driver_node {
   // Reads and answers one request.  False once the file is unmounted.
   bool handle_request();
 
-  // Scans that take time: how long until the driver answers the next one,
+  // Scans that take time: how long until the driver answers the next one
+  // (or until the callers still waiting after a signal are looked at again),
   // and replying to those it has answered by now.
-  std::optional<scan_clock::duration> time_to_next_answer(scan_clock::time_point now) const {
-    return driver_.time_to_next_answer(now);
-  }
+  std::optional<scan_clock::duration> time_to_next_answer(scan_clock::time_point now) const;
   void reply_to_finished_requests(scan_clock::time_point now);
 
  private:
@@ -80,12 +79,19 @@ class driver_node {
     void operator()(fuse_buf* buffer) const;
   };
   std::unique_ptr<fuse_buf, buffer_release> buffer_;
-  // The kernel's requests still pending, by ticket, and whether each is a read.
+  // The kernel's requests still pending, by ticket: whether each is a read,
+  // the thread that made it, and whether the kernel has told of a signal
+  // that did not end the wait (the caller's signals are then watched).
   struct waiting_request {
     fuse_req* req;
     bool is_read;
+    pid_t caller;
+    bool watched = false;
   };
   std::map<uint64_t, waiting_request> waiting_;
+  // Interrupts the driver's request under ticket once its caller's signals
+  // end the wait; otherwise keeps watching them.
+  void judge_signals(uint64_t ticket, waiting_request& waiting);
 };
 
 }  // namespace blindscan::emulator

@@ -1,75 +1,57 @@
-"""Reads strace's record of blind scans: which /dev/blindscanN nodes were
-opened, and what their driver answered to each scan request and to each
-read after it, in the order the trace recorded them.  The answers are
-written as blindscan-emulator's answers file (its --answers option), so
-that the stand-in answers a command as that driver did.  scripts/replay-trace
-and scripts/box --trace read traces with this module."""
+"""Reads strace's record of blind scans into the session a box's driver
+served: which /dev/blindscanN nodes were opened (or refused), and what the
+driver answered to each scan request and to each read after it, in the
+order the trace recorded them.  The session is written as
+blindscan-emulator's answers file (its --answers option), so that the
+stand-in answers a command as that driver did.  strace_calls reads
+strace's lines; this module judges what the calls mean.  scripts/replay-trace
+and scripts/box --trace read traces with it."""
 
 import dataclasses
+import errno
 import re
 
+# BadTrace is re-exported: the scripts catch it from here.
+from strace_calls import BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
+
 # What a user is told to record on a box.
-RECORD = "strace -f -o scan.trace -e trace=open,openat,ioctl,read -e read=all -x COMMAND"
+RECORD = "strace -f -o scan.trace -e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND"
 
 FORMS = """\
 It reads what strace writes with any of its everyday output options: the
-process id column of -f, in a file (-o) or on standard error ([pid N]);
-time stamps of -t, -tt, -ttt and --timestamps, relative ones of -r, alone or
-after -t, and durations of -T; syscall numbers (-n) and instruction pointers
-(-i); stack traces (-k), which it skips; descriptor and path decorations of
--y and -yy; strings escaped (-x, -xx, or as text) and numbers raw or verbose
-(-X raw, -X verbose); calls split into <unfinished ...> and resumed halves;
-open as well as openat, and the scan request by name or by number, as older
-strace releases print them.  A read's bytes come from the hex dump of -e
-read=all where there is one, otherwise from its string, which must then be
-whole (-s large enough: a string cut short, "..."..., is refused).  A call
-that never returned (= ?, ERESTARTSYS and its kin, or EINTR: the caller was
-interrupted) is replayed as one that returns only when the command is
-interrupted."""
+process id column of -f, in a file (-o) or on standard error ([pid N]), with
+-Y's <comm> or without; time stamps of -t, -tt, -ttt and --timestamps with
+any precision, relative ones of -r, alone or after -t, and durations of -T;
+syscall numbers (-n) and instruction pointers (-i); stack traces (-k), which
+it skips; descriptor and path decorations of -y and -yy; strings escaped
+(-x, -xx, or as text) and numbers in any base (-X raw, -X verbose, -e raw=);
+calls split into <unfinished ...> and resumed halves; the summary of -C after
+the calls; open as well as openat (with their paths: not -e raw=open
+unless -y names the result), and the scan request by name or by number, as
+older strace releases print them.  A read's bytes come from the
+hex dump of -e read=all where there is one, otherwise from its string, which
+must then be whole (-s large enough: a string cut short, "..."..., is
+refused).  A call that never returned (= ?, ERESTARTSYS and its kin, or
+EINTR: the caller was interrupted) is replayed as one that returns only when
+a signal is delivered to the command.  A failed open of a node is replayed
+as failed.  A descriptor whose open the trace does not show (strace -p, or a
+trace cut short) is known by its -y or -yy path; a scan request on one
+without it is refused."""
 
 # The scan request as strace prints it: decoded, or its code on most
-# architectures and on MIPS (also PowerPC, SPARC, Alpha).
+# architectures and on MIPS (also PowerPC, SPARC, Alpha), in any base.
 SCAN_REQUEST = re.compile(
-    r"_IOC\(_IOC_WRITE, *(?:0x62|'b'), *(?:0x0*1|1), *(?:0x0*18|24)\)|0x40186201|0x80186201|AVL2108_SET_PARAMETER")
+    r"_IOC\(_IOC_WRITE, *(?:0x62|'b'), *(?:0x0*1|1), *(?:0x0*18|24)\)|0x40186201|0x80186201|1075339777|"
+    r"2149081601|AVL2108_SET_PARAMETER")
 DEVICE = re.compile(r"/dev/blindscan(-?(?:0|[1-9]\d*))")
 # Errors that mean the caller was interrupted while the driver had not answered.
 INTERRUPTED = {"EINTR", "ERESTARTSYS", "ERESTARTNOINTR", "ERESTARTNOHAND", "ERESTART_RESTARTBLOCK"}
-
-# What precedes a call on a line: the process id of -f (in a file, or
-# bracketed on standard error), a time stamp of -t, -tt, -ttt, a relative one
-# of -r (alone, padded with blanks, or after -t), the syscall number of -n and
-# the instruction pointer of -i.
-PREFIX = (r"(?:\[pid\s+(?P<bracketed>\d+)\]\s*|(?P<pid>\d+)\s+)?"
-          r"(?:\d+(?::\d\d){0,2}(?:\.\d+)?\s+)?"
-          r"(?:\(\+\s*\d+\.\d+\)\s+|\s*\d+\.\d+\s+)?"
-          r"(?:\[\s*\d+\]\s+)?(?:\[[0-9a-f?]+\]\s+)?")
-CALL = re.compile(PREFIX + r"(?P<name>\w+|\?\?\?)\((?P<rest>.*)$")
-RESUMED = re.compile(PREFIX + r"<\.\.\. (?P<name>\w+|\?\?\?) resumed>(?P<rest>.*)$")
-UNFINISHED = re.compile(r"(?P<args>.*?)\s*<unfinished \.\.\.>(?P<gone>\)\s*=\s*\?.*)?$")
-# Signals, exits, strace's own notes (-f on standard error, attach and
-# detach) and the frames of -k.
-NOTICE = re.compile(PREFIX + r"(?:(?:\+\+\+|---) .* (?:\+\+\+|---)|strace: .*|\[ Process .* \]|\s*> .*)$")
-EXITED = re.compile(PREFIX + r"\+\+\+ (?:exited with|killed by) ")
-RESULT = re.compile(r"\s*=\s*(?P<value>-?\d+|\?)(?P<rest>.*)$")
-ERRNO = re.compile(r"(?:<.*?>)?\s+(?P<errno>E[A-Z0-9_]+)\b")
-# A line of the hex dump of -e read=all: offset, up to 16 bytes, their text.
-DUMP = re.compile(r" \| (?P<offset>[0-9a-f]{5,})  (?P<hex>[0-9a-f ]{48})  .{1,16} *\|$")
-STRING = re.compile(r'"(?P<text>(?:[^"\\]|\\.)*)"(?P<cut>\.\.\.)?$', re.DOTALL)
-NAMED_ESCAPES = {"n": 10, "t": 9, "r": 13, "v": 11, "f": 12, "a": 7, "b": 8, "e": 27, '"': 34, "\\": 92,
-                 "'": 39, "?": 63}
-
-
-class BadTrace(Exception):
-    """A trace that cannot be replayed: what is wrong and, where one line is
-    to blame, its number."""
-
-    def __init__(self, what, line=None):
-        super().__init__(what)
-        self.what = what
-        self.line = line
-
-    def located(self, path):
-        return f"{path}:{self.line}: {self.what}" if self.line else f"{path}: {self.what}"
+# Errors only the kernel sees, as the answer a FUSE node gives nearest them.
+KERNEL_ERRORS = {"ENOTSUPP": "EOPNOTSUPP", "ENOIOCTLCMD": "ENOTTY"}
+# The stand-in reads an answers file of at most this many bytes.
+ANSWERS_LIMIT = 16 * 1024 * 1024
+# strace writes no line this long, however long its strings (-s).
+LINE_LIMIT = 1024 * 1024
 
 
 @dataclasses.dataclass
@@ -84,26 +66,53 @@ class Scan:
     end: str = "answered"
     error: str = ""
     reads: list = dataclasses.field(default_factory=list)
+    run: list | None = None  # the arguments of the run that made it, when the trace shows its execve
+
+
+@dataclasses.dataclass
+class Node:
+    """What one /dev/blindscanN answered: each open, taken ("") or refused
+    with an errno name, and each scan request, in turn."""
+
+    opens: list = dataclasses.field(default_factory=list)
+    scans: list = dataclasses.field(default_factory=list)
+
+
+@dataclasses.dataclass
+class OpenFile:
+    """A descriptor a process holds: a node's (device) or another file's (None)."""
+
+    device: int | None
+    last_scan: Scan | None = None
 
 
 @dataclasses.dataclass
 class Session:
-    """The scans of each node opened, by device number in the order of the
-    first open."""
+    """The nodes opened, by device number in the order of the first open."""
 
     nodes: dict = dataclasses.field(default_factory=dict)
+
+    def runs_known(self):
+        """Whether the trace shows the run that made each scan (its execve)."""
+        return all(scan.run is not None for node in self.nodes.values() for scan in node.scans)
 
     def answers(self, devices=None):
         """The answers file of the given devices (all by default)."""
         lines = ["# The driver's answers, as blindscan-emulator --answers reads them."]
         for device in devices if devices is not None else self.nodes:
+            node = self.nodes[device]
             lines.append(f"device {device}")
-            for scan in self.nodes[device]:
-                lines.append("scan" + ending(scan))
+            if any(node.opens):
+                lines += ["open" + (f" failed {error}" if error else "") for error in node.opens]
+            for scan in node.scans:
+                lines.append("scan" + ending(scan) + ("" if scan.run is None else " ".join([" run", *scan.run])))
                 for read in scan.reads:
                     records = " ".join(read.data[at:at + 12].hex() for at in range(0, len(read.data), 12))
                     lines.append("read" + (ending(read) or (" " + records if records else "")))
-        return "\n".join(lines) + "\n"
+        text = "\n".join(lines) + "\n"
+        if len(text) > ANSWERS_LIMIT:
+            raise BadTrace(f"the trace holds more answers than the stand-in reads ({ANSWERS_LIMIT} bytes)")
+        return text
 
 
 def ending(answer):
@@ -112,281 +121,191 @@ def ending(answer):
     return " unfinished" if answer.end == "unfinished" else ""
 
 
-def decode_string(text, line):
-    """The bytes of a string as strace prints it, with C escapes."""
-    out = bytearray()
-    at = 0
-    while at < len(text):
-        char = text[at]
-        if char != "\\":
-            out += char.encode("latin-1")
-            at += 1
-            continue
-        escaped = text[at + 1 : at + 2]
-        if escaped == "x":
-            digits = re.match(r"[0-9a-fA-F]{1,2}", text[at + 2 :])
-            if digits is None:
-                raise BadTrace(f"a string with a broken escape {text[at:at + 4]!r}", line)
-            out.append(int(digits[0], 16))
-            at += 2 + len(digits[0])
-        elif escaped and escaped in "01234567":
-            digits = re.match(r"[0-7]{1,3}", text[at + 1 :])[0]
-            out.append(int(digits, 8) & 0xFF)
-            at += 1 + len(digits)
-        elif escaped in NAMED_ESCAPES:
-            out.append(NAMED_ESCAPES[escaped])
-            at += 2
-        else:
-            raise BadTrace(f"a string with an unknown escape {text[at:at + 2]!r}", line)
-    return bytes(out)
-
-
-def split_arguments(text):
-    """The arguments of a call, from the text after its opening parenthesis,
-    and what follows the closing one (None while it is not closed).  Strings,
-    comments of -X verbose and decorations of -y may hold anything."""
-    arguments, depth, start, at = [], 0, 0, 0
-    while at < len(text):
-        char = text[at]
-        if char == '"':
-            at += 1
-            while at < len(text) and text[at] != '"':
-                at += 2 if text[at] == "\\" else 1
-        elif text.startswith("/*", at):
-            at = text.find("*/", at)
-            if at < 0:
-                break
-            at += 1
-        elif char == "<" and at > 0 and (text[at - 1].isdigit() or text[at - 1] == "D"):
-            # -y: <path> after a descriptor or AT_FDCWD; -yy nests <...> in it.
-            nesting = 0
-            while at < len(text):
-                nesting += {"<": 1, ">": -1}.get(text[at], 0)
-                if nesting == 0:
-                    break
-                at += 1
-        elif char in "([{":
-            depth += 1
-        elif char in ")]}":
-            if depth == 0:
-                arguments.append(text[start:at].strip())
-                return arguments, text[at + 1 :]
-            depth -= 1
-        elif char == "," and depth == 0:
-            arguments.append(text[start:at].strip())
-            start = at + 1
-        at += 1
-    arguments.append(text[start:].strip())
-    return arguments, None
-
-
-def outcome(number, name, after):
-    """How a call ended, from what follows its arguments: answered, failed
-    or unfinished; the value it returned; the errno name of a failure."""
-    result = RESULT.match(after or "")
-    if result is None:
-        raise BadTrace(f"{name}( without its result", number)
-    value = result["value"]
-    errno = ERRNO.match(result["rest"])
-    errno = errno["errno"] if errno else ""
-    if value == "?" or errno in INTERRUPTED:
-        return "unfinished", value, ""
-    if value.startswith("-"):
-        if not errno:
-            raise BadTrace(f"{name}( failed with an errno strace did not name (record without -e raw=)", number)
-        return "failed", value, errno
-    return "answered", value, ""
-
-
-def descriptor(argument):
-    number = re.match(r"\d+", argument)
-    return int(number[0]) if number else None
+def outcome(call):
+    """How a call on a node ended: answered, failed or unfinished, and the
+    errno name the stand-in gives a failure."""
+    if call.value is None or call.error in INTERRUPTED:
+        return "unfinished", ""
+    if call.value >= 0:
+        return "answered", ""
+    name = KERNEL_ERRORS.get(call.error, call.error)
+    if not name:
+        raise BadTrace(f"{call.name}( failed with an error strace did not name (record without -e raw=all)",
+                       call.line)
+    if not hasattr(errno, name):
+        raise BadTrace(f"{call.name}( failed with {call.error}, which no device node can answer", call.line)
+    return "failed", name
 
 
 class Reader:
+    """Builds the session from strace's calls, one at a time."""
+
     def __init__(self):
         self.session = Session()
-        self.files = {}  # (pid, fd) -> the device number opened there, or None for another file
-        self.last_scan = {}  # (pid, fd) -> the last scan made there
-        self.unfinished = {}  # pid -> (name, the arguments so far, the scan begun, line number)
-        self.dump = None  # the read whose hex dump may follow: [read, size, data, string, line]
+        self.files = {}  # (process, fd) -> OpenFile
+        self.begun = {}  # a scan request not yet ended -> its scan
+        self.runs = {}  # process -> its last execve
+        self.bytes_read = 0  # what the reads on nodes delivered, which the answers file holds in hex
         self.calls = set()  # the names of the calls in the trace
 
-    def device_of(self, pid, fd):
-        """The device open as fd in pid.  Lines of the first process carry no
-        process id until it forks on standard error: those are tried too."""
-        for key in ((pid, fd), (None, fd)):
+    def file_of(self, call, fd_text):
+        """The descriptor a call names; one the trace did not see opened is
+        known by its -y path, if it has one.  Lines of the first process
+        carry no process id until it forks on standard error: those are
+        tried too."""
+        fd, path = descriptor(fd_text)
+        for key in ((call.process, fd), (None, fd)):
             if key in self.files:
-                return key, self.files[key]
-        return None, None
+                return self.files[key]
+        if path is None:
+            return None
+        node = DEVICE.fullmatch(path)
+        opened = self.files[(call.process, fd)] = OpenFile(int(node[1]) if node else None)
+        if node:
+            self.session.nodes.setdefault(int(node[1]), Node())
+        return opened
 
-    def line(self, number, line):
-        match = DUMP.match(line)
-        if match:
-            if self.dump is not None:
-                self.add_dump_line(number, match)
-            return
-        if line.startswith(" | "):
-            raise BadTrace("a broken line of a hex dump", number)
-        self.finish_read()
-        if not line.strip():
-            return
-        notice = NOTICE.match(line)
-        if notice:
-            if EXITED.match(line):
-                self.process_gone(notice["pid"] or notice["bracketed"])
-            return
-        resumed = RESUMED.match(line)
-        call = resumed or CALL.match(line)
-        if call is None:
-            hint = ("a summary of strace -c holds no calls: record without -c" if line.startswith("% time")
-                    else "record with strace -o FILE, so that the command's own output stays out of the trace")
-            raise BadTrace(f"not a line of strace's output ({hint})", number)
-        pid = call["pid"] or call["bracketed"]
-        rest = call["rest"]
-        if resumed:
-            if pid not in self.unfinished:
-                return  # begun before the trace was
-            name, begun, scan, _ = self.unfinished.pop(pid)
-            rest = begun + " " + rest.lstrip()
-        else:
-            name, scan = call["name"], None
-            self.calls.add(name)
-            unfinished = UNFINISHED.match(rest)
-            if unfinished:
-                scan = self.begin(pid, name, unfinished["args"])
-                if not unfinished["gone"]:
-                    self.unfinished[pid] = (name, unfinished["args"], scan, number)
-                    return
-                rest = unfinished["args"] + unfinished["gone"]
-        self.call(number, pid, name, rest, scan)
+    def call(self, call):
+        self.calls.add(call.name)
+        if call.name == "execve" and call.ended and call.value == 0:
+            self.runs[call.process] = call
+        elif call.name in ("open", "openat") and call.ended:
+            self.open(call, call.arguments[call.name == "openat" :])
+        elif call.name == "close" and call.ended and call.arguments:
+            fd, _ = descriptor(call.arguments[0])
+            self.files.pop((call.process, fd), None)
+        elif call.name == "ioctl" and call.arguments:
+            self.ioctl(call)
+        elif call.name == "read" and call.ended and call.arguments:
+            self.read(call)
 
-    def begin(self, pid, name, text):
+    @staticmethod
+    def run_arguments(call):
+        """The arguments an execve gave, after the program's name."""
+        listed = call.arguments[1] if len(call.arguments) > 1 else ""
+        inner, _ = split_arguments(listed[1:] + ")") if listed.startswith("[") else ([None], None)
+        arguments = [whole_string(argument, call.line) if argument else None for argument in inner[1:]]
+        if listed.startswith("[") and all(argument is not None for argument in arguments):
+            if all(re.fullmatch(rb"[!-\x7e]+", argument) and b"#" not in argument for argument in arguments):
+                return [argument.decode() for argument in arguments]
+        raise BadTrace("execve( with its arguments cut short or not as printable words: record with -s 256 "
+                       "(and without -e raw=execve)", call.line)
+
+    def open(self, call, arguments):
+        path = whole_string(arguments[0], call.line) if arguments else None
+        if path is None and call.path is None:
+            raise BadTrace(f"{call.name}( without its path as a whole string (record without -e raw= for "
+                           "open and openat)", call.line)
+        path = path.decode("latin-1") if path is not None else call.path
+        node = DEVICE.fullmatch(path)
+        if node:
+            end, error = outcome(call)
+            if end == "unfinished":
+                raise BadTrace(f"an open of {path} that never returned: the stand-in cannot replay it",
+                               call.line)
+            self.session.nodes.setdefault(int(node[1]), Node()).opens.append(error)
+        if call.value is not None and call.value >= 0:
+            self.files[(call.process, call.value)] = OpenFile(int(node[1]) if node else None)
+
+    def ioctl(self, call):
         """A scan request is in the session from the moment it was made."""
-        if name != "ioctl":
-            return None
-        arguments, _ = split_arguments(text)
-        fd = descriptor(arguments[0])
-        _, device = self.device_of(pid, fd)
-        if device is None or len(arguments) < 2 or not SCAN_REQUEST.search(arguments[1]):
-            return None
-        scan = Scan()
-        self.session.nodes[device].append(scan)
-        return scan
+        if call.begun_before:
+            raise BadTrace("the trace begins inside an ioctl( call, on a descriptor it does not show: start "
+                           "strace before the scan", call.line)
+        scan = self.begun.pop(call, None)
+        if scan is None:
+            if len(call.arguments) < 2 or not SCAN_REQUEST.search(call.arguments[1]):
+                return
+            opened = self.file_of(call, call.arguments[0])
+            if opened is None:
+                raise BadTrace("a scan request on a descriptor the trace does not show opened: start strace "
+                               "before the command opens the node, or record with -yy", call.line)
+            if opened.device is None:
+                return
+            run = self.runs.get(call.process)
+            scan = Scan(run=None if run is None else self.run_arguments(run))
+            self.session.nodes[opened.device].scans.append(scan)
+            opened.last_scan = scan
+        if not call.ended:
+            self.begun[call] = scan
+            return
+        scan.end, scan.error = outcome(call)
+        if scan.end == "answered" and call.value != 0:
+            raise BadTrace(f"the scan request returned {call.value}; the stand-in answers 0 or an errno",
+                           call.line)
 
-    def call(self, number, pid, name, text, scan):
-        """One whole call: an open, a close, or a scan request or read on a
-        device; any other is of no matter."""
-        if name not in ("open", "openat", "close", "ioctl", "read"):
-            return
-        arguments, after = split_arguments(text)
-        if name in ("open", "openat"):
-            self.open(number, pid, arguments[name == "openat" :], after)
-            return
-        fd = descriptor(arguments[0])
-        if name == "close":
-            self.files.pop((pid, fd), None)
-            return
-        key, device = self.device_of(pid, fd)
-        if device is None:
-            return
-        if name == "ioctl":
-            scan = scan or self.begin(pid, name, text)
-            if scan is not None:
-                scan.end, value, scan.error = outcome(number, name, after)
-                if scan.end == "answered" and int(value) != 0:
-                    raise BadTrace(f"the scan request returned {value}; the stand-in answers 0 or an errno", number)
-                self.last_scan[key] = scan
+    def keep(self, read, data, line):
+        """The bytes a read delivered, within what the stand-in can be given."""
+        self.bytes_read += len(data)
+        if 2 * self.bytes_read > ANSWERS_LIMIT:
+            raise BadTrace(f"the reads up to here delivered more than the stand-in's answers file holds "
+                           f"({ANSWERS_LIMIT} bytes, two hex digits a byte)", line)
+        read.data = data
+
+    def read(self, call):
+        opened = self.file_of(call, call.arguments[0])
+        if opened is None or opened.device is None:
             return
         read = Read()
-        read.end, value, read.error = outcome(number, name, after)
-        scan = self.last_scan.get(key)
-        if scan is None:
-            if read.end == "answered" and value == "0":
+        read.end, read.error = outcome(call)
+        if opened.last_scan is None:
+            if read.end == "answered" and call.value == 0:
                 return  # as the stand-in answers a read before any scan
-            raise BadTrace(f"a read of /dev/blindscan{device} before any scan request on it: the stand-in "
-                           "cannot answer it as the driver did", number)
-        scan.reads.append(read)
-        if read.end == "answered" and value != "0":
-            string = STRING.match(arguments[1]) if len(arguments) > 1 else None
-            whole = decode_string(string["text"], number) if string and not string["cut"] else None
-            self.dump = [read, int(value), bytearray(), whole, number]
-
-    def open(self, number, pid, arguments, after):
-        path = STRING.match(arguments[0]) if arguments else None
-        path = decode_string(path["text"], number).decode("latin-1") if path and not path["cut"] else ""
-        node = DEVICE.fullmatch(path)
-        try:
-            end, value, _ = outcome(number, "open", after)
-        except BadTrace:
-            if node:
-                raise
+            raise BadTrace(f"a read of /dev/blindscan{opened.device} before any scan request on it: the "
+                           "stand-in cannot answer it as the driver did", call.line)
+        opened.last_scan.reads.append(read)
+        if read.end != "answered" or call.value == 0:
             return
-        if end != "answered":
+        if call.dump is not None:
+            if len(call.dump) != call.value:
+                raise BadTrace(f"the read returned {call.value} bytes, its hex dump holds {len(call.dump)}",
+                               call.line)
+            self.keep(read, call.dump, call.line)
             return
-        fd = int(value)
-        self.files[(pid, fd)] = int(node[1]) if node else None
-        self.last_scan.pop((pid, fd), None)
-        if node:
-            self.session.nodes.setdefault(int(node[1]), [])
-
-    def add_dump_line(self, number, match):
-        read, size, data, _, _ = self.dump
-        try:
-            line_bytes = bytes.fromhex(match["hex"])
-        except ValueError:
-            raise BadTrace("a broken line of a hex dump", number) from None
-        if int(match["offset"], 16) != len(data) or len(data) + len(line_bytes) > size:
-            raise BadTrace("this line of the hex dump does not follow the one before", number)
-        data += line_bytes
-
-    def finish_read(self):
-        """The bytes of the read before: its hex dump, or else its string."""
-        if self.dump is None:
-            return
-        read, size, data, whole, number = self.dump
-        self.dump = None
-        if data:
-            if len(data) != size:
-                raise BadTrace(f"the read returned {size} bytes, its hex dump holds {len(data)}", number)
-            read.data = bytes(data)
-        elif whole is not None and len(whole) == size:
-            read.data = whole
-        else:
+        whole = whole_string(call.arguments[1], call.line) if len(call.arguments) > 1 else None
+        if whole is None or len(whole) != call.value:
             raise BadTrace("this read's bytes are cut short: record with -e read=all (or with -s no smaller "
-                           "than the bytes read)", number)
-
-    def process_gone(self, pid):
-        """A call the process had not finished never returned."""
-        if pid in self.unfinished:
-            name, begun, scan, number = self.unfinished.pop(pid)
-            self.call(number, pid, name, begun + ") = ?", scan)
+                           "than the bytes read)", call.line)
+        self.keep(read, whole, call.line)
 
     def finish(self, last_line):
-        self.finish_read()
-        for pid in list(self.unfinished):
-            self.process_gone(pid)
         if not self.session.nodes:
-            raise BadTrace("no successful open of a /dev/blindscanN device (record with " + RECORD + ")")
+            raise BadTrace("no open of a /dev/blindscanN device (record with " + RECORD + ")")
         if "ioctl" not in self.calls:
             raise BadTrace("no ioctl call: the trace does not show the scan requests (record with -e trace="
-                           "open,openat,ioctl,read, or with no -e trace)")
-        scans = [scan for scans in self.session.nodes.values() for scan in scans]
+                           "execve,open,openat,ioctl,read, or with no -e trace)")
+        scans = [scan for node in self.session.nodes.values() for scan in node.scans]
         if "read" not in self.calls and any(scan.end == "answered" for scan in scans):
             raise BadTrace("no read call: the trace does not show what the scans delivered (record with "
-                           "-e trace=open,openat,ioctl,read, or with no -e trace)", last_line)
+                           "-e trace=execve,open,openat,ioctl,read, or with no -e trace)", last_line)
         return self.session
+
+
+def numbered_lines(trace):
+    """The lines of a trace file, numbered, each of bounded length."""
+    for number, line in enumerate(iter(lambda: trace.readline(LINE_LIMIT + 1), b""), 1):
+        if len(line) > LINE_LIMIT:
+            raise BadTrace(f"a line longer than {LINE_LIMIT} bytes: not strace's output", number)
+        yield number, line.decode("latin-1").rstrip("\r\n")
 
 
 def read_trace(path):
     """The session strace recorded in the file at path; BadTrace says why it
     cannot be replayed."""
+    reader = Reader()
+    last_line = 0
     try:
         with open(path, "rb") as trace:
-            lines = trace.read().decode("latin-1").splitlines()
+            lines = numbered_lines(trace)
+
+            def counted():
+                nonlocal last_line
+                for number, line in lines:
+                    last_line = number
+                    yield number, line
+
+            for call in CallReader().lines(counted()):
+                reader.call(call)
     except OSError as error:
         raise BadTrace(f"cannot read: {error.strerror}") from None
-    reader = Reader()
-    for number, line in enumerate(lines, 1):
-        reader.line(number, line)
-    return reader.finish(len(lines))
+    return reader.finish(last_line)

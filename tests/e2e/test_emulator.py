@@ -278,6 +278,44 @@ def test_scans_in_parallel_do_not_see_each_other(tmp_path):
         assert (out, err) == (report_line(False, 10_750_000 + i, 27_500, False) + open_path(0), b"")
 
 
+# A scan waiting in the driver, and what happens to its caller meanwhile: a
+# stop, a continue or a tracer's attach leave the scan to finish; a signal
+# the caller catches ends it with EINTR; a kill after a stop still kills.
+CATCHER = f"""
+import fcntl, os, signal, sys
+def caught(*_):
+    raise InterruptedError
+signal.signal(signal.SIGUSR1, caught)
+fd = os.open("/dev/blindscan0", os.O_RDONLY)
+try:
+    fcntl.ioctl(fd, {{code:#x}}, bytes(24))
+except InterruptedError:
+    print("interrupted")
+"""
+CALLER_SIGNALS = {
+    "stopped and continued": ("1500", '"$@" & sleep .5; kill -STOP $!; kill -CONT $!; wait $!', TOOL, 0),
+    "strace -p attached": ("1500", '"$@" & sleep .5; strace -o /dev/null -p $! & wait $!', TOOL, 0),
+    "a caught signal": ("20000", '"$@" & sleep .5; kill -USR1 $!; wait $!', "python", 0),
+    "stopped, then killed": ("20000", '"$@" & sleep .5; kill -STOP $!; sleep .2; kill -KILL $!; wait $!', TOOL,
+                             137),
+}
+
+
+@pytest.mark.parametrize("scan_ms,script,caller,status", CALLER_SIGNALS.values(), ids=CALLER_SIGNALS.keys())
+def test_a_waiting_scan_ends_only_when_a_signal_is_delivered(scan_ms, script, caller, status):
+    if "strace" in script and shutil.which("strace") is None:
+        missing("strace is not installed")
+    command = [PYTHON, "-c", CATCHER.format(code=request_code())] if caller == "python" else [TOOL, *LOW_HORIZONTAL]
+    started = time.monotonic()
+    result = run(options=["--scan-ms", scan_ms], command=["sh", "-c", script, "sh", *command], timeout=30)
+    assert time.monotonic() - started < 10
+    assert result.status == status
+    if caller == "python":
+        assert (result.stdout, result.events("ioctl-interrupted")) == (b"interrupted\n", ["ioctl-interrupted"])
+    elif status == 0:
+        assert result.stdout.endswith(open_path(0)) and result.stdout.count(b"OK ") > 10
+
+
 def start_slow_scan(log):
     """The tool under an emulator whose scan takes 20 s, once the request is in."""
     command = [EMULATOR, "--scan-ms", "20000", "--log", str(log), "--", TOOL, *LOW_HORIZONTAL]

@@ -5,14 +5,22 @@ read stops it before anything runs."""
 import os
 import re
 import shutil
+import signal
 import subprocess
+import sys
+import time
 
 import pytest
 
-from harness import EMULATOR, LOW_HORIZONTAL, REPO, TOOL, missing
+from harness import EMULATOR, LOW_HORIZONTAL, REPO, TOOL, missing, open_path
+
+sys.path.insert(0, str(REPO / "scripts/lib"))
+
+import strace_calls  # noqa: E402
+import trace_reader  # noqa: E402
 
 REPLAY = str(REPO / "scripts/replay-trace")
-CALLS = ["-e", "trace=open,openat,ioctl,read"]
+CALLS = ["-e", "trace=execve,open,openat,ioctl,read"]
 DUMP = CALLS + ["-e", "read=all"]
 HOTBIRD = ["--satellite", "Hotbird-13.0E"]
 
@@ -41,10 +49,18 @@ def record(tmp_path, options, strace_options, command, on_stderr=False):
     return trace, (done.stdout, b"" if on_stderr else done.stderr, done.returncode)
 
 
+NOT_CHECKED = b"replay-trace: requests are not checked: "
+
+
 def replay(trace, command, timeout=60):
+    """What the command gave in the replay; replay-trace's notice that it
+    does not check requests is taken from the start of standard error."""
     done = subprocess.run([REPLAY, "--emulator", EMULATOR, str(trace), "--", *command], capture_output=True,
                           timeout=timeout)
-    return done.stdout, done.stderr, done.returncode
+    stderr = done.stderr
+    if stderr.startswith(NOT_CHECKED):
+        stderr = stderr.split(b"\n", 1)[1]
+    return done.stdout, stderr, done.returncode
 
 
 # Each everyday set of strace's options, with the stand-in's options and the
@@ -64,6 +80,10 @@ FLAG_SETS = {
     "--timestamps=unix,ns -v": ([], DUMP + ["--timestamps=unix,ns", "-v"], "0"),
     "every call, -e write=all": ([], ["-e", "read=all", "-e", "write=all"], "0"),
     "-s 2000 -x, no dump": (HOTBIRD, ["-s", "2000", "-x"], "0"),
+    "--timestamps=unix, a scan across a second": (["--scan-ms", "1100"], DUMP + ["--timestamps=unix"], "0"),
+    "-e raw=read,ioctl -f -Y": (HOTBIRD, DUMP + ["-e", "raw=read,ioctl", "-f", "-Y"], "0"),
+    "-C, its summary after the calls": (HOTBIRD, DUMP + ["-C"], "0"),
+    "strings as text, no dump": (HOTBIRD, ["-s", "2000"], "0"),
 }
 
 
@@ -140,3 +160,146 @@ def test_unreadable_trace(tmp_path, spoil):
     stdout, stderr, status = replay(trace, ["touch", str(ran)])
     assert (status, stdout, ran.exists()) == (2, b"", False)
     assert stderr.startswith(f"replay-trace: {trace}:{named + 1}: ".encode())
+
+
+def test_a_failed_open_in_a_session_is_replayed_in_its_turn(tmp_path):
+    # Three runs; the trace is made to say the second found the tuner busy.
+    command = ["sh", "-c", f"for run in 1 2 3; do {TOOL} {' '.join(LOW_HORIZONTAL)}; echo status $?; done"]
+    trace, (stdout, _, _) = record(tmp_path, HOTBIRD, DUMP + ["-f"], command)
+    second = re.findall(r"^(\d+) +openat\(.*blindscan0.*= 3$", trace.read_text(), flags=re.M)[1]
+    lines, dropping = [], False
+    for line in trace.read_text().splitlines():
+        if re.match(rf"{second} +openat\(", line) and "blindscan0" in line:
+            line = line[: line.rindex("= ")] + "= -1 EBUSY (Device or resource busy)"
+        elif line.startswith(" | ") and dropping:
+            continue
+        dropping = re.match(rf"{second} +(?:ioctl|read|close)\(3,", line) is not None
+        if not dropping:
+            lines.append(line)
+    trace.write_text("\n".join(lines) + "\n")
+    run = stdout[: stdout.index(b"status 0\n") + len(b"status 0\n")]
+    assert replay(trace, command) == (run + open_path(0) + b"status 255\n" + run, b"", 0)
+
+
+def test_a_signal_to_replay_trace_ends_the_replay_as_the_command(tmp_path):
+    trace, _ = record(tmp_path, ["--scan-ms", "30000"], DUMP + ["-f"], ["timeout", "-s", "KILL", "1", *scan()])
+    started = time.monotonic()
+    replaying = subprocess.Popen([REPLAY, "--emulator", EMULATOR, str(trace), "--", *scan()],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    time.sleep(1)
+    replaying.send_signal(signal.SIGTERM)
+    replaying.communicate(timeout=30)
+    assert (replaying.returncode, time.monotonic() - started < 10) == (143, True)
+
+
+def test_kept_answers_and_log_go_to_a_directory_of_replay_traces_own(tmp_path):
+    trace, recorded = record(tmp_path, HOTBIRD, DUMP, scan())
+    keep = tmp_path / "kept"
+    command = [REPLAY, "--emulator", EMULATOR, "--keep", str(keep), str(trace), "--", *scan()]
+    for _ in range(2):  # the second time into its own directory
+        assert subprocess.run(command, capture_output=True, timeout=60).stdout == recorded[0]
+    assert (keep / "answers").read_text().startswith("# The driver's answers")
+    assert "release" in (keep / "log").read_text()
+    (keep / ".replay-trace").unlink()
+    refused = subprocess.run(command, capture_output=True, timeout=60)
+    assert (refused.returncode, refused.stdout) == (2, b"")
+    assert refused.stderr.startswith(f"replay-trace: refusing {keep}: it is not empty".encode())
+
+
+# Options naming what is not a file or not a program: refused with 2, no traceback.
+BAD_OPTIONS = {
+    "a directory as the trace": lambda tmp: [str(tmp), "--", "true"],
+    "no trace": lambda tmp: [str(tmp / "absent"), "--", "true"],
+    "an endless trace": lambda tmp: ["/dev/zero", "--", "true"],
+    "a directory as the stand-in": lambda tmp: ["--emulator", str(tmp), str(tmp / "scan.trace"), "--", "true"],
+}
+
+
+@pytest.mark.parametrize("arguments", BAD_OPTIONS.values(), ids=BAD_OPTIONS.keys())
+def test_options_naming_no_file_or_program_are_refused(tmp_path, arguments):
+    record(tmp_path, HOTBIRD, DUMP, scan())
+    done = subprocess.run([REPLAY, *arguments(tmp_path)], capture_output=True, timeout=60)
+    assert (done.returncode, done.stdout) == (2, b"")
+    assert done.stderr.startswith(b"replay-trace: ") and b"Traceback" not in done.stderr
+
+
+# strace's lines in the spellings its options give, read into one call each:
+# (process, name, descriptor argument, value, error, -y path).
+LINES = {
+    "--timestamps=unix: seconds, not a process": (
+        '1796864638 read(3, "", 24) = 0', (None, "read", "3", 0, "", None)),
+    "-f with --timestamps=unix": ('123 1796864638 read(3, "", 24) = 0', (123, "read", "3", 0, "", None)),
+    "-Y in a file": ("123<mivo_blindscan> ioctl(0x3, 0x40186201, 0x7ffd) = 0", (123, "ioctl", "0x3", 0, "", None)),
+    "-Y on standard error, -tt -r -n -i -T": (
+        "[pid   77<sh>] 12:00:01.123456 (+     0.000012) [   16] [00007f12aa] ioctl(3</dev/blindscan0>, "
+        "0x40186201, 0x7ff) = -1 ENOTSUPP (Unknown error 524) <0.000012>",
+        (77, "ioctl", "3</dev/blindscan0>", -1, "ENOTSUPP", None)),
+    "raw=read: hex numbers": ("read(0x3, 0x7ffd, 0x5a0) = 0x144", (None, "read", "0x3", 0x144, "", None)),
+    "-r alone, -y on the result": (
+        '      0.000123 openat(AT_FDCWD</root>, "/dev/blindscan0", O_RDWR) = 3</dev/blindscan0>',
+        (None, "openat", "AT_FDCWD</root>", 3, "", "/dev/blindscan0")),
+    "interrupted": ("ioctl(3, AVL2108_SET_PARAMETER, 0x1) = ? ERESTARTSYS (To be restarted if SA_RESTART is set)",
+                    (None, "ioctl", "3", None, "ERESTARTSYS", None)),
+}
+
+
+@pytest.mark.parametrize("line,expected", LINES.values(), ids=LINES.keys())
+def test_strace_lines_in_every_spelling(line, expected):
+    (call,) = strace_calls.CallReader().lines([(1, line)])
+    assert (call.process, call.name, call.arguments[0], call.value, call.error, call.path) == expected
+
+
+# Strings with their escapes, and a cut one, which has no whole bytes.
+STRINGS = {r'"\1234\v"': b"S4\x0b", r'"a\"b\\"': b'a"b\\', r'"\x4c\0"': b"L\0", r'"\x4c"...': None}
+
+
+def test_strings_and_their_escapes():
+    assert {text: strace_calls.whole_string(text, 1) for text in STRINGS} == STRINGS
+
+
+OPEN = '5 openat(AT_FDCWD, "/dev/blindscan0", O_RDWR) = 3\n'
+SCAN = "5 ioctl(3, 0x40186201, 0x7ffd) = 0\n"
+READ = '5 read(3, "\\x01\\x02\\x03", 1440) = 3\n'
+# Sessions of a few lines: the answers they give, or the error they are refused with.
+SESSIONS = {
+    "a reopened descriptor has no scan yet": (OPEN + SCAN + "5 close(3) = 0\n" + OPEN + READ, "before any scan"),
+    "a dump shorter than the read": (OPEN + SCAN + "5 read(3, 0x1, 1440) = 24\n | 00000  " + bytes(12).hex(" ")
+                                     .ljust(48) + "  ............ |\n", "holds 12"),
+    "a scan that returned 1": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = 1\n", "returned 1"),
+    "a scan request on a descriptor opened before the trace": (SCAN, "start strace before"),
+    "the trace begins inside a scan request": ("5 <... ioctl resumed>, 0x7ffd) = 0\n", "begins inside"),
+    "a kernel-internal error": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = -1 ENOTSUPP (Unknown error 524)\n",
+                                "device 0\nscan failed EOPNOTSUPP\n"),
+    "an error no node gives": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = -1 ERRNO_600 (Unknown error 600)\n",
+                               "which no device node can answer"),
+    "a node known by -yy, then -C's summary": (
+        "5 ioctl(3</dev/blindscan2>, 0x40186201, 0x7ffd) = ? ERESTARTSYS (To be restarted)\n5 +++ killed by "
+        "SIGKILL +++\n% time     seconds  usecs/call     calls    errors syscall\n------ ----------- ---\n"
+        "100.00    0.000000           0        29         1 total\n", "device 2\nscan unfinished\n"),
+}
+
+
+@pytest.mark.parametrize("text,expected", SESSIONS.values(), ids=SESSIONS.keys())
+def test_sessions(tmp_path, text, expected):
+    trace = tmp_path / "scan.trace"
+    trace.write_text(text + "5 read(4, \"\", 1) = 0\n")
+    try:
+        assert expected in trace_reader.read_trace(trace).answers()
+    except trace_reader.BadTrace as error:
+        assert expected in error.what
+
+
+def test_runs_at_the_same_time_get_their_own_scans_whatever_their_order(tmp_path):
+    low, high = " ".join(LOW_HORIZONTAL), "0 950 2150 1000 45000 1 1"
+    both = 'cd "$1"; {} >{} & sleep .3; {} >{}; wait; cat low high'
+    recording = ["sh", "-c", both.format(f"{TOOL} {low}", "low", f"{TOOL} {high}", "high"), "sh", str(tmp_path)]
+    trace, recorded = record(tmp_path, HOTBIRD + ["--scan-ms", "1000"], DUMP + ["-f"], recording)
+    replaying = ["sh", "-c", both.format(f"{TOOL} {high}", "high", f"{TOOL} {low}", "low"), "sh", str(tmp_path)]
+    assert replay(trace, replaying) == recorded
+
+
+def test_a_replay_asking_for_a_scan_the_trace_never_answered_says_so(tmp_path):
+    trace, _ = record(tmp_path, HOTBIRD, DUMP, scan())
+    stdout, stderr, status = replay(trace, [TOOL, *LOW_HORIZONTAL[:-1], "1"])
+    assert (stdout, status) == (open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n", 3)
+    assert b"/dev/blindscan0: 1 scan request(s) that the answers hold no recorded scan for" in stderr

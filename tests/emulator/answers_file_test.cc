@@ -20,6 +20,8 @@ std::string summary(const std::vector<recorded_node>& nodes) {
   std::string text;
   for (const recorded_node& node : nodes) {
     text += "device " + std::to_string(node.device_number) + ";";
+    for (const int error : node.opens)
+      text += " open" + (error ? ":" + std::to_string(error) : std::string());
     for (const recorded_scan& scan : node.scans) {
       text += " scan" + end(scan.end, scan.error);
       for (const recorded_read& read : scan.reads)
@@ -42,13 +44,16 @@ TEST(Answers, GiveEachNodeItsScansAndTheirReadsInOrder) {
       "scan failed EBUSY\n"
       "scan unfinished\n"
       "device 3\n"
+      "open failed EBUSY\n"
+      "open\n"
       "scan\n"
       "read unfinished\n",
       "a");
   ASSERT_TRUE(parsed) << parsed.error();
   EXPECT_EQ(summary(*parsed), "device -1; scan read5B read0B readfailed:" + std::to_string(EIO) +
                                   " scanfailed:" + std::to_string(EBUSY) +
-                                  " scanunfinished\ndevice 3; scan readunfinished\n");
+                                  " scanunfinished\ndevice 3; open:" + std::to_string(EBUSY) +
+                                  " open scan readunfinished\n");
   EXPECT_EQ((*parsed)[0].scans[0].reads[0].bytes, std::string("\x0c\0\0\0\xff", 5));
 }
 
@@ -78,7 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         bad_answers_case{"device 0\nscan\nread failed EWHAT\n",
                          "a:3: unknown errno name 'EWHAT' (use a name such as EIO)"},
         bad_answers_case{"device 0\nscan\nread 0c0\n", "a:3: hex bytes '0c0' have an odd number of digits"},
-        bad_answers_case{"device 0\nopen\n", "a:2: expected device, scan or read, found 'open'"},
+        bad_answers_case{"device 0\nclose\n", "a:2: expected device, open, scan or read, found 'close'"},
+        bad_answers_case{"device 0\nopen unfinished\n", "a:2: expected open or open failed ERRNO"},
+
         // Words after a complete answer.
         bad_answers_case{"device 0\nscan unfinished x\n",
                          "a:2: expected scan, scan failed ERRNO or scan unfinished"},

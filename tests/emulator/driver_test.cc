@@ -168,6 +168,26 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     {"done", "done", "done 1", "refused EIO", "done", "refused EBUSY", "pending 3",
                      "pending 4", "finished", "finished 3:refused EINTR 4:refused EINTR", "refused ENODATA"}},
+        // A scan recorded with its run answers only a run with the same
+        // arguments, whichever comes first; one no recording holds is
+        // refused and counted.  Opens are refused in their turn.
+        driver_case{"RecordedRunsGetTheirOwnScans",
+                    std::vector<recorded_scan>{
+                        {recorded_end::answered, 0, {{recorded_end::answered, "a", 0}}, {{"0", "950"}}},
+                        {recorded_end::answered, 0, {{recorded_end::answered, "bb", 0}}, {{"1", "950"}}}},
+                    driver_settings{{}, {}, {}, {}, {}, {0, EBUSY}},
+                    [](driver& d) {
+                      const std::optional<int> first = d.refuse_open(O_RDWR), second = d.refuse_open(O_RDWR),
+                                               third = d.refuse_open(O_RDWR);
+                      const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
+                      return std::vector{
+                          std::to_string(first.value_or(0)) + std::to_string(second.value_or(0)) +
+                              std::to_string(third.value_or(0)),
+                          as_text(d.ioctl(f, scan_code, scan_request(), t0, {"1", "950"})),
+                          as_text(d.ioctl(g, scan_code, scan_request(), t0, {"1", "950"})),
+                          as_text(d.read(f, 1440, 0)), std::to_string(d.unrecorded_requests())};
+                    },
+                    {"0" + std::to_string(EBUSY) + "0", "done", "refused ENODATA", "done +2", "1"}},
         // Each open file reads the answer to its own last scan, also once
         // another file has closed; a closed file is no longer open.
         driver_case{"AFileReadsOnlyItsOwnScan",
