@@ -1,0 +1,68 @@
+#include "after_scan/command_line.h"
+
+#include <err.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <exception>
+
+#include "emulator/plumbing/files.h"
+#include "report/write_all.h"
+
+namespace blindscan::after_scan {
+
+using emulator::failure;
+
+namespace {
+
+// Reports are text a few kilobytes long; the bound keeps a wrong file
+// (a device, an image) from being read for ever.
+constexpr size_t report_limit = 16 << 20;
+
+}  // namespace
+
+emulator::result<std::vector<reported_carrier>> read_reports(const std::vector<std::string>& inputs,
+                                                             symbol_unit unit) {
+  std::vector<reported_carrier> carriers;
+  const std::vector<std::string> names = inputs.empty() ? std::vector<std::string>{"-"} : inputs;
+  for (const std::string& name : names) {
+    const bool standard_input = name == "-";
+    const emulator::result<std::string> text =
+        emulator::read_file(standard_input ? "/dev/stdin" : name, report_limit);
+    if (!text) return failure{text.error()};
+    const auto read = read_report(*text, standard_input ? "standard input" : name, unit);
+    if (!read) return failure{read.error()};
+    carriers.insert(carriers.end(), read->begin(), read->end());
+  }
+  if (carriers.empty())
+    return failure{"no report line (a line 'OK HORIZONTAL|VERTICAL ...' as mivo_blindscan prints it) in " +
+                   (inputs.empty() ? std::string("standard input") : "the reports given")};
+  return carriers;
+}
+
+emulator::result<void> write_output(const std::string& path, std::string_view text) {
+  if (path == "-") {
+    if (!report::write_all(STDOUT_FILENO, text.data(), text.size())) return emulator::failed("cannot write");
+    return {};
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return emulator::failed(path + ": cannot open");
+  const bool written = report::write_all(fd, text.data(), text.size());
+  const emulator::result<void> outcome =
+      written ? emulator::result<void>{} : emulator::failed(path + ": cannot write");
+  if (::close(fd) != 0 && written) return emulator::failed(path + ": cannot write");
+  return outcome;
+}
+
+int run_command(int argc, char** argv, const std::function<emulator::result<int>(int, char**)>& body) {
+  try {
+    const emulator::result<int> status = body(argc, argv);
+    if (status) return *status;
+    warnx("%s", status.error().c_str());
+  } catch (const std::exception& error) {  // out of memory, say
+    warnx("%s", error.what());
+  }
+  return 2;
+}
+
+}  // namespace blindscan::after_scan
