@@ -61,9 +61,10 @@ emulator::result<int> run(int argc, char** argv) {
       return 2;
     }
   }
-  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit);
+  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true);
   if (!carriers) return emulator::failure{carriers.error()};
-  const emulator::result<void> written = write_output(output, channel_file(distinct_carriers(*carriers)));
+  const emulator::result<void> written =
+      write_output(output, channel_file(distinct_carriers(carriers->carriers)));
   if (!written) return emulator::failure{written.error()};
   return 0;
 }

@@ -21,23 +21,29 @@ constexpr size_t report_limit = 16 << 20;
 
 }  // namespace
 
-emulator::result<std::vector<reported_carrier>> read_reports(const std::vector<std::string>& inputs,
-                                                             symbol_unit unit) {
-  std::vector<reported_carrier> carriers;
+emulator::result<scan_report> read_reports(const std::vector<std::string>& inputs, symbol_unit unit,
+                                           bool carriers_needed) {
+  scan_report all;
+  int runs = 0;
   const std::vector<std::string> names = inputs.empty() ? std::vector<std::string>{"-"} : inputs;
   for (const std::string& name : names) {
     const bool standard_input = name == "-";
     const emulator::result<std::string> text =
         emulator::read_file(standard_input ? "/dev/stdin" : name, report_limit);
     if (!text) return failure{text.error()};
-    const auto read = read_report(*text, standard_input ? "standard input" : name, unit);
+    const emulator::result<scan_report> read =
+        read_report(*text, standard_input ? "standard input" : name, unit, runs);
     if (!read) return failure{read.error()};
-    carriers.insert(carriers.end(), read->begin(), read->end());
+    all.carriers.insert(all.carriers.end(), read->carriers.begin(), read->carriers.end());
+    all.open_paths += read->open_paths;
+    runs += read->open_paths + 1;
   }
-  if (carriers.empty())
+  const std::string where = inputs.empty() ? "standard input" : "the reports given";
+  if (all.carriers.empty() && (carriers_needed || all.open_paths == 0))
     return failure{"no report line (a line 'OK HORIZONTAL|VERTICAL ...' as mivo_blindscan prints it) in " +
-                   (inputs.empty() ? std::string("standard input") : "the reports given")};
-  return carriers;
+                   where +
+                   (carriers_needed ? "" : ", nor the 'open path' line of a scan that found nothing")};
+  return all;
 }
 
 emulator::result<void> write_output(const std::string& path, std::string_view text) {

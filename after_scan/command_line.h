@@ -12,11 +12,13 @@
 
 namespace blindscan::after_scan {
 
-// The carriers reported in each input in turn ("-" is standard input), read
-// whole first; a failure when one cannot be read, holds a broken report
-// line, or none of them holds any report line at all.
-emulator::result<std::vector<reported_carrier>> read_reports(const std::vector<std::string>& inputs,
-                                                             symbol_unit unit);
+// The reports of each input in turn ("-" is standard input), read whole
+// first, as one, the runs of each input apart from the others'; a failure
+// when one cannot be read or holds a broken report line, or when none holds
+// a line of the tool's output at all (a report line or an "open path" line),
+// or, with carriers_needed, no report line.
+emulator::result<scan_report> read_reports(const std::vector<std::string>& inputs, symbol_unit unit,
+                                           bool carriers_needed);
 
 // Writes text whole to path, created or emptied, or to standard output for "-".
 emulator::result<void> write_output(const std::string& path, std::string_view text);

@@ -112,10 +112,10 @@ emulator::result<int> run(int argc, char** argv) {
   if (!text) return emulator::failure{text.error()};
   const auto list = emulator::parse_sky(*text, path);
   if (!list) return emulator::failure{list.error()};
-  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit);
+  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, false);
   if (!carriers) return emulator::failure{carriers.error()};
 
-  const comparison compared = compare(*list, *carriers, sweeps);
+  const comparison compared = compare(*list, carriers->carriers, sweeps);
   std::string output = summary_line(satellite.value_or(path), compared);
   if (!summary_only) output += table(compared);
   const emulator::result<void> written = write_output("-", output);

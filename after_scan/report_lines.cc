@@ -92,20 +92,22 @@ emulator::result<symbol_unit> parse_symbol_unit(std::string_view name) {
   return failure{"unknown symbol-rate unit " + quoted(name) + " (Sym/s, kSym/s or MSym/s)"};
 }
 
-emulator::result<std::vector<reported_carrier>> read_report(std::string_view text,
-                                                            std::string_view source_name, symbol_unit unit) {
-  std::vector<reported_carrier> carriers;
+emulator::result<scan_report> read_report(std::string_view text, std::string_view source_name,
+                                          symbol_unit unit, int first_run) {
+  scan_report read;
   for (const emulator::content_line& line : emulator::content_lines(text)) {
     const std::vector<std::string_view> words = emulator::split_fields(line.text);
+    if (words.size() >= 2 && words[0] == "open" && words[1] == "path") ++read.open_paths;
     if (words.front() != "OK") continue;
-    const emulator::result<reported_carrier> carrier = parse_words(words, unit);
+    emulator::result<reported_carrier> carrier = parse_words(words, unit);
     if (!carrier)
       return emulator::at_line(
           source_name, line.number,
           "not a whole report line (" + carrier.error() + "): " + quoted(line.text.substr(0, 100)));
-    carriers.push_back(*carrier);
+    carrier->run = first_run + read.open_paths;
+    read.carriers.push_back(*carrier);
   }
-  return carriers;
+  return read;
 }
 
 bool within_tolerance(uint32_t khz_a, uint64_t rate_a, uint32_t khz_b, uint64_t rate_b,
@@ -118,9 +120,12 @@ std::vector<reported_carrier> distinct_carriers(const std::vector<reported_carri
   std::vector<reported_carrier> kept;
   for (const reported_carrier& carrier : carriers) {
     const bool seen = std::any_of(kept.begin(), kept.end(), [&](const reported_carrier& earlier) {
-      return earlier.vertical == carrier.vertical &&
-             within_tolerance(earlier.downlink_khz, earlier.symbol_rate, carrier.downlink_khz,
-                              carrier.symbol_rate, earlier.symbol_rate);
+      if (earlier.vertical != carrier.vertical) return false;
+      if (earlier.run != carrier.run)
+        return within_tolerance(earlier.downlink_khz, earlier.symbol_rate, carrier.downlink_khz,
+                                carrier.symbol_rate, earlier.symbol_rate);
+      return earlier.downlink_khz == carrier.downlink_khz && earlier.symbol_rate == carrier.symbol_rate &&
+             earlier.system == carrier.system;
     });
     if (!seen) kept.push_back(carrier);
   }
