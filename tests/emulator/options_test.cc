@@ -70,37 +70,25 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--records", "r", "--jitter", "1,1", "--", "true"},
                  "--jitter has no effect with --records"},
         bad_case{{"--answers", "a", "--fail-read", "EIO", "--", "true"},
-                 "--fail-read has no effect with --answers"}));
+                 "--fail-read has no effect with --answers"},
+        bad_case{{"--read-bytes", "25", "--answers", "a", "--", "true"},
+                 "--read-bytes has no effect with --answers"},
+        bad_case{{"--fail-read", "EIO", "--read-bytes", "25", "--", "true"},
+                 "--read-bytes has no effect with --fail-read"},
+        bad_case{{"--jitter", "1,1", "--fail-ioctl", "EIO", "--", "true"},
+                 "--jitter has no effect with --fail-ioctl"},
+        bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
-  const result<options> result = parse({"--device",
-                                        "-1",
-                                        "--sky=s.sky",
-                                        "--fail-ioctl",
-                                        "EIO",
-                                        "--fail-read=ETIMEDOUT",
-                                        "--read-bytes",
-                                        "25",
-                                        "--scan-ms=250",
-                                        "--log",
-                                        "l",
-                                        "--mode",
-                                        "0600",
-                                        "--jitter=500,10",
-                                        "--seed",
-                                        "3",
-                                        "--",
-                                        "tool",
-                                        "--device",
-                                        "7"});
+  const result<options> result =
+      parse({"--device", "-1", "--sky=s.sky", "--read-bytes", "25", "--scan-ms=3600000", "--log", "l",
+             "--mode", "0600", "--jitter=500,10", "--seed", "3", "--", "tool", "--device", "7"});
   ASSERT_TRUE(result) << result.error();
   const options& o = *result;
   EXPECT_EQ(o.device_numbers, std::vector<int32_t>{-1});
   EXPECT_EQ(o.sky_file, "s.sky");
-  EXPECT_EQ(o.driver.fail_ioctl, EIO);
-  EXPECT_EQ(o.driver.fail_read, ETIMEDOUT);
   EXPECT_EQ(o.driver.read_bytes, 25u);
-  EXPECT_EQ(o.driver.scan_time, std::chrono::milliseconds(250));
+  EXPECT_EQ(o.driver.scan_time, std::chrono::milliseconds(3600000));
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
   EXPECT_EQ(o.driver.jitter.khz, 500u);
@@ -108,6 +96,11 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.driver.jitter.seed, 3u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
+  // The faults, with errno's first name, which the others leave idle.
+  const auto faults = parse({"--fail-ioctl", "EPERM", "--fail-read=ETIMEDOUT", "--", "tool"});
+  ASSERT_TRUE(faults) << faults.error();
+  EXPECT_EQ(faults->driver.fail_ioctl, EPERM);
+  EXPECT_EQ(faults->driver.fail_read, ETIMEDOUT);
 }
 
 TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
