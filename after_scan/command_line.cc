@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "emulator/common/messages.h"
 #include "emulator/plumbing/files.h"
 #include "report/write_all.h"
 

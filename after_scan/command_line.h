@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "after_scan/report_lines.h"
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 
 namespace blindscan::after_scan {
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "emulator/common/messages.h"
 #include "emulator/input/input_text.h"
 #include "emulator/model/blind_search.h"
 

@@ -11,7 +11,7 @@
 
 #include "after_scan/report_lines.h"
 #include "device/blindscan_device.h"
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 #include "emulator/model/transponder.h"
 
 namespace blindscan::after_scan {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string>
 
+#include "emulator/common/messages.h"
 #include "emulator/input/input_text.h"
 
 namespace blindscan::after_scan {

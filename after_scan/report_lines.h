@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 
 namespace blindscan::after_scan {
 
