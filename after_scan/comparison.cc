@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -180,37 +181,53 @@ comparison compare(const std::vector<transponder>& list, const std::vector<repor
   std::vector<std::vector<device::blindscan_result>> records;
   for (const sweep& s : sweeps) records.push_back(emulator::blind_search(list, s.request));
 
-  // Each distinct carrier is the listed transponder nearest to it within
-  // the tolerance; a listed transponder found more than once keeps the
-  // nearest report.
-  std::vector<std::optional<reported_carrier>> found(list.size());
-  comparison compared;
-  for (const reported_carrier& carrier : distinct_carriers(reported)) {
-    std::optional<size_t> best;
-    for (size_t i = 0; i < list.size(); ++i) {
-      const transponder& listed = list[i];
-      if (listed.vertical != carrier.vertical ||
-          !within_tolerance(carrier.downlink_khz, carrier.symbol_rate, listed.downlink_khz,
-                            listed_rate(listed), listed_rate(listed)))
-        continue;
-      if (!best || distance(listed.downlink_khz, carrier.downlink_khz) <
-                       distance(list[*best].downlink_khz, carrier.downlink_khz))
-        best = i;
-    }
-    if (!best) {
-      compared.extras.push_back({carrier, extra_detail(carrier, list, sweeps)});
-      continue;
-    }
-    std::optional<reported_carrier>& kept = found[*best];
-    if (!kept || distance(carrier.downlink_khz, list[*best].downlink_khz) <
-                     distance(kept->downlink_khz, list[*best].downlink_khz))
-      kept = carrier;
+  // Each distinct carrier is one listed transponder within the tolerance,
+  // each listed one at most one carrier: as many pairs as can be made,
+  // each carrier trying the nearest first, so that two listed carriers close
+  // together, each measured nearer the other, are both found.
+  const std::vector<reported_carrier> carriers = distinct_carriers(reported);
+  std::vector<std::vector<size_t>> candidates(carriers.size());
+  for (size_t c = 0; c < carriers.size(); ++c) {
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i].vertical == carriers[c].vertical &&
+          within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
+                           listed_rate(list[i]), listed_rate(list[i])))
+        candidates[c].push_back(i);
+    std::stable_sort(candidates[c].begin(), candidates[c].end(), [&](size_t a, size_t b) {
+      return distance(list[a].downlink_khz, carriers[c].downlink_khz) <
+             distance(list[b].downlink_khz, carriers[c].downlink_khz);
+    });
   }
+  std::vector<std::optional<size_t>> found(list.size());  // the carrier of each listed transponder
+  for (size_t c = 0; c < carriers.size(); ++c) {
+    std::vector<bool> tried(list.size());
+    // An augmenting path: carrier takes a free listed transponder, or one
+    // whose carrier can move to another.
+    const std::function<bool(size_t)> place = [&](size_t carrier) {
+      for (const size_t i : candidates[carrier]) {
+        if (tried[i]) continue;
+        tried[i] = true;
+        if (!found[i] || place(*found[i])) {
+          found[i] = carrier;
+          return true;
+        }
+      }
+      return false;
+    };
+    place(c);
+  }
+  std::vector<bool> matched(carriers.size());
+  for (const std::optional<size_t>& carrier : found)
+    if (carrier) matched[*carrier] = true;
+  comparison compared;
+  for (size_t c = 0; c < carriers.size(); ++c)
+    if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps)});
   for (size_t i = 0; i < list.size(); ++i) {
     if (found[i])
-      compared.listed.push_back({list[i], verdict::found,
-                                 offsets(signed_distance(found[i]->downlink_khz, list[i].downlink_khz),
-                                         signed_distance(found[i]->symbol_rate, listed_rate(list[i])))});
+      compared.listed.push_back(
+          {list[i], verdict::found,
+           offsets(signed_distance(carriers[*found[i]].downlink_khz, list[i].downlink_khz),
+                   signed_distance(carriers[*found[i]].symbol_rate, listed_rate(list[i])))});
     else
       compared.listed.push_back(missed(list[i], sweeps, records));
   }
