@@ -46,7 +46,7 @@ emulator::result<int> run(int argc, char** argv) {
                                        {nullptr, 0, nullptr, 0}};
   std::string output = "-";
   symbol_unit unit = symbol_unit::ksym;
-  for (int id; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
+  for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
     if (id == 'o') {
       output = optarg;
     } else if (id == 'u') {

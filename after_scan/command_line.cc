@@ -55,7 +55,7 @@ emulator::result<void> write_output(const std::string& path, std::string_view te
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return emulator::failed(path + ": cannot open");
   const bool written = report::write_all(fd, text.data(), text.size());
-  const emulator::result<void> outcome =
+  emulator::result<void> outcome =
       written ? emulator::result<void>{} : emulator::failed(path + ": cannot write");
   if (::close(fd) != 0 && written) return emulator::failed(path + ": cannot write");
   return outcome;

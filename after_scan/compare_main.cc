@@ -74,7 +74,7 @@ emulator::result<int> run(int argc, char** argv) {
   std::vector<sweep> sweeps;
   symbol_unit unit = symbol_unit::ksym;
   bool summary_only = false;
-  for (int id; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+  for (int id = 0; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
     if (id == 's') {
       satellite = optarg;
     } else if (id == 'l') {

@@ -154,7 +154,7 @@ emulator::result<sweep> parse_sweep(std::string_view arguments) {
     return failure{shown +
                    ": expected the tool's 7 arguments (device min_freq max_freq min_symbol max_symbol pol " +
                    "hilow_band), found " + std::to_string(words.size())};
-  int32_t values[7];
+  int32_t values[7] = {};
   for (size_t i = 0; i < words.size(); ++i)
     if (!parse_int32(words[i], values[i]))
       return failure{shown + ": " + quoted(words[i]) + " is not a whole decimal number"};
@@ -179,6 +179,7 @@ std::vector<sweep> whole_sweeps() {
 comparison compare(const std::vector<transponder>& list, const std::vector<reported_carrier>& reported,
                    const std::vector<sweep>& sweeps) {
   std::vector<std::vector<device::blindscan_result>> records;
+  records.reserve(sweeps.size());
   for (const sweep& s : sweeps) records.push_back(emulator::blind_search(list, s.request));
 
   // Each distinct carrier is one listed transponder within the tolerance,
