@@ -1,9 +1,7 @@
 // blindscan-channels: the transponders in mivo_blindscan's report lines as a
 // DVBv5 channel file.
-#include <errno.h>
 #include <getopt.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -49,16 +47,8 @@ emulator::result<int> run(int argc, char** argv) {
   for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
     if (id == 'o') {
       output = optarg;
-    } else if (id == 'u') {
-      const auto parsed = parse_symbol_unit(optarg);
-      if (!parsed) return emulator::failure{"--symbol-unit: " + parsed.error()};
-      unit = *parsed;
-    } else if (id == 'h') {
-      return write_output("-", usage) ? 0 : 2;
-    } else {
-      // getopt has said what is wrong.
-      (void)std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
-      return 2;
+    } else if (auto end = shared_option(id, unit, usage)) {
+      return *end;
     }
   }
   const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true);

@@ -1,9 +1,12 @@
 #include "after_scan/command_line.h"
 
 #include <err.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <getopt.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <exception>
 
 #include "emulator/common/messages.h"
@@ -59,6 +62,19 @@ emulator::result<void> write_output(const std::string& path, std::string_view te
       written ? emulator::result<void>{} : emulator::failed(path + ": cannot write");
   if (::close(fd) != 0 && written) return emulator::failed(path + ": cannot write");
   return outcome;
+}
+
+std::optional<emulator::result<int>> shared_option(int id, symbol_unit& unit, std::string_view usage) {
+  if (id == 'u') {
+    const emulator::result<symbol_unit> parsed = parse_symbol_unit(optarg);
+    if (!parsed) return emulator::failure{"--symbol-unit: " + parsed.error()};
+    unit = *parsed;
+    return std::nullopt;
+  }
+  if (id == 'h') return write_output("-", usage) ? 0 : 2;
+  // getopt has said what is wrong.
+  (void)std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
+  return 2;
 }
 
 int run_command(int argc, char** argv, const std::function<emulator::result<int>(int, char**)>& body) {

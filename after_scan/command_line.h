@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,11 @@ emulator::result<scan_report> read_reports(const std::vector<std::string>& input
 
 // Writes text whole to path, created or emptied, or to standard output for "-".
 emulator::result<void> write_output(const std::string& path, std::string_view text);
+
+// The options both commands take, by getopt_long id: 'u' (--symbol-unit)
+// sets unit from optarg, 'h' (--help) prints usage, and any other id is one
+// getopt has found wrong.  The status to end with, or nothing to go on with.
+std::optional<emulator::result<int>> shared_option(int id, symbol_unit& unit, std::string_view usage);
 
 // Runs a command's body with its arguments: its exit status,
 // or 2 with its failure (or an exception's text) on standard error.

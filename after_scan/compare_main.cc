@@ -1,9 +1,7 @@
 // blindscan-compare: mivo_blindscan's report lines checked against a
 // satellite's published transponder list.
-#include <errno.h>
 #include <getopt.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,18 +81,10 @@ emulator::result<int> run(int argc, char** argv) {
       const emulator::result<sweep> parsed = parse_sweep(optarg);
       if (!parsed) return emulator::failure{parsed.error()};
       sweeps.push_back(*parsed);
-    } else if (id == 'u') {
-      const auto parsed = parse_symbol_unit(optarg);
-      if (!parsed) return emulator::failure{"--symbol-unit: " + parsed.error()};
-      unit = *parsed;
     } else if (id == 'S') {
       summary_only = true;
-    } else if (id == 'h') {
-      return write_output("-", usage) ? 0 : 2;
-    } else {
-      // getopt has said what is wrong.
-      (void)std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
-      return 2;
+    } else if (auto end = shared_option(id, unit, usage)) {
+      return *end;
     }
   }
   if (satellite.has_value() == list_file.has_value())
