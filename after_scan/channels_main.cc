@@ -12,7 +12,7 @@ namespace blindscan::after_scan {
 
 namespace {
 
-constexpr char usage[] =
+constexpr char usage_head[] =
     "Usage: blindscan-channels [--output FILE] [--symbol-unit UNIT] [REPORT...]\n"
     "\n"
     "Reads mivo_blindscan's report lines from each REPORT (none or '-': standard\n"
@@ -25,10 +25,8 @@ constexpr char usage[] =
     "report lines ('open path ...', a failed request, headings) are passed over;\n"
     "a line starting with OK that is not a whole report line is refused.\n"
     "\n"
-    "  -o, --output FILE     write the channel file to FILE (default: standard output)\n"
-    "  --symbol-unit UNIT    the unit of the report's symbol rates: Sym/s, kSym/s\n"
-    "                        (the default, the driver stand-in's) or MSym/s\n"
-    "  --help                print this help\n"
+    "  -o, --output FILE     write the channel file to FILE (default: standard output)\n";
+constexpr char usage_tail[] =
     "\n"
     "Example:\n"
     "  for pol in 0 1; do mivo_blindscan 0 950 2150 1000 45000 $pol 1; done >scan.txt\n"
@@ -38,16 +36,15 @@ constexpr char usage[] =
     "is wrong, or the file cannot be written.\n";
 
 emulator::result<int> run(int argc, char** argv) {
-  constexpr struct option options[] = {{"output", required_argument, nullptr, 'o'},
-                                       {"symbol-unit", required_argument, nullptr, 'u'},
-                                       {"help", no_argument, nullptr, 'h'},
-                                       {nullptr, 0, nullptr, 0}};
+  constexpr struct option options[] = {
+      {"output", required_argument, nullptr, 'o'}, symbol_unit_option, help_option, {nullptr, 0, nullptr, 0}};
   std::string output = "-";
   symbol_unit unit = symbol_unit::ksym;
   for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
     if (id == 'o') {
       output = optarg;
-    } else if (auto end = shared_option(id, unit, usage)) {
+    } else if (auto end =
+                   shared_option(id, unit, usage_head + std::string(shared_options_help) + usage_tail)) {
       return *end;
     }
   }

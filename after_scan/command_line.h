@@ -2,6 +2,8 @@
 // they read, the file they write, and how they end.
 #pragma once
 
+#include <getopt.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +25,16 @@ emulator::result<scan_report> read_reports(const std::vector<std::string>& input
 
 // Writes text whole to path, created or emptied, or to standard output for "-".
 emulator::result<void> write_output(const std::string& path, std::string_view text);
+
+// The help of the options both commands take.
+inline constexpr std::string_view shared_options_help =
+    "  --symbol-unit UNIT    the unit of the report's symbol rates: Sym/s, kSym/s\n"
+    "                        (the default, the driver stand-in's) or MSym/s\n"
+    "  --help                print this help\n";
+
+// Their entries in getopt_long's table.
+inline constexpr struct option symbol_unit_option = {"symbol-unit", required_argument, nullptr, 'u'};
+inline constexpr struct option help_option = {"help", no_argument, nullptr, 'h'};
 
 // The options both commands take, by getopt_long id: 'u' (--symbol-unit)
 // sets unit from optarg, 'h' (--help) prints usage, and any other id is one

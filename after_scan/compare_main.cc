@@ -15,7 +15,7 @@ namespace blindscan::after_scan {
 
 namespace {
 
-constexpr char usage[] =
+constexpr char usage_head[] =
     "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
     "                         [--symbol-unit UNIT] [--summary] [REPORT...]\n"
     "\n"
@@ -44,10 +44,8 @@ constexpr char usage[] =
     "                        each sweep (default: the four whole sweeps, each\n"
     "                        polarisation in each band, 950-2150 MHz,\n"
     "                        1-100000 kSym/s)\n"
-    "  --symbol-unit UNIT    the unit of the report's symbol rates: Sym/s, kSym/s\n"
-    "                        (the default, the driver stand-in's) or MSym/s\n"
-    "  --summary             print the summary line alone\n"
-    "  --help                print this help\n"
+    "  --summary             print the summary line alone\n";
+constexpr char usage_tail[] =
     "\n"
     "The output is a summary line, then one line per listed transponder and\n"
     "per extra carrier in ascending frequency.\n"
@@ -64,9 +62,9 @@ emulator::result<int> run(int argc, char** argv) {
   constexpr struct option options[] = {{"satellite", required_argument, nullptr, 's'},
                                        {"list", required_argument, nullptr, 'l'},
                                        {"sweep", required_argument, nullptr, 'w'},
-                                       {"symbol-unit", required_argument, nullptr, 'u'},
+                                       symbol_unit_option,
                                        {"summary", no_argument, nullptr, 'S'},
-                                       {"help", no_argument, nullptr, 'h'},
+                                       help_option,
                                        {nullptr, 0, nullptr, 0}};
   std::optional<std::string> satellite, list_file;
   std::vector<sweep> sweeps;
@@ -83,7 +81,8 @@ emulator::result<int> run(int argc, char** argv) {
       sweeps.push_back(*parsed);
     } else if (id == 'S') {
       summary_only = true;
-    } else if (auto end = shared_option(id, unit, usage)) {
+    } else if (auto end =
+                   shared_option(id, unit, usage_head + std::string(shared_options_help) + usage_tail)) {
       return *end;
     }
   }
