@@ -35,7 +35,9 @@ constexpr char usage_head[] =
     "both its frequency and its symbol rate lie within a quarter of the listed\n"
     "symbol rate of the listed values: 6875 kHz and 6875 kSym/s at 27500 kSym/s.\n"
     "\n"
-    "  --satellite NAME      the list of NAME in /usr/share/dvb/dvb-s (package\n"
+    "  --satellite NAME      the list of NAME in ";
+constexpr char usage_middle[] =
+    " (package\n"
     "                        dtv-scan-tables; ls that directory for the names)\n"
     "  --list FILE           the list in FILE: a DVBv5 channel file, or the\n"
     "                        driver stand-in's sky file\n"
@@ -81,8 +83,9 @@ emulator::result<int> run(int argc, char** argv) {
       sweeps.push_back(*parsed);
     } else if (id == 'S') {
       summary_only = true;
-    } else if (auto end =
-                   shared_option(id, unit, usage_head + std::string(shared_options_help) + usage_tail)) {
+    } else if (auto end = shared_option(id, unit,
+                                        usage_head + std::string(emulator::published_lists_directory) +
+                                            usage_middle + std::string(shared_options_help) + usage_tail)) {
       return *end;
     }
   }

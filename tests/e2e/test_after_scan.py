@@ -9,9 +9,9 @@ import subprocess
 
 import pytest
 
-from harness import EMULATOR, TOOL, missing
+from harness import EMULATOR, PUBLISHED_LISTS, TOOL, missing
 
-LISTS = pathlib.Path("/usr/share/dvb/dvb-s")
+LISTS = pathlib.Path(PUBLISHED_LISTS)
 COMPARE = str(pathlib.Path(EMULATOR).with_name("blindscan-compare"))
 CHANNELS = str(pathlib.Path(EMULATOR).with_name("blindscan-channels"))
 # The demo's sweeps, in one shell under one stand-in.
