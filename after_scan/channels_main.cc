@@ -1,0 +1,65 @@
+// blindscan-channels: the transponders in mivo_blindscan's report lines as a
+// DVBv5 channel file.
+#include <getopt.h>
+
+#include <string>
+#include <vector>
+
+#include "after_scan/channel_file.h"
+#include "after_scan/command_line.h"
+
+namespace blindscan::after_scan {
+
+namespace {
+
+constexpr char usage_head[] =
+    "Usage: blindscan-channels [--output FILE] [--symbol-unit UNIT] [REPORT...]\n"
+    "\n"
+    "Reads mivo_blindscan's report lines from each REPORT (none or '-': standard\n"
+    "input) and writes the transponders they hold as a DVBv5 channel file, the\n"
+    "format of dtv-scan-tables that dvbv5-scan takes as its initial tuning file\n"
+    "and dvb-format-convert converts.  Each distinct transponder is one entry (a\n"
+    "carrier reported twice, as the overlap of both bands reports it, once),\n"
+    "with its delivery system, frequency, polarisation, symbol rate, modulation,\n"
+    "roll-off, pilot, inversion and code rate as reported.  Lines that are not\n"
+    "report lines ('open path ...', a failed request, headings) are passed over;\n"
+    "a line starting with OK that is not a whole report line is refused.\n"
+    "\n"
+    "  -o, --output FILE     write the channel file to FILE (default: standard output)\n";
+constexpr char usage_tail[] =
+    "\n"
+    "Example:\n"
+    "  for pol in 0 1; do mivo_blindscan 0 950 2150 1000 45000 $pol 1; done >scan.txt\n"
+    "  blindscan-channels -o scan.conf scan.txt && dvbv5-scan scan.conf\n"
+    "\n"
+    "Exit status: 0 when the file is written, 2 when the command line or a report\n"
+    "is wrong, or the file cannot be written.\n";
+
+emulator::result<int> run(int argc, char** argv) {
+  constexpr struct option options[] = {
+      {"output", required_argument, nullptr, 'o'}, symbol_unit_option, help_option, {nullptr, 0, nullptr, 0}};
+  std::string output = "-";
+  symbol_unit unit = symbol_unit::ksym;
+  for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
+    if (id == 'o') {
+      output = optarg;
+    } else if (auto end =
+                   shared_option(id, unit, usage_head + std::string(shared_options_help) + usage_tail)) {
+      return *end;
+    }
+  }
+  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true);
+  if (!carriers) return emulator::failure{carriers.error()};
+  const emulator::result<void> written =
+      write_output(output, channel_file(distinct_carriers(carriers->carriers)));
+  if (!written) return emulator::failure{written.error()};
+  return 0;
+}
+
+}  // namespace
+
+}  // namespace blindscan::after_scan
+
+int main(int argc, char** argv) {
+  return blindscan::after_scan::run_command(argc, argv, blindscan::after_scan::run);
+}

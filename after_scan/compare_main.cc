@@ -1,0 +1,124 @@
+// blindscan-compare: mivo_blindscan's report lines checked against a
+// satellite's published transponder list.
+#include <getopt.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "after_scan/command_line.h"
+#include "after_scan/comparison.h"
+#include "emulator/input/sky_file.h"
+#include "emulator/plumbing/files.h"
+
+namespace blindscan::after_scan {
+
+namespace {
+
+constexpr char usage_head[] =
+    "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
+    "                         [--symbol-unit UNIT] [--summary] [REPORT...]\n"
+    "\n"
+    "Checks mivo_blindscan's report lines, read from each REPORT (none or '-':\n"
+    "standard input), against a published transponder list, given the sweeps\n"
+    "that made them.  Each listed transponder is found (with the reported\n"
+    "carrier's frequency and symbol-rate offsets) or missed, and why: out of\n"
+    "range (no sweep of its polarisation reached its frequency; the band that\n"
+    "would is named), symbol rate out of range, record cap (each sweep that\n"
+    "reached it reported 120 carriers below it first), or in range and not\n"
+    "found: the dish, the cable or the driver.  Each reported carrier that is\n"
+    "none of the listed ones is an extra: unpublished, off a listed carrier's\n"
+    "frequency, or outside every sweep given.  What a sweep reaches is what the\n"
+    "driver stand-in's blind search finds in the list.\n"
+    "\n"
+    "A reported carrier is a listed one when it has the same polarisation and\n"
+    "both its frequency and its symbol rate lie within a quarter of the listed\n"
+    "symbol rate of the listed values: 6875 kHz and 6875 kSym/s at 27500 kSym/s.\n"
+    "\n"
+    "  --satellite NAME      the list of NAME in ";
+constexpr char usage_middle[] =
+    " (package\n"
+    "                        dtv-scan-tables; ls that directory for the names)\n"
+    "  --list FILE           the list in FILE: a DVBv5 channel file, or the\n"
+    "                        driver stand-in's sky file\n"
+    "  --sweep ARGS          the tool's seven arguments of one sweep, in one\n"
+    "                        argument: '0 950 2150 1000 45000 0 1'; repeat it for\n"
+    "                        each sweep (default: the four whole sweeps, each\n"
+    "                        polarisation in each band, 950-2150 MHz,\n"
+    "                        1-100000 kSym/s)\n"
+    "  --summary             print the summary line alone\n";
+constexpr char usage_tail[] =
+    "\n"
+    "The output is a summary line, then one line per listed transponder and\n"
+    "per extra carrier in ascending frequency.\n"
+    "\n"
+    "Example:\n"
+    "  mivo_blindscan 0 950 2150 1000 45000 0 1 >scan.txt\n"
+    "  blindscan-compare --satellite Astra-19.2E --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
+    "\n"
+    "Exit status: 0 when every listed transponder is found or its miss explained,\n"
+    "1 when one was in range and not found, 2 when the command line, the list or\n"
+    "a report is wrong.\n";
+
+emulator::result<int> run(int argc, char** argv) {
+  constexpr struct option options[] = {{"satellite", required_argument, nullptr, 's'},
+                                       {"list", required_argument, nullptr, 'l'},
+                                       {"sweep", required_argument, nullptr, 'w'},
+                                       symbol_unit_option,
+                                       {"summary", no_argument, nullptr, 'S'},
+                                       help_option,
+                                       {nullptr, 0, nullptr, 0}};
+  std::optional<std::string> satellite, list_file;
+  std::vector<sweep> sweeps;
+  symbol_unit unit = symbol_unit::ksym;
+  bool summary_only = false;
+  for (int id = 0; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+    if (id == 's') {
+      satellite = optarg;
+    } else if (id == 'l') {
+      list_file = optarg;
+    } else if (id == 'w') {
+      const emulator::result<sweep> parsed = parse_sweep(optarg);
+      if (!parsed) return emulator::failure{parsed.error()};
+      sweeps.push_back(*parsed);
+    } else if (id == 'S') {
+      summary_only = true;
+    } else if (auto end = shared_option(id, unit,
+                                        usage_head + std::string(emulator::published_lists_directory) +
+                                            usage_middle + std::string(shared_options_help) + usage_tail)) {
+      return *end;
+    }
+  }
+  if (satellite.has_value() == list_file.has_value())
+    return emulator::failure{"give the list: --satellite NAME or --list FILE, one of them"};
+  if (sweeps.empty()) sweeps = whole_sweeps();
+
+  std::string path = list_file.value_or("");
+  if (satellite) {
+    const emulator::result<std::string> published =
+        emulator::satellite_file(emulator::published_lists_directory, *satellite);
+    if (!published) return emulator::failure{published.error()};
+    path = *published;
+  }
+  const emulator::result<std::string> text = emulator::read_file(path, emulator::input_file_limit);
+  if (!text) return emulator::failure{text.error()};
+  const auto list = emulator::parse_sky(*text, path);
+  if (!list) return emulator::failure{list.error()};
+  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, false);
+  if (!carriers) return emulator::failure{carriers.error()};
+
+  const comparison compared = compare(*list, carriers->carriers, sweeps);
+  std::string output = summary_line(satellite.value_or(path), compared);
+  if (!summary_only) output += table(compared);
+  const emulator::result<void> written = write_output("-", output);
+  if (!written) return emulator::failure{written.error()};
+  return exit_status(compared);
+}
+
+}  // namespace
+
+}  // namespace blindscan::after_scan
+
+int main(int argc, char** argv) {
+  return blindscan::after_scan::run_command(argc, argv, blindscan::after_scan::run);
+}

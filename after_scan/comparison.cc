@@ -1,0 +1,290 @@
+#include "after_scan/comparison.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "emulator/common/messages.h"
+#include "emulator/input/input_text.h"
+#include "emulator/model/blind_search.h"
+
+namespace blindscan::after_scan {
+
+using emulator::failure;
+using emulator::quoted;
+using emulator::transponder;
+
+namespace {
+
+constexpr const char* band_names[] = {"low band", "high band"};
+
+uint64_t listed_rate(const transponder& listed) { return uint64_t{listed.symbol_rate} * 1000; }
+
+int64_t signed_distance(uint64_t to, uint64_t from) {
+  return static_cast<int64_t>(to) - static_cast<int64_t>(from);
+}
+
+uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
+
+// Symbols per second as kSym/s: whole where it is, else to the symbol.
+std::string ksym(int64_t symbols, bool sign = false) {
+  char text[40];
+  const char* format = symbols % 1000 == 0 ? (sign ? "%+.0f" : "%.0f") : (sign ? "%+.3f" : "%.3f");
+  (void)std::snprintf(text, sizeof text, format, static_cast<double>(symbols) / 1000);
+  return text;
+}
+
+std::string offsets(int64_t khz, int64_t symbols) {
+  return (khz >= 0 ? "+" : "") + std::to_string(khz) + " kHz, " + ksym(symbols, true) + " kSym/s";
+}
+
+// Whether the blind search with request finds carrier.
+bool reaches(const transponder& carrier, const device::blindscan_request& request) {
+  return !emulator::blind_search({carrier}, request).empty();
+}
+
+// request over every symbol rate.
+device::blindscan_request any_rate(device::blindscan_request request) {
+  request.min_symbol = 1;
+  request.max_symbol = INT32_MAX;
+  return request;
+}
+
+const char* verdict_words(verdict result) {
+  switch (result) {
+    case verdict::found:
+      return "found";
+    case verdict::out_of_range:
+      return "out of range";
+    case verdict::symbol_rate_out_of_range:
+      return "symbol rate out of range";
+    case verdict::record_cap:
+      return "record cap";
+    case verdict::not_found:
+      return "in range and not found";
+  }
+  return "";
+}
+
+// Which band and intermediate frequency would reach a carrier no sweep reached.
+std::string reachable_by(const transponder& listed) {
+  for (const sweep& whole : whole_sweeps()) {
+    if ((whole.request.pol != 0) != listed.vertical || !reaches(listed, any_rate(whole.request))) continue;
+    const int64_t tuner_khz = int64_t{listed.downlink_khz} - device::lnb_offset_khz(whole.request.hilow_band);
+    char text[120];
+    (void)std::snprintf(text, sizeof text, "out of range: the %s reaches it at %.3f MHz",
+                        band_names[whole.request.hilow_band], static_cast<double>(tuner_khz) / 1000);
+    return text;
+  }
+  return "out of range: neither band brings it within " + std::to_string(tuner_lowest_mhz) + "-" +
+         std::to_string(tuner_highest_mhz) + " MHz";
+}
+
+// Why the sweeps did not report a listed transponder, as the blind search
+// over the list decides: the records of each sweep, in the order it reports
+// them, tell whether the cap came before it.
+listed_outcome missed(const transponder& listed, const std::vector<sweep>& sweeps,
+                      const std::vector<std::vector<device::blindscan_result>>& records) {
+  bool rate_only = false;
+  const sweep* capped = nullptr;
+  for (size_t i = 0; i < sweeps.size(); ++i) {
+    const device::blindscan_request& request = sweeps[i].request;
+    if (!reaches(listed, request)) {
+      rate_only = rate_only || reaches(listed, any_rate(request));
+      continue;
+    }
+    const auto tuner_khz =
+        static_cast<uint32_t>(listed.downlink_khz - device::lnb_offset_khz(request.hilow_band));
+    const auto at =
+        std::find_if(records[i].begin(), records[i].end(),
+                     [&](const device::blindscan_result& record) { return record.frequency == tuner_khz; });
+    if (at - records[i].begin() < device::max_records)
+      return {listed, verdict::not_found, "in range and not found"};
+    capped = &sweeps[i];
+  }
+  if (capped)
+    return {listed, verdict::record_cap,
+            "record cap: sweep '" + capped->arguments + "' found " + std::to_string(device::max_records) +
+                " carriers below it"};
+  if (rate_only) return {listed, verdict::symbol_rate_out_of_range, "symbol rate out of range"};
+  return {listed, verdict::out_of_range, reachable_by(listed)};
+}
+
+// Why a reported carrier is none of the listed ones.
+std::string extra_detail(const reported_carrier& carrier, const std::vector<transponder>& list,
+                         const std::vector<sweep>& sweeps) {
+  const transponder as_listed{
+      carrier.downlink_khz, carrier.vertical,
+      static_cast<uint32_t>(std::max<uint64_t>((carrier.symbol_rate + 500) / 1000, 1)), carrier.system};
+  if (std::none_of(sweeps.begin(), sweeps.end(),
+                   [&](const sweep& s) { return reaches(as_listed, s.request); }))
+    return "outside every sweep given";
+  const transponder* nearest = nullptr;
+  for (const transponder& listed : list)
+    if (listed.vertical == carrier.vertical &&
+        (!nearest || distance(listed.downlink_khz, carrier.downlink_khz) <
+                         distance(nearest->downlink_khz, carrier.downlink_khz)))
+      nearest = &listed;
+  // Within the listed carrier's occupied bandwidth (rate x 1.35), it is that
+  // carrier measured too far off; beyond, a carrier the list does not hold.
+  if (nearest &&
+      distance(nearest->downlink_khz, carrier.downlink_khz) * 2000 * 100 <= listed_rate(*nearest) * 135)
+    return "off the listed " + std::to_string(nearest->downlink_khz) + (carrier.vertical ? " V" : " H") +
+           " by " +
+           offsets(signed_distance(carrier.downlink_khz, nearest->downlink_khz),
+                   signed_distance(carrier.symbol_rate, listed_rate(*nearest)));
+  return "unpublished";
+}
+
+bool parse_int32(std::string_view text, int32_t& value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc{} && stop == end;
+}
+
+}  // namespace
+
+emulator::result<sweep> parse_sweep(std::string_view arguments) {
+  const std::string shown = "sweep " + quoted(arguments);
+  const std::vector<std::string_view> words = emulator::split_fields(arguments);
+  if (words.size() != 7)
+    return failure{shown +
+                   ": expected the tool's 7 arguments (device min_freq max_freq min_symbol max_symbol pol " +
+                   "hilow_band), found " + std::to_string(words.size())};
+  int32_t values[7] = {};
+  for (size_t i = 0; i < words.size(); ++i)
+    if (!parse_int32(words[i], values[i]))
+      return failure{shown + ": " + quoted(words[i]) + " is not a whole decimal number"};
+  const device::blindscan_request request{values[1], values[2], values[3], values[4], values[5], values[6]};
+  if (request.min_freq > request.max_freq) return failure{shown + ": min_freq is above max_freq"};
+  if (request.min_symbol > request.max_symbol) return failure{shown + ": min_symbol is above max_symbol"};
+  return sweep{request, std::string(emulator::trimmed(arguments))};
+}
+
+std::vector<sweep> whole_sweeps() {
+  std::vector<sweep> sweeps;
+  for (int32_t band = 0; band <= 1; ++band)
+    for (int32_t pol = 0; pol <= 1; ++pol) {
+      const device::blindscan_request request{tuner_lowest_mhz, tuner_highest_mhz, 1, 100000, pol, band};
+      sweeps.push_back({request, "0 " + std::to_string(tuner_lowest_mhz) + " " +
+                                     std::to_string(tuner_highest_mhz) + " 1 100000 " + std::to_string(pol) +
+                                     " " + std::to_string(band)});
+    }
+  return sweeps;
+}
+
+comparison compare(const std::vector<transponder>& list, const std::vector<reported_carrier>& reported,
+                   const std::vector<sweep>& sweeps) {
+  std::vector<std::vector<device::blindscan_result>> records;
+  records.reserve(sweeps.size());
+  for (const sweep& s : sweeps) records.push_back(emulator::blind_search(list, s.request));
+
+  // Each distinct carrier is one listed transponder within the tolerance,
+  // each listed one at most one carrier: as many pairs as can be made,
+  // each carrier trying the nearest first, so that two listed carriers close
+  // together, each measured nearer the other, are both found.
+  const std::vector<reported_carrier> carriers = distinct_carriers(reported);
+  std::vector<std::vector<size_t>> candidates(carriers.size());
+  for (size_t c = 0; c < carriers.size(); ++c) {
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i].vertical == carriers[c].vertical &&
+          within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
+                           listed_rate(list[i]), listed_rate(list[i])))
+        candidates[c].push_back(i);
+    std::stable_sort(candidates[c].begin(), candidates[c].end(), [&](size_t a, size_t b) {
+      return distance(list[a].downlink_khz, carriers[c].downlink_khz) <
+             distance(list[b].downlink_khz, carriers[c].downlink_khz);
+    });
+  }
+  std::vector<std::optional<size_t>> found(list.size());  // the carrier of each listed transponder
+  for (size_t c = 0; c < carriers.size(); ++c) {
+    std::vector<bool> tried(list.size());
+    // An augmenting path: carrier takes a free listed transponder, or one
+    // whose carrier can move to another.
+    const std::function<bool(size_t)> place = [&](size_t carrier) {
+      for (const size_t i : candidates[carrier]) {
+        if (tried[i]) continue;
+        tried[i] = true;
+        if (!found[i] || place(*found[i])) {
+          found[i] = carrier;
+          return true;
+        }
+      }
+      return false;
+    };
+    place(c);
+  }
+  std::vector<bool> matched(carriers.size());
+  for (const std::optional<size_t>& carrier : found)
+    if (carrier) matched[*carrier] = true;
+  comparison compared;
+  for (size_t c = 0; c < carriers.size(); ++c)
+    if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps)});
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (found[i])
+      compared.listed.push_back(
+          {list[i], verdict::found,
+           offsets(signed_distance(carriers[*found[i]].downlink_khz, list[i].downlink_khz),
+                   signed_distance(carriers[*found[i]].symbol_rate, listed_rate(list[i])))});
+    else
+      compared.listed.push_back(missed(list[i], sweeps, records));
+  }
+  return compared;
+}
+
+std::string summary_line(std::string_view list_name, const comparison& compared) {
+  size_t counts[5] = {};
+  for (const listed_outcome& outcome : compared.listed) ++counts[static_cast<size_t>(outcome.result)];
+  const size_t found = counts[static_cast<size_t>(verdict::found)];
+  std::string line = std::string(list_name) + ": " + std::to_string(compared.listed.size()) + " listed, " +
+                     std::to_string(found) + " found, " + std::to_string(compared.listed.size() - found) +
+                     " missed (";
+  for (const verdict why :
+       {verdict::out_of_range, verdict::symbol_rate_out_of_range, verdict::record_cap, verdict::not_found}) {
+    line += std::to_string(counts[static_cast<size_t>(why)]) + " " + verdict_words(why);
+    line += why == verdict::not_found ? "), " : ", ";
+  }
+  return line + std::to_string(compared.extras.size()) + " extra\n";
+}
+
+std::string table(const comparison& compared) {
+  const auto row = [](const char* what, const char* pol, const std::string& khz, const std::string& rate,
+                      const char* system, const std::string& detail) {
+    char text[80];
+    (void)std::snprintf(text, sizeof text, "%-7s %-3s %10s %9s %-6s  ", what, pol, khz.c_str(), rate.c_str(),
+                        system);
+    return text + detail + "\n";
+  };
+  const auto system_name = [](device::delivery_system system) {
+    return system == device::delivery_system::dvb_s2 ? "DVB-S2" : "DVB-S";
+  };
+  std::vector<std::pair<std::pair<uint32_t, bool>, std::string>> rows;
+  for (const listed_outcome& outcome : compared.listed)
+    rows.push_back(
+        {{outcome.listed.downlink_khz, outcome.listed.vertical},
+         row(outcome.result == verdict::found ? "found" : "missed", outcome.listed.vertical ? "V" : "H",
+             std::to_string(outcome.listed.downlink_khz), std::to_string(outcome.listed.symbol_rate),
+             system_name(outcome.listed.system), outcome.detail)});
+  for (const extra_carrier& extra : compared.extras)
+    rows.push_back(
+        {{extra.carrier.downlink_khz, extra.carrier.vertical},
+         row("extra", extra.carrier.vertical ? "V" : "H", std::to_string(extra.carrier.downlink_khz),
+             ksym(static_cast<int64_t>(extra.carrier.symbol_rate)), system_name(extra.carrier.system),
+             extra.detail)});
+  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string text = row("RESULT", "POL", "FREQ_KHZ", "KSYM/S", "SYSTEM", "DETAIL");
+  for (const auto& [where, line] : rows) text += line;
+  return text;
+}
+
+int exit_status(const comparison& compared) {
+  return std::any_of(compared.listed.begin(), compared.listed.end(),
+                     [](const listed_outcome& outcome) { return outcome.result == verdict::not_found; })
+             ? 1
+             : 0;
+}
+
+}  // namespace blindscan::after_scan

@@ -1,0 +1,75 @@
+// A scan's carriers checked against a published list: which listed
+// transponders were found, why each of the others was missed, and which
+// carriers the list does not hold.  What a sweep can reach is decided by the
+// stand-in's own blind search over the list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "after_scan/report_lines.h"
+#include "device/blindscan_device.h"
+#include "emulator/common/result.h"
+#include "emulator/model/transponder.h"
+
+namespace blindscan::after_scan {
+
+// The intermediate range a satellite tuner takes, MHz: a whole sweep's.
+inline constexpr int32_t tuner_lowest_mhz = 950;
+inline constexpr int32_t tuner_highest_mhz = 2150;
+
+// One run of the tool: its request, and its arguments as given, for messages.
+struct sweep {
+  device::blindscan_request request;
+  std::string arguments;
+};
+
+// A sweep from the tool's seven arguments in one string ("0 950 2150 1000
+// 45000 0 0"): each a whole decimal number, the ranges not reversed.
+emulator::result<sweep> parse_sweep(std::string_view arguments);
+
+// The four whole sweeps: each polarisation in each band over the whole
+// intermediate range, every symbol rate from 1 to 100000 kSym/s.
+std::vector<sweep> whole_sweeps();
+
+enum class verdict {
+  found,
+  out_of_range,  // no sweep of its polarisation reached its frequency
+  symbol_rate_out_of_range,
+  record_cap,  // only sweeps that filled their records before it reached it
+  not_found,   // in range and not found: the dish, the cable, the driver
+};
+
+struct listed_outcome {
+  emulator::transponder listed;
+  verdict result;
+  std::string detail;  // the offsets of the carrier found, or why it was missed
+};
+
+struct extra_carrier {
+  reported_carrier carrier;
+  std::string detail;  // unpublished, off a listed frequency, or outside every sweep
+};
+
+struct comparison {
+  std::vector<listed_outcome> listed;  // in the list's order
+  std::vector<extra_carrier> extras;   // in ascending frequency
+};
+
+comparison compare(const std::vector<emulator::transponder>& list,
+                   const std::vector<reported_carrier>& reported, const std::vector<sweep>& sweeps);
+
+// "NAME: N listed, N found; missed: N out of range, ...; N extra".
+std::string summary_line(std::string_view list_name, const comparison& compared);
+
+// One line per listed transponder and per extra carrier, in ascending
+// frequency, under a heading: what, polarisation, frequency (kHz), symbol
+// rate (kSym/s), delivery system and the detail.
+std::string table(const comparison& compared);
+
+// 1 when a listed transponder was in range and not found, else 0.
+int exit_status(const comparison& compared);
+
+}  // namespace blindscan::after_scan

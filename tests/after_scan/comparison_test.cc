@@ -1,0 +1,94 @@
+#include "after_scan/comparison.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace blindscan::after_scan {
+namespace {
+
+using emulator::transponder;
+constexpr auto dvb_s = device::delivery_system::dvb_s;
+
+reported_carrier reported(uint32_t khz, uint64_t ksym, int run = 0) {
+  return {false, khz, ksym * 1000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", run};
+}
+
+// One sweep of the low band, horizontal, and a list that gives each reason
+// to miss a carrier once; the cap is filled by 118 narrow carriers reported
+// between the one not found and the one beyond the cap.
+TEST(Comparison, EachListedCarrierIsFoundOrMissedForItsReason) {
+  std::vector<transponder> list = {{11000000, false, 27500, dvb_s}, {11000000, true, 27500, dvb_s},
+                                   {12500000, false, 27500, dvb_s}, {3700000, false, 27500, dvb_s},
+                                   {11100000, false, 500, dvb_s},   {11200000, false, 27500, dvb_s},
+                                   {11400000, false, 27500, dvb_s}};
+  std::vector<reported_carrier> report = {reported(11000500, 27400), reported(11015000, 27500),
+                                          reported(11500000, 27500), reported(10600000, 27500)};
+  for (uint32_t i = 0; i < 118; ++i) {
+    list.push_back({11210000 + i * 1000, false, 1000, dvb_s});
+    report.push_back(reported(11210000 + i * 1000, 1000));
+  }
+  const auto sweep = parse_sweep("0 950 1950 1000 45000 0 0");
+  ASSERT_TRUE(sweep);
+  const comparison compared = compare(list, report, {*sweep});
+
+  const std::map<std::pair<uint32_t, bool>, std::pair<verdict, std::string>> expected = {
+      {{11000000, false}, {verdict::found, "+500 kHz, -100 kSym/s"}},
+      {{11000000, true}, {verdict::out_of_range, "out of range: the low band reaches it at 1250.000 MHz"}},
+      {{12500000, false}, {verdict::out_of_range, "out of range: the high band reaches it at 1900.000 MHz"}},
+      {{3700000, false}, {verdict::out_of_range, "out of range: neither band brings it within 950-2150 MHz"}},
+      {{11100000, false}, {verdict::symbol_rate_out_of_range, "symbol rate out of range"}},
+      {{11200000, false}, {verdict::not_found, "in range and not found"}},
+      {{11400000, false},
+       {verdict::record_cap, "record cap: sweep '0 950 1950 1000 45000 0 0' found 120 carriers below it"}},
+  };
+  for (const listed_outcome& outcome : compared.listed) {
+    const auto want = expected.find({outcome.listed.downlink_khz, outcome.listed.vertical});
+    if (want == expected.end()) {
+      EXPECT_EQ(outcome.result, verdict::found) << outcome.listed.downlink_khz;
+      continue;
+    }
+    EXPECT_EQ(outcome.result, want->second.first) << outcome.listed.downlink_khz;
+    EXPECT_EQ(outcome.detail, want->second.second);
+  }
+  std::vector<std::string> extras;
+  for (const extra_carrier& extra : compared.extras) extras.push_back(extra.detail);
+  EXPECT_EQ(extras,
+            (std::vector<std::string>{"outside every sweep given",
+                                      "off the listed 11000000 H by +15000 kHz, +0 kSym/s", "unpublished"}));
+  EXPECT_EQ(summary_line("sky", compared),
+            "sky: 125 listed, 119 found, 6 missed (3 out of range, 1 symbol rate out of range, 1 record cap, "
+            "1 in range and not found), 3 extra\n");
+  EXPECT_EQ(exit_status(compared), 1);
+}
+
+// Two listed carriers 6 MHz apart, each measured nearer the other: both found.
+TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
+  const std::vector<transponder> list = {{12558000, false, 27800, dvb_s}, {12564000, false, 29473, dvb_s}};
+  const comparison compared =
+      compare(list, {reported(12563000, 27800), reported(12559000, 29473)}, whole_sweeps());
+  EXPECT_TRUE(compared.extras.empty());
+  for (const listed_outcome& outcome : compared.listed) EXPECT_EQ(outcome.result, verdict::found);
+  EXPECT_EQ(exit_status(compared), 0);
+}
+
+// Carriers within the tolerance are one only when different runs (both
+// bands) report them, or the same run reports them alike.
+TEST(DistinctCarriers, OneRunsCarriersStayApart) {
+  const struct {
+    reported_carrier first, second;
+    size_t distinct;
+  } cases[] = {
+      {reported(12175000, 4232, 0), reported(12176000, 3985, 0), 2},
+      {reported(12175000, 4232, 0), reported(12176000, 3985, 1), 1},
+      {reported(12175000, 4232, 0), reported(12175000, 4232, 0), 1},
+      {reported(12175000, 4232, 0), reported(12177000, 4232, 1), 2},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(distinct_carriers({c.first, c.second}).size(), c.distinct) << c.second.downlink_khz;
+}
+
+}  // namespace
+}  // namespace blindscan::after_scan

@@ -1,0 +1,114 @@
+"""blindscan-compare and blindscan-channels over real scans: the demo's four
+sweeps of every published list (Debian's dtv-scan-tables) through the
+stand-in, compared against the same list and written as channel files."""
+
+import pathlib
+import re
+import shutil
+import subprocess
+
+import pytest
+
+from harness import EMULATOR, PUBLISHED_LISTS, TOOL, missing
+
+LISTS = pathlib.Path(PUBLISHED_LISTS)
+COMPARE = str(pathlib.Path(EMULATOR).with_name("blindscan-compare"))
+CHANNELS = str(pathlib.Path(EMULATOR).with_name("blindscan-channels"))
+# The demo's sweeps, in one shell under one stand-in.
+SWEEPS = 'for band in 0 1; do for pol in 0 1; do "$0" 0 950 2150 1 100000 $pol $band; done; done'
+SUMMARY = re.compile(r"(\d+) listed, (\d+) found, (\d+) missed \((\d+) out of range, (\d+) symbol rate out of range, "
+                     r"(\d+) record cap, (\d+) in range and not found\), (\d+) extra")
+
+
+def run(argv, stdin=b""):
+    return subprocess.run(argv, input=stdin, capture_output=True, timeout=60)
+
+
+def scan(sky_options):
+    done = run([EMULATOR, *sky_options, "--", "sh", "-c", SWEEPS, TOOL])
+    assert (done.returncode, done.stderr) == (0, b""), sky_options
+    return done.stdout
+
+
+def compared(name, report):
+    """The comparison's status, its summary's counts and its table's rows."""
+    done = run([COMPARE, "--satellite", name], report)
+    assert done.stderr == b"", name
+    summary, _, *rows = done.stdout.decode().splitlines()
+    counts = SUMMARY.fullmatch(summary.removeprefix(f"{name}: "))
+    assert counts, summary
+    return done.returncode, [int(count) for count in counts.groups()], [row.split(None, 5) for row in rows]
+
+
+@pytest.fixture(scope="module")
+def names():
+    if not LISTS.is_dir():
+        missing(f"{LISTS} is missing (Debian: dtv-scan-tables)")
+    if not shutil.which("dvb-format-convert"):
+        missing("dvb-format-convert is missing (Debian: dvb-tools)")
+    return sorted(path.name for path in LISTS.iterdir())
+
+
+def test_every_list_is_found_or_explained_and_its_channel_file_scans_the_same(names, tmp_path):
+    # Every list, about a minute on two cores: each is scanned twice and
+    # once more with jitter, since only the lists themselves hold the
+    # carriers that sit close or span both bands.
+    problems = []
+    channels, converted = tmp_path / "scan.conf", tmp_path / "scan.channel"
+    for name in names:
+        report = scan(["--satellite", name])
+        status, (listed, found, missed, *reasons, not_found, extra), rows = compared(name, report)
+        if (status, not_found, extra) != (0, 0, 0) or missed != sum(reasons) or found + missed != listed:
+            problems.append(f"{name}: status {status}, counts {listed, found, missed, reasons, not_found, extra}")
+        if found == 0:
+            continue
+        # Within the tolerance, a quarter of the narrowest carrier's rate.
+        quarter = min(int(row[3]) for row in rows if row[0] == "found") // 4
+        jittered = scan(["--satellite", name, "--jitter", f"{quarter},{quarter}", "--seed", "7"])
+        if compared(name, jittered)[:2] != (0, [listed, found, missed, *reasons, 0, 0]):
+            problems.append(f"{name}: not every carrier found with --jitter {quarter},{quarter}")
+        written = run([CHANNELS, "-o", str(channels)], report)
+        convert = run(["dvb-format-convert", "-I", "DVBV5", "-O", "CHANNEL", str(channels), str(converted)])
+        if (written.returncode, convert.returncode, convert.stderr) != (0, 0, b""):
+            problems.append(f"{name}: dvb-format-convert: {convert.stderr.decode()}")
+        elif len(converted.read_text().splitlines()) != found:
+            problems.append(f"{name}: {len(converted.read_text().splitlines())} channel lines, {found} found")
+        if scan(["--sky", str(channels)]) != report:
+            problems.append(f"{name}: its channel file scans differently")
+    assert problems == []
+
+
+def test_deleted_report_lines_are_named_in_range_and_not_found(names):
+    name = "Eutelsat-10A-10.0E"
+    report = scan(["--satellite", name]).splitlines(keepends=True)
+    carriers = [line.split()[1:3] for line in report if line.startswith(b"OK ")]
+    # Carriers outside the overlap of both bands are reported once.
+    once = [i for i, line in enumerate(report) if line.startswith(b"OK ") and carriers.count(line.split()[1:3]) == 1]
+    deleted = once[::40]
+    assert len(deleted) >= 3
+    status, counts, rows = compared(name, b"".join(line for i, line in enumerate(report) if i not in deleted))
+    assert status == 1 and counts[6] == len(deleted)
+    named = [(row[1], row[2]) for row in rows if row[5] == "in range and not found"]
+    assert sorted(named) == sorted((report[i].split()[1].decode()[0], report[i].split()[2].decode()) for i in deleted)
+
+
+ERRORS = {
+    "no report line": ([CHANNELS], b"open path /dev/blindscan0\n", "no report line"),
+    "not the tool's output": ([COMPARE, "--satellite", "Hotbird-13.0E"], b"hello\n", "no report line"),
+    "a broken report line": ([CHANNELS], b"open path /dev/blindscan0\nOK VERTICAL 11000000 27500\n",
+                             "standard input:2: not a whole report line"),
+    "an unknown satellite": ([COMPARE, "--satellite", "Nowhere-0.0E"], b"", "no satellite 'Nowhere-0.0E'"),
+    "six sweep arguments": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 950 2150 1 100000 0"], b"",
+                            "expected the tool's 7 arguments"),
+    "a sweep argument not a number": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 950 2150 1 1e5 0 0"],
+                                      b"", "'1e5' is not a whole decimal number"),
+    "a reversed range": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 2150 950 1 100000 0 0"], b"",
+                         "min_freq is above max_freq"),
+}
+
+
+@pytest.mark.parametrize("argv, stdin, message", ERRORS.values(), ids=ERRORS.keys())
+def test_what_a_user_gets_wrong_is_said_with_status_2(names, argv, stdin, message):
+    done = run(argv, stdin)
+    assert (done.returncode, done.stdout) == (2, b"")
+    assert message in done.stderr.decode()
