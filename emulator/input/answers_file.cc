@@ -5,7 +5,7 @@
 #include <string>
 
 #include "emulator/input/input_text.h"
-#include "emulator/model/errno_names.h"
+#include "emulator/common/errno_names.h"
 
 namespace blindscan::emulator {
 

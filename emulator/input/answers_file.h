@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 #include "emulator/model/scan_records.h"
 
 namespace blindscan::emulator {

@@ -43,8 +43,6 @@ std::vector<std::string_view> split_fields(std::string_view line) {
   return fields;
 }
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
-
 failure at_line(std::string_view source_name, int line_number, const std::string& what) {
   return failure{std::string(source_name) + ":" + std::to_string(line_number) + ": " + what};
 }

@@ -1,12 +1,12 @@
 // What the emulator's text inputs share: lines that hold something, with
-// their numbers for messages, and how a message quotes what it found.
+// their numbers for messages.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "emulator/model/result.h"
+#include "emulator/common/messages.h"
 
 namespace blindscan::emulator {
 
@@ -25,9 +25,6 @@ std::string_view trimmed(std::string_view text);
 
 // The fields of a line, separated by blanks or tabs.
 std::vector<std::string_view> split_fields(std::string_view line);
-
-// text in single quotes, as a message shows what it found.
-std::string quoted(std::string_view text);
 
 // "SOURCE:LINE: what", the failure of one line of an input.
 failure at_line(std::string_view source_name, int line_number, const std::string& what);

@@ -10,7 +10,7 @@
 
 #include "emulator/input/input_text.h"
 #include "emulator/input/sky_file.h"
-#include "emulator/model/errno_names.h"
+#include "emulator/common/errno_names.h"
 #include "tool/arguments.h"
 
 namespace blindscan::emulator {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "emulator/model/driver.h"
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 
 namespace blindscan::emulator {
 

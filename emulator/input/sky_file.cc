@@ -1,5 +1,8 @@
 #include "emulator/input/sky_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -172,6 +175,20 @@ result<std::vector<transponder>> parse_sky(std::string_view text, std::string_vi
   // the own format starts with a frequency.
   if (!lines.empty() && lines.front().text.front() == '[') return parse_channel_list(lines, source_name);
   return parse_own_format(lines, source_name);
+}
+
+result<std::string> satellite_file(std::string_view directory, std::string_view name) {
+  const std::string where(directory);
+  struct stat info {};
+  if (stat(where.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    return failure{where +
+                   " is missing: the published transponder lists come with the package "
+                   "dtv-scan-tables (apt-get install dtv-scan-tables)"};
+  const std::string path = where + "/" + std::string(name);
+  if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == ".." ||
+      access(path.c_str(), F_OK) != 0)
+    return failure{"no satellite " + quoted(name) + " in " + where + " (ls " + where + " lists the names)"};
+  return path;
 }
 
 }  // namespace blindscan::emulator

@@ -2,10 +2,11 @@
 // transponders is read from, and the sky built in.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 #include "emulator/model/transponder.h"
 
 namespace blindscan::emulator {
@@ -26,6 +27,10 @@ result<std::vector<transponder>> parse_sky(std::string_view text, std::string_vi
 
 // Where Debian's dtv-scan-tables keeps one published list per satellite.
 inline constexpr std::string_view published_lists_directory = "/usr/share/dvb/dvb-s";
+
+// The path of satellite name's list in directory; the failure says whether
+// the name or the whole directory is missing and what to do about it.
+result<std::string> satellite_file(std::string_view directory, std::string_view name);
 
 // The sky built into the emulator (default.sky), and the name its messages carry.
 extern const std::string_view default_sky_text;

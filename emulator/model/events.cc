@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "emulator/model/errno_names.h"
+#include "emulator/common/errno_names.h"
 
 namespace blindscan::emulator {
 

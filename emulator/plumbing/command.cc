@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "emulator/common/messages.h"
+
 namespace blindscan::emulator {
 
 result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals) {
@@ -18,7 +20,7 @@ result<pid_t> start_command(const std::vector<std::string>& command, const inher
 
   const pid_t parent = getpid();
   const pid_t child = fork();
-  if (child < 0) return failure{std::string("cannot fork: ") + std::strerror(errno)};
+  if (child < 0) return failed("cannot fork");
   if (child > 0) return child;
 
   // The served file goes away with the emulator, so the command does too.

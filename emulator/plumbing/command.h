@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 
 namespace blindscan::emulator {
 

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "emulator/common/result.h"
 #include "emulator/model/driver.h"
-#include "emulator/model/result.h"
 
 struct fuse_buf;
 struct fuse_req;

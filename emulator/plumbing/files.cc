@@ -58,18 +58,4 @@ result<std::string> read_file(const std::string& path, size_t limit) {
   return contents;
 }
 
-result<std::string> satellite_file(std::string_view directory, std::string_view name) {
-  const std::string where(directory);
-  if (!is_directory(where))
-    return failure{where +
-                   " is missing: the published transponder lists come with the package "
-                   "dtv-scan-tables (apt-get install dtv-scan-tables)"};
-  const std::string path = where + "/" + std::string(name);
-  if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == ".." ||
-      access(path.c_str(), F_OK) != 0)
-    return failure{"no satellite '" + std::string(name) + "' in " + where + " (ls " + where +
-                   " lists the names)"};
-  return path;
-}
-
 }  // namespace blindscan::emulator

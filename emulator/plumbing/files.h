@@ -1,23 +1,15 @@
-// Files and the system's failures: the message of a failed call, whether a
-// path is a directory, the event log, whole files in and out (a file read
-// only up to a bound), and finding a satellite's published transponder
-// list.
+// Files: whether a path is a directory, the event log, and whole files in
+// and out (a file read only up to a bound).
 #pragma once
 
-#include <cerrno>
 #include <cstddef>
-#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "emulator/common/messages.h"
 #include "emulator/model/events.h"
-#include "emulator/model/result.h"
 
 namespace blindscan::emulator {
-
-// The failure of the system call that has just set errno: what was tried,
-// and the C library's words for why it failed.
-inline failure failed(const std::string& what) { return failure{what + ": " + std::strerror(errno)}; }
 
 // Whether path names a directory, or a link to one.
 bool is_directory(const std::string& path);
@@ -36,9 +28,5 @@ result<std::string> read_file(const std::string& path, size_t limit);
 
 // The largest sky or records file the emulator reads.
 inline constexpr size_t input_file_limit = 16 << 20;
-
-// The path of satellite name's list in directory; the failure says whether
-// the name or the whole directory is missing and what to do about it.
-result<std::string> satellite_file(std::string_view directory, std::string_view name);
 
 }  // namespace blindscan::emulator

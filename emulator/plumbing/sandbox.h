@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "emulator/model/result.h"
+#include "emulator/common/result.h"
 
 namespace blindscan::emulator {
 

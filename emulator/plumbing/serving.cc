@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "emulator/common/messages.h"
 #include "emulator/plumbing/command.h"
 #include "emulator/plumbing/driver_node.h"
 #include "emulator/plumbing/event_loop.h"
@@ -40,7 +41,7 @@ result<int> block_into_descriptor(sigset_t set, inherited_signals& inherited) {
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &ignore, &inherited.pipe_action);
   const int fd = signalfd(-1, &set, SFD_CLOEXEC);
-  if (fd < 0) return failure{std::string("cannot create a signal descriptor: ") + std::strerror(errno)};
+  if (fd < 0) return failed("cannot create a signal descriptor");
   return fd;
 }
 
@@ -108,7 +109,7 @@ result<int> serve_existing_file(const served_node& served, mode_t node_mode) {
   const std::string& path = served.path;
   struct stat info {};
   if (stat(path.c_str(), &info) != 0)
-    return failure{path + ": " + std::strerror(errno) + " (--serve needs an existing file: touch it first)"};
+    return failure{failed(path).message + " (--serve needs an existing file: touch it first)"};
   if (S_ISDIR(info.st_mode)) return failure{path + " is a directory; --serve needs a file"};
 
   inherited_signals inherited{};

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "emulator/common/result.h"
 #include "emulator/model/driver.h"
 #include "emulator/model/events.h"
-#include "emulator/model/result.h"
 
 namespace blindscan::emulator {
 

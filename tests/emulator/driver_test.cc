@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "emulator/input/sky_file.h"
-#include "emulator/model/errno_names.h"
+#include "emulator/common/errno_names.h"
 
 namespace blindscan::emulator {
 namespace {

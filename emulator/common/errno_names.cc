@@ -1,4 +1,4 @@
-#include "emulator/model/errno_names.h"
+#include "emulator/common/errno_names.h"
 
 #include <cerrno>
 #include <cstring>
