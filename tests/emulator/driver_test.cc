@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator/input/sky_file.h"
 #include "emulator/common/errno_names.h"
+#include "emulator/input/sky_file.h"
 
 namespace blindscan::emulator {
 namespace {
@@ -84,6 +84,12 @@ TEST_P(Driver, AnswersEachRequestAsARealDriverWould) {
 driver_settings slow_scans() {
   driver_settings settings;
   settings.scan_time = seconds(1);
+  return settings;
+}
+
+driver_settings with_faults(std::vector<scan_fault> faults) {
+  driver_settings settings;
+  settings.faults = std::move(faults);
   return settings;
 }
 
@@ -168,6 +174,34 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     {"done", "done", "done 1", "refused EIO", "done", "refused EBUSY", "pending 3",
                      "pending 4", "finished", "finished 3:refused EINTR 4:refused EINTR", "refused ENODATA"}},
+        // Each fault falls on the scans it names, counted on the node: the
+        // second scan only refused, the third left waiting until its caller
+        // gives up, the reads after the fifth failed, and those after the
+        // fourth and every later one cut short.
+        driver_case{
+            "FaultsFallOnTheScansTheyName",
+            distinct_records(5),
+            with_faults({{2, false, fault_kind::fail_ioctl, EBUSY, 0},
+                         {3, false, fault_kind::hang, 0, 0},
+                         {4, true, fault_kind::read_bytes, 0, 25},
+                         {5, false, fault_kind::fail_read, EIO, 0}}),
+            [](driver& d) {
+              const uint64_t f = d.open(O_RDWR);
+              std::vector<std::string> outcomes{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                as_text(d.read(f, 1440, 0)),
+                                                as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                as_text(d.take_finished(t0 + seconds(3600)))};
+              d.interrupt(3);
+              outcomes.push_back(as_text(d.take_finished(t0)));
+              for (int scan = 4; scan <= 6; ++scan) {
+                outcomes.push_back(as_text(d.ioctl(f, scan_code, scan_request(), t0)));
+                outcomes.push_back(as_text(d.read(f, 1440, 0)));
+              }
+              return outcomes;
+            },
+            {"done", "done 1 2 3 4 5", "refused EBUSY", "pending 3", "finished", "finished 3:refused EINTR",
+             "done", "done 1 2 +1", "done", "refused EIO", "done", "done 1 2 +1"}},
         // Each open file reads the answer to its own last scan.
         driver_case{"AFileReadsOnlyItsOwnScan",
                     distinct_records(2),
