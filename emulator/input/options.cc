@@ -3,14 +3,14 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <set>
 
+#include "emulator/common/errno_names.h"
+#include "emulator/input/fault_option.h"
 #include "emulator/input/input_text.h"
 #include "emulator/input/sky_file.h"
-#include "emulator/common/errno_names.h"
 #include "tool/arguments.h"
 
 namespace blindscan::emulator {
@@ -40,9 +40,17 @@ std::string usage() {
          "  --answers FILE      answer as a real driver did, node by node: each scan\n"
          "                      request and each read with the next answer FILE\n"
          "                      gives for its node (scripts/replay-trace writes it)\n"
-         "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
-         "  --fail-read ERRNO   fail every read with ERRNO\n"
-         "  --read-bytes N      deliver at most N bytes per read\n"
+         "  --fault SCAN:FAULT  put FAULT on the SCANth scan request on each node\n"
+         "                      (counted from 1), or with SCAN+ on it and every one\n"
+         "                      after; FAULT is fail-ioctl=ERRNO (refused with ERRNO, a\n"
+         "                      name: EIO, ...), hang (answered only once the caller\n"
+         "                      is interrupted), fail-read=ERRNO (the reads after it\n"
+         "                      fail) or read-bytes=N (they deliver at most N bytes\n"
+         "                      each); repeatable, a later fault overriding an earlier\n"
+         "                      one of its kind on the same scan\n"
+         "  --fail-ioctl ERRNO  refuse every scan request: --fault 1+:fail-ioctl=ERRNO\n"
+         "  --fail-read ERRNO   fail every read: --fault 1+:fail-read=ERRNO\n"
+         "  --read-bytes N      deliver at most N bytes per read: --fault 1+:read-bytes=N\n"
          "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
          "  --log FILE          write what the driver sees to FILE, one event per line\n"
          "  --mode OCTAL        permission bits of the node (default 0666)\n"
@@ -59,7 +67,13 @@ std::string usage() {
          "abbreviated while they stay unambiguous.\n"
          "\n"
          "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
-         "is interrupted, 2 when the command line or the setup fails.\n";
+         "is interrupted, 2 when the command line or the setup fails.\n"
+         "\n"
+         "Examples (a front end that runs mivo_blindscan by name finds it on PATH, as in\n"
+         "the last):\n"
+         "  blindscan-emulator -- mivo_blindscan 0 950 1950 1000 45000 0 0\n"
+         "  blindscan-emulator --fault 2:fail-ioctl=EBUSY --fault 3:hang -- ./frontend\n"
+         "  PATH=$PWD/build/host:$PATH blindscan-emulator --satellite Hotbird-13.0E -- ./frontend\n";
 }
 
 namespace {
@@ -73,6 +87,7 @@ enum option_id : int {
   fail_ioctl_option,
   fail_read_option,
   read_bytes_option,
+  fault_option,
   scan_ms_option,
   log_option,
   mode_option,
@@ -91,6 +106,7 @@ constexpr struct option long_options[] = {
     {"fail-ioctl", required_argument, nullptr, fail_ioctl_option},
     {"fail-read", required_argument, nullptr, fail_read_option},
     {"read-bytes", required_argument, nullptr, read_bytes_option},
+    {"fault", required_argument, nullptr, fault_option},
     {"scan-ms", required_argument, nullptr, scan_ms_option},
     {"log", required_argument, nullptr, log_option},
     {"mode", required_argument, nullptr, mode_option},
@@ -100,13 +116,6 @@ constexpr struct option long_options[] = {
     {"help", no_argument, nullptr, help_option},
     {nullptr, 0, nullptr, 0},
 };
-
-template <typename number>
-bool parse_number(std::string_view text, number& value, int base = 10) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value, base);
-  return !text.empty() && error == std::errc{} && stop == end;
-}
 
 result<int> errno_value(std::string_view option, std::string_view name) {
   if (const auto value = errno_from_name(name)) return *value;
@@ -152,13 +161,21 @@ result<void> set_option(options& chosen, int id, const char* value) {
       const bool ioctl = id == fail_ioctl_option;
       const result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
       if (!error) return failure{error.error()};
-      (ioctl ? chosen.driver.fail_ioctl : chosen.driver.fail_read) = *error;
+      // The fault on every scan from the first.
+      chosen.driver.faults.push_back(
+          {.kind = ioctl ? fault_kind::fail_ioctl : fault_kind::fail_read, .error = *error});
       return {};
     }
     case read_bytes_option: {
       size_t bytes = 0;
       if (!parse_number(text, bytes)) return failure{"--read-bytes needs a byte count, not " + quoted(text)};
-      chosen.driver.read_bytes = bytes;
+      chosen.driver.faults.push_back({.kind = fault_kind::read_bytes, .bytes = bytes});
+      return {};
+    }
+    case fault_option: {
+      const result<scan_fault> fault = parse_fault(text);
+      if (!fault) return failure{fault.error()};
+      chosen.driver.faults.push_back(*fault);
       return {};
     }
     case scan_ms_option: {
@@ -217,6 +234,7 @@ constexpr idle_pair idle_pairs[] = {
     {fail_ioctl_option, answers_option},
     {fail_read_option, answers_option},
     {read_bytes_option, answers_option},
+    {fault_option, answers_option},
     {jitter_option, answers_option},
     {seed_option, answers_option},
 };
