@@ -3,9 +3,11 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <chrono>
 #include <cstring>
-#include <set>
+#include <initializer_list>
 
 #include "emulator/common/errno_names.h"
 #include "emulator/input/fault_option.h"
@@ -15,71 +17,10 @@
 
 namespace blindscan::emulator {
 
-std::string usage() {
-  return "Usage: blindscan-emulator [OPTION...] -- COMMAND [ARG...]\n"
-         "       blindscan-emulator [OPTION...] --serve PATH\n"
-         "\n"
-         "Emulates the blind-scan driver: serves /dev/blindscanN to COMMAND only (in a\n"
-         "private mount namespace) and exits with COMMAND's status, or serves on the\n"
-         "existing file PATH until interrupted.\n"
-         "\n"
-         "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
-         "                      tool reads its device number; repeat it to serve\n"
-         "                      several nodes, each with a driver of its own\n"
-         "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
-         "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
-         "                      a published channel list of [NAME] entries with\n"
-         "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
-         "                      (told apart by content)\n"
-         "  --satellite NAME    scan " +
-         std::string(published_lists_directory) +
-         "/NAME, a satellite's\n"
-         "                      published list (package dtv-scan-tables; ls that\n"
-         "                      directory for the names)\n"
-         "  --records FILE      answer every scan with the exact record bytes in FILE\n"
-         "  --answers FILE      answer as a real driver did, node by node: each scan\n"
-         "                      request and each read with the next answer FILE\n"
-         "                      gives for its node (scripts/replay-trace writes it)\n"
-         "  --fault SCAN:FAULT  put FAULT on the SCANth scan request on each node\n"
-         "                      (counted from 1), or with SCAN+ on it and every one\n"
-         "                      after; FAULT is fail-ioctl=ERRNO (refused with ERRNO, a\n"
-         "                      name: EIO, ...), hang (answered only once the caller\n"
-         "                      is interrupted), fail-read=ERRNO (the reads after it\n"
-         "                      fail) or read-bytes=N (they deliver at most N bytes\n"
-         "                      each); repeatable, a later fault overriding an earlier\n"
-         "                      one of its kind on the same scan\n"
-         "  --fail-ioctl ERRNO  refuse every scan request: --fault 1+:fail-ioctl=ERRNO\n"
-         "  --fail-read ERRNO   fail every read: --fault 1+:fail-read=ERRNO\n"
-         "  --read-bytes N      deliver at most N bytes per read: --fault 1+:read-bytes=N\n"
-         "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
-         "  --log FILE          write what the driver sees to FILE, one event per line\n"
-         "  --mode OCTAL        permission bits of the node (default 0666)\n"
-         "  --jitter KHZ,KSYM   report each carrier found off its true frequency by up\n"
-         "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
-         "                      (never below 1), the same for a carrier in every scan\n"
-         "  --seed N            seed the offsets of --jitter (default 1)\n"
-         "  --serve PATH        serve on PATH in the current mount namespace\n"
-         "  --help              print this help\n"
-         "\n"
-         "--sky, --satellite, --records and --answers exclude each other, and an\n"
-         "option that would have no effect beside another is refused.  A sky,\n"
-         "records or answers file may hold at most 16 MiB.  Long options may be\n"
-         "abbreviated while they stay unambiguous.\n"
-         "\n"
-         "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
-         "is interrupted, 2 when the command line or the setup fails.\n"
-         "\n"
-         "Examples (a front end that runs mivo_blindscan by name finds it on PATH, as in\n"
-         "the last):\n"
-         "  blindscan-emulator -- mivo_blindscan 0 950 1950 1000 45000 0 0\n"
-         "  blindscan-emulator --fault 2:fail-ioctl=EBUSY --fault 3:hang -- ./frontend\n"
-         "  PATH=$PWD/build/host:$PATH blindscan-emulator --satellite Hotbird-13.0E -- ./frontend\n";
-}
-
 namespace {
 
 enum option_id : int {
-  device_option = 256,
+  device_option,
   sky_option,
   satellite_option,
   records_option,
@@ -95,27 +36,95 @@ enum option_id : int {
   seed_option,
   serve_option,
   help_option,
+  option_count,
 };
 
-constexpr struct option long_options[] = {
-    {"device", required_argument, nullptr, device_option},
-    {"sky", required_argument, nullptr, sky_option},
-    {"satellite", required_argument, nullptr, satellite_option},
-    {"records", required_argument, nullptr, records_option},
-    {"answers", required_argument, nullptr, answers_option},
-    {"fail-ioctl", required_argument, nullptr, fail_ioctl_option},
-    {"fail-read", required_argument, nullptr, fail_read_option},
-    {"read-bytes", required_argument, nullptr, read_bytes_option},
-    {"fault", required_argument, nullptr, fault_option},
-    {"scan-ms", required_argument, nullptr, scan_ms_option},
-    {"log", required_argument, nullptr, log_option},
-    {"mode", required_argument, nullptr, mode_option},
-    {"jitter", required_argument, nullptr, jitter_option},
-    {"seed", required_argument, nullptr, seed_option},
-    {"serve", required_argument, nullptr, serve_option},
-    {"help", no_argument, nullptr, help_option},
-    {nullptr, 0, nullptr, 0},
+// A set of options, one bit each.
+using option_set = uint32_t;
+static_assert(option_count <= 32, "an option_set holds every option");
+constexpr option_set any_of(std::initializer_list<option_id> ids) {
+  option_set set = 0;
+  for (const option_id id : ids) set |= option_set{1} << id;
+  return set;
+}
+
+// Every option, and when it has an effect: never beside one of idle_beside,
+// and only beside one of needs where that is not empty.  An option given
+// where it would do nothing is refused, so that no one believes it did
+// something.  The rows are in the order of option_id; the checks below
+// make an option without its row fail to compile.
+struct option_row {
+  option_id id;
+  const char* name;
+  int has_arg;
+  option_set idle_beside;
+  option_set needs;
 };
+
+// The driver's faults and settings that an answers file replaces with its
+// own answers.
+constexpr option_set recorded_answers = any_of({answers_option});
+
+constexpr option_row option_rows[] = {
+    // The served file is the one node; an answers file names its nodes.
+    {device_option, "device", required_argument, any_of({serve_option, answers_option}), 0},
+    {sky_option, "sky", required_argument, 0, 0},
+    {satellite_option, "satellite", required_argument, 0, 0},
+    {records_option, "records", required_argument, 0, 0},
+    {answers_option, "answers", required_argument, 0, 0},
+    {fail_ioctl_option, "fail-ioctl", required_argument, recorded_answers, 0},
+    {fail_read_option, "fail-read", required_argument, recorded_answers, 0},
+    // A refused scan leaves nothing to read, and a failed read delivers nothing.
+    {read_bytes_option, "read-bytes", required_argument,
+     recorded_answers | any_of({fail_ioctl_option, fail_read_option}), 0},
+    {fault_option, "fault", required_argument, recorded_answers, 0},
+    {scan_ms_option, "scan-ms", required_argument, 0, 0},
+    {log_option, "log", required_argument, 0, 0},
+    {mode_option, "mode", required_argument, 0, 0},
+    // The offsets are those of a search, which records skip and whose
+    // carriers a refused scan or a failed read never hands out.
+    {jitter_option, "jitter", required_argument,
+     recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
+    // The seed is that of --jitter's offsets, idle where they are.
+    {seed_option, "seed", required_argument, 0, any_of({jitter_option})},
+    {serve_option, "serve", required_argument, 0, 0},
+    {help_option, "help", no_argument, 0, 0},
+};
+
+constexpr bool rows_follow_ids() {
+  for (int id = 0; id < option_count; ++id)
+    if (option_rows[id].id != id) return false;
+  return true;
+}
+static_assert(std::size(option_rows) == option_count && rows_follow_ids(),
+              "every option has its row, in order");
+
+// getopt_long's values stay clear of the characters it returns.
+constexpr int getopt_value_base = 256;
+
+// The options as getopt_long takes them, from the rows.
+constexpr std::array<struct option, option_count + 1> long_options = [] {
+  std::array<struct option, option_count + 1> table{};
+  for (int id = 0; id < option_count; ++id)
+    table[id] = {option_rows[id].name, option_rows[id].has_arg, nullptr, getopt_value_base + id};
+  return table;
+}();
+
+// The name of an option, as "--name".
+std::string option_name(int id) { return std::string("--") + option_rows[id].name; }
+
+// The options of set, as "--a, --b or --c".
+std::string option_names(option_set set) {
+  std::string names;
+  int remaining = std::popcount(set);
+  for (int id = 0; id < option_count; ++id) {
+    if ((set & any_of({option_id(id)})) == 0) continue;
+    names += option_name(id);
+    --remaining;
+    names += remaining > 1 ? ", " : remaining == 1 ? " or " : "";
+  }
+  return names;
+}
 
 result<int> errno_value(std::string_view option, std::string_view name) {
   if (const auto value = errno_from_name(name)) return *value;
@@ -211,42 +220,18 @@ result<void> set_option(options& chosen, int id, const char* value) {
   }
 }
 
-// The name of an option, as "--name".
-std::string option_name(int id) {
-  for (const struct option& known : long_options)
-    if (known.val == id) return std::string("--") + known.name;
-  return "?";
-}
-
-// Options that would have no effect beside another.
-struct idle_pair {
-  option_id idle;
-  option_id beside;
-};
-constexpr idle_pair idle_pairs[] = {
-    // The served file is the one node.
-    {device_option, serve_option},
-    // Records are handed out as they are, with no search to be off.
-    {jitter_option, records_option},
-    {seed_option, records_option},
-    // The answers file names the nodes and gives every answer.
-    {device_option, answers_option},
-    {fail_ioctl_option, answers_option},
-    {fail_read_option, answers_option},
-    {read_bytes_option, answers_option},
-    {fault_option, answers_option},
-    {jitter_option, answers_option},
-    {seed_option, answers_option},
-};
-
-result<void> check_combination(const options& chosen, const std::set<int>& given, bool saw_separator) {
+result<void> check_combination(const options& chosen, option_set given, bool saw_separator) {
   if (chosen.help) return {};
   const int sources = chosen.sky_file.has_value() + chosen.satellite.has_value() +
                       chosen.records_file.has_value() + chosen.answers_file.has_value();
   if (sources > 1) return failure{"--sky, --satellite, --records and --answers exclude each other"};
-  for (const idle_pair& pair : idle_pairs)
-    if (given.contains(pair.idle) && given.contains(pair.beside))
-      return failure{option_name(pair.idle) + " has no effect with " + option_name(pair.beside)};
+  for (const option_row& row : option_rows) {
+    if ((given & any_of({row.id})) == 0) continue;
+    if (const option_set idle = given & row.idle_beside; idle != 0)
+      return failure{option_name(row.id) + " has no effect with " + option_name(std::countr_zero(idle))};
+    if (row.needs != 0 && (given & row.needs) == 0)
+      return failure{option_name(row.id) + " has no effect without " + option_names(row.needs)};
+  }
   if (chosen.serve_path && saw_separator) return failure{"--serve PATH and '-- COMMAND' exclude each other"};
   if (!chosen.serve_path && !saw_separator)
     return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
@@ -254,7 +239,81 @@ result<void> check_combination(const options& chosen, const std::set<int>& given
   return {};
 }
 
+// One line for each option that has no effect somewhere: with which
+// options, and without which.
+std::string idle_options() {
+  std::string lines;
+  for (const option_row& row : option_rows) {
+    if (row.idle_beside != 0)
+      lines += "  " + option_name(row.id) + " with " + option_names(row.idle_beside) + "\n";
+    if (row.needs != 0) lines += "  " + option_name(row.id) + " without " + option_names(row.needs) + "\n";
+  }
+  return lines;
+}
+
 }  // namespace
+
+std::string usage() {
+  return "Usage: blindscan-emulator [OPTION...] -- COMMAND [ARG...]\n"
+         "       blindscan-emulator [OPTION...] --serve PATH\n"
+         "\n"
+         "Emulates the blind-scan driver: serves /dev/blindscanN to COMMAND only (in a\n"
+         "private mount namespace) and exits with COMMAND's status, or serves on the\n"
+         "existing file PATH until interrupted.\n"
+         "\n"
+         "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
+         "                      tool reads its device number; repeat it to serve\n"
+         "                      several nodes, each with a driver of its own\n"
+         "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
+         "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
+         "                      a published channel list of [NAME] entries with\n"
+         "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
+         "                      (told apart by content)\n"
+         "  --satellite NAME    scan " +
+         std::string(published_lists_directory) +
+         "/NAME, a satellite's\n"
+         "                      published list (package dtv-scan-tables; ls that\n"
+         "                      directory for the names)\n"
+         "  --records FILE      answer every scan with the exact record bytes in FILE\n"
+         "  --answers FILE      answer as a real driver did, node by node: each scan\n"
+         "                      request and each read with the next answer FILE\n"
+         "                      gives for its node (scripts/replay-trace writes it)\n"
+         "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
+         "  --fail-read ERRNO   fail every read with ERRNO\n"
+         "  --read-bytes N      deliver at most N bytes per read\n"
+         "  --fault SCAN:FAULT  FAULT on the SCANth scan request on each node alone\n"
+         "                      (counted from 1), or with SCAN+ on it and every one\n"
+         "                      after: fail-ioctl=ERRNO (refused), hang (answered only\n"
+         "                      once its caller is interrupted), fail-read=ERRNO (the\n"
+         "                      reads after it fail) or read-bytes=N (they deliver at\n"
+         "                      most N bytes each); repeatable, the last given of a\n"
+         "                      kind standing on a scan.  The three options above\n"
+         "                      are --fault 1+:fail-ioctl=ERRNO and so on\n"
+         "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
+         "  --log FILE          write what the driver sees to FILE, one event per line\n"
+         "  --mode OCTAL        permission bits of the node (default 0666)\n"
+         "  --jitter KHZ,KSYM   report each carrier found off its true frequency by up\n"
+         "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
+         "                      (never below 1), the same for a carrier in every scan\n"
+         "  --seed N            seed the offsets of --jitter (default 1)\n"
+         "  --serve PATH        serve on PATH in the current mount namespace\n"
+         "  --help              print this help\n"
+         "\n"
+         "--sky, --satellite, --records and --answers exclude each other.  A sky,\n"
+         "records or answers file may hold at most 16 MiB.  Long options may be\n"
+         "abbreviated while they stay unambiguous.  An option is refused where it\n"
+         "would have no effect:\n" +
+         idle_options() +
+         "\n"
+         "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
+         "is interrupted, 2 when the command line or the setup fails.\n"
+         "\n"
+         "Examples (a front end that runs mivo_blindscan by name finds it on PATH, as in\n"
+         "the last):\n"
+         "  blindscan-emulator -- mivo_blindscan 0 950 1950 1000 45000 0 0\n"
+         "  blindscan-emulator --fault 2:fail-ioctl=EBUSY --fault 3:hang -- ./frontend\n"
+         "  PATH=$PWD/build/host:$PATH blindscan-emulator --satellite Hotbird-13.0E -- ./frontend\n";
+}
 
 result<options> parse_options(const std::vector<std::string_view>& arguments) {
   // getopt_long wants a writable argv with the program name first, which
@@ -269,17 +328,18 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
 
   options chosen;
   chosen.device_numbers.clear();
-  std::set<int> given;
+  option_set given = 0;
   optind = 0;  // a fresh scan, also when called again
   opterr = 1;  // getopt says what is wrong with an option, in its own words
   int options_end = 1;
   while (true) {
     // '+': stop at the first argument that is not an option.
-    const int id = getopt_long(argc, argv.data(), "+", long_options, nullptr);
-    if (id == -1) break;
-    if (id == '?') return failure{""};
+    const int value = getopt_long(argc, argv.data(), "+", long_options.data(), nullptr);
+    if (value == -1) break;
+    if (value == '?') return failure{""};
+    const int id = value - getopt_value_base;
     if (const result<void> set = set_option(chosen, id, optarg); !set) return failure{set.error()};
-    given.insert(id);
+    given |= any_of({option_id(id)});
     options_end = optind;
   }
   // "--" ends the options only where getopt_long stopped on it, not where it

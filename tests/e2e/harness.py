@@ -145,15 +145,31 @@ def _run_with_stdout(argv, mode, scratch, timeout):
     raise ValueError(mode)
 
 
-def capability_problem():
-    """Why the emulator cannot run on this machine, or None if it can."""
-    for path in (TOOL, EMULATOR, REQUEST_CODE_PROGRAM):
-        if not os.access(path, os.X_OK):
-            return f"{path} is not built"
+def machine_lacks():
+    """What this machine lacks to host the stand-in (the FUSE device, the
+    namespaces it runs the command in), or None if it lacks nothing."""
+    try:
+        os.close(os.open("/dev/fuse", os.O_RDWR))
+    except OSError as error:
+        return f"no usable /dev/fuse ({error.strerror})"
+    # As root a mount namespace suffices; anyone else needs a user namespace too.
+    probe = ["unshare", "--mount", "true"] if os.geteuid() == 0 else ["unshare", "--user", "--mount", "true"]
+    try:
+        done = subprocess.run(probe, capture_output=True, timeout=30)
+    except FileNotFoundError:
+        return "no unshare to try a namespace with (Debian: util-linux)"
+    if done.returncode != 0:
+        return f"no namespaces for the command ({' '.join(probe)}: {done.stderr.decode(errors='replace').strip()})"
+    return None
+
+
+def stand_in_problem():
+    """Why the stand-in, on a machine that can host it, fails to run 'true',
+    or None if it runs."""
     try:
         done = subprocess.run([EMULATOR, "--", "true"], capture_output=True, timeout=30)
-    except subprocess.TimeoutExpired:
-        return "blindscan-emulator did not finish running 'true' within 30 s"
+    except (OSError, subprocess.TimeoutExpired) as error:
+        return str(error)
     if done.returncode != 0:
         return done.stderr.decode(errors="replace").strip() or f"status {done.returncode}"
     return None

@@ -202,16 +202,22 @@ INSTANTIATE_TEST_SUITE_P(
             },
             {"done", "done 1 2 3 4 5", "refused EBUSY", "pending 3", "finished", "finished 3:refused EINTR",
              "done", "done 1 2 +1", "done", "refused EIO", "done", "done 1 2 +1"}},
-        // Each open file reads the answer to its own last scan.
+        // Each open file reads the answer to its own last scan, also once
+        // another file has closed; a closed file is no longer open.
         driver_case{"AFileReadsOnlyItsOwnScan",
                     distinct_records(2),
                     {},
                     [](driver& d) {
                       const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
-                      return std::vector{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
-                                         as_text(d.read(g, 1440, 0)), as_text(d.read(f, 1440, 0))};
+                      std::vector<std::string> outcomes{
+                          as_text(d.ioctl(f, scan_code, scan_request(), t0)), as_text(d.read(g, 1440, 0)),
+                          as_text(d.read(f, 1440, 0)), as_text(d.ioctl(g, scan_code, scan_request(), t0))};
+                      d.release(f);
+                      outcomes.push_back(as_text(d.read(g, 1440, 0)));
+                      outcomes.push_back(std::to_string(d.open_files()));
+                      return outcomes;
                     },
-                    {"done", "done", "done 1 2"}}),
+                    {"done", "done", "done 1 2", "done", "done 1 2", "1"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

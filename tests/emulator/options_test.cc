@@ -79,21 +79,25 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--records", "r", "--jitter", "1,1", "--", "true"},
                  "--jitter has no effect with --records"},
         bad_case{{"--answers", "a", "--fail-read", "EIO", "--", "true"},
-                 "--fail-read has no effect with --answers"}));
+                 "--fail-read has no effect with --answers"},
+        bad_case{{"--read-bytes", "25", "--answers", "a", "--", "true"},
+                 "--read-bytes has no effect with --answers"},
+        bad_case{{"--fail-read", "EIO", "--read-bytes", "25", "--", "true"},
+                 "--read-bytes has no effect with --fail-read"},
+        bad_case{{"--jitter", "1,1", "--fail-ioctl", "EIO", "--", "true"},
+                 "--jitter has no effect with --fail-ioctl"},
+        bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const result<options> result = parse({"--device",
                                         "-1",
                                         "--sky=s.sky",
-                                        "--fail-ioctl",
-                                        "EIO",
-                                        "--fail-read=ETIMEDOUT",
                                         "--read-bytes",
                                         "25",
                                         "--fault",
                                         "2:fail-ioctl=EBUSY",
                                         "--fault=3+:hang",
-                                        "--scan-ms=250",
+                                        "--scan-ms=3600000",
                                         "--log",
                                         "l",
                                         "--mode",
@@ -109,13 +113,10 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const options& o = *result;
   EXPECT_EQ(o.device_numbers, std::vector<int32_t>{-1});
   EXPECT_EQ(o.sky_file, "s.sky");
-  // The old fault options are faults on every scan.
-  EXPECT_EQ(o.driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::fail_ioctl, EIO, 0},
-                                                      {1, true, fault_kind::fail_read, ETIMEDOUT, 0},
-                                                      {1, true, fault_kind::read_bytes, 0, 25},
+  EXPECT_EQ(o.driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::read_bytes, 0, 25},
                                                       {2, false, fault_kind::fail_ioctl, EBUSY, 0},
                                                       {3, true, fault_kind::hang, 0, 0}}));
-  EXPECT_EQ(o.driver.scan_time, std::chrono::milliseconds(250));
+  EXPECT_EQ(o.driver.scan_time, std::chrono::milliseconds(3600000));
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
   EXPECT_EQ(o.driver.jitter.khz, 500u);
@@ -123,6 +124,12 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.driver.jitter.seed, 3u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
+  // The faults on every scan, with errno's first name, which the others
+  // leave idle.
+  const auto faults = parse({"--fail-ioctl", "EPERM", "--fail-read=ETIMEDOUT", "--", "tool"});
+  ASSERT_TRUE(faults) << faults.error();
+  EXPECT_EQ(faults->driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::fail_ioctl, EPERM, 0},
+                                                            {1, true, fault_kind::fail_read, ETIMEDOUT, 0}}));
 }
 
 TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {

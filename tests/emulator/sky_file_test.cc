@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ParseSky, ReadsFieldsAndSkipsCommentsAndBlankLines) {
   const result<std::vector<transponder>> parsed = parse_sky(
-      "# header\n\n  10714250\tH 22000 DVB-S   # trailing comment\r\n10714250 V 2000 DVB-S2\n   \n", "t");
+      "# header\n\n  10714250\tH 22000 DVB-S   # trailing comment\r\n10714250 V 2000 DVB-S2\r\n   \n", "t");
   ASSERT_TRUE(parsed) << parsed.error();
   ASSERT_EQ(parsed->size(), 2u);
   EXPECT_EQ((*parsed)[0].downlink_khz, 10714250u);
@@ -183,7 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "test.sky:2: DELIVERY_SYSTEM 'DVBT' is neither DVBS nor DVBS2"},
         bad_sky_case{"[a]\nFREQUENCY 11362000\n",
                      "test.sky:2: expected KEY = value or [NAME], found 'FREQUENCY 11362000'"},
-        bad_sky_case{"[a\n", "test.sky:1: expected [NAME], found '[a'"}));
+        bad_sky_case{"[a\n", "test.sky:1: expected [NAME], found '[a'"},
+        bad_sky_case{"[]\n", "test.sky:1: expected [NAME], found '[]'"}));
 
 // Every list the distribution publishes loads (when it is installed; in CI
 // it must be).

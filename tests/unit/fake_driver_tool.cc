@@ -4,7 +4,9 @@
 // FAKE_DRIVER_RECORDS records (0 when unset), all DVB-S at 1,000,000 kHz and
 // 27,500; every other descriptor goes to the real calls.  With
 // FAKE_DRIVER_WRITE_BYTES set, each write to descriptor 1 takes at most that
-// many bytes, as a slow or nearly full output does.
+// many bytes, as a slow or nearly full output does; -1 makes it take none
+// and return 0, which no write of some bytes should, so that a loop that
+// waits for progress would wait for ever.
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdlib.h>
@@ -25,12 +27,13 @@ size_t scan_records() {
   return static_cast<size_t>(count);
 }
 
-// The most bytes one write to standard output takes; 0 for no limit.
-size_t write_limit() {
+// The most bytes one write to standard output takes; 0 for no limit, -1
+// for none at all.
+long write_limit() {
   const char* text = getenv("FAKE_DRIVER_WRITE_BYTES");
   const long limit = text != nullptr ? strtol(text, nullptr, 10) : 0;
-  if (limit < 0) abort();
-  return static_cast<size_t>(limit);
+  if (limit < -1) abort();
+  return limit;
 }
 
 }  // namespace
@@ -66,9 +69,10 @@ ssize_t __wrap_read(int fd, void* buffer, size_t size) {
 }
 
 ssize_t __wrap_write(int fd, const void* data, size_t size) {
-  const size_t limit = write_limit();
-  if (fd == STDOUT_FILENO && limit != 0 && size > limit) size = limit;
-  return __real_write(fd, data, size);
+  const long limit = write_limit();
+  if (fd != STDOUT_FILENO || limit == 0) return __real_write(fd, data, size);
+  if (limit < 0) return 0;
+  return __real_write(fd, data, size < static_cast<size_t>(limit) ? size : static_cast<size_t>(limit));
 }
 }
 

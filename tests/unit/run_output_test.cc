@@ -17,11 +17,13 @@ namespace {
 
 // Runs the tool on a scan of records records with standard output on out;
 // file_size_limit, when not 0, caps what it may write to a file, and
-// write_bytes, when not 0, what one write to standard output takes.  Returns
-// the exit status, or -1 when it did not exit.
-int run_tool(int records, int out, rlim_t file_size_limit = 0, size_t write_bytes = 0) {
+// write_bytes, when not 0, what one write to standard output takes (-1:
+// nothing, the write returning 0).  Returns the exit status, or -1 when it
+// did not exit, as when an alarm after 20 s ends a run that hangs.
+int run_tool(int records, int out, rlim_t file_size_limit = 0, long write_bytes = 0) {
   const pid_t child = fork();
   if (child == 0) {
+    alarm(20);
     if (file_size_limit != 0) {
       // Past the limit a write fails with EFBIG instead of raising SIGXFSZ.
       signal(SIGXFSZ, SIG_IGN);
@@ -110,7 +112,10 @@ TEST_F(RunToAFile, RoomForPartOfTheReportIsAFailure) {
   EXPECT_EQ(file_contents(out_), report_line + report_line.substr(0, 10));
 }
 
-class RunOnShortWrites : public RunToAFile, public testing::WithParamInterface<size_t> {};
+// A write that returns 0 has taken nothing and would take nothing again.
+TEST_F(RunToAFile, AWriteThatTakesNothingIsAFailure) { EXPECT_EQ(run_tool(2, out_, 0, -1), 255); }
+
+class RunOnShortWrites : public RunToAFile, public testing::WithParamInterface<long> {};
 
 // An output that takes only part of each write: every write resumes where
 // the last one stopped, so the whole report arrives once, in order.  (The
@@ -122,6 +127,6 @@ TEST_P(RunOnShortWrites, DeliverTheWholeReportOnceInOrder) {
   EXPECT_EQ(file_contents(out_), report + open_path_line);
 }
 
-INSTANTIATE_TEST_SUITE_P(BytesPerWrite, RunOnShortWrites, testing::Values(1, 5, 91, 92, 93, 4096));
+INSTANTIATE_TEST_SUITE_P(BytesPerWrite, RunOnShortWrites, testing::Values(1L, 5L, 91L, 92L, 93L, 4096L));
 
 }  // namespace
