@@ -26,16 +26,19 @@ struct scan_fault {
   int error = 0;
   size_t bytes = 0;
 
-  bool covers(uint64_t scan) const { return scan == first_scan || (later_scans && scan > first_scan); }
-  bool operator==(const scan_fault&) const = default;
+  friend bool operator==(const scan_fault&, const scan_fault&) = default;
 };
+
+inline bool covers(const scan_fault& fault, uint64_t scan) {
+  return scan == fault.first_scan || (fault.later_scans && scan > fault.first_scan);
+}
 
 // The fault of one of kinds that falls on scan: of several, the last given,
 // so that a row for one scan overrides a row for every scan given before it.
 inline const scan_fault* fault_on(const std::vector<scan_fault>& faults, uint64_t scan,
                                   std::initializer_list<fault_kind> kinds) {
   const auto found = std::find_if(faults.rbegin(), faults.rend(), [&](const scan_fault& fault) {
-    return fault.covers(scan) && std::find(kinds.begin(), kinds.end(), fault.kind) != kinds.end();
+    return covers(fault, scan) && std::find(kinds.begin(), kinds.end(), fault.kind) != kinds.end();
   });
   return found != faults.rend() ? &*found : nullptr;
 }
