@@ -54,8 +54,8 @@ constexpr option_set any_of(std::initializer_list<option_id> ids) {
 // something.  The rows are in the order of option_id; the checks below
 // make an option without its row fail to compile.
 struct option_row {
-  option_id id;
   const char* name;
+  option_id id;
   int has_arg;
   option_set idle_beside;
   option_set needs;
@@ -67,28 +67,28 @@ constexpr option_set recorded_answers = any_of({answers_option});
 
 constexpr option_row option_rows[] = {
     // The served file is the one node; an answers file names its nodes.
-    {device_option, "device", required_argument, any_of({serve_option, answers_option}), 0},
-    {sky_option, "sky", required_argument, 0, 0},
-    {satellite_option, "satellite", required_argument, 0, 0},
-    {records_option, "records", required_argument, 0, 0},
-    {answers_option, "answers", required_argument, 0, 0},
-    {fail_ioctl_option, "fail-ioctl", required_argument, recorded_answers, 0},
-    {fail_read_option, "fail-read", required_argument, recorded_answers, 0},
+    {"device", device_option, required_argument, any_of({serve_option, answers_option}), 0},
+    {"sky", sky_option, required_argument, 0, 0},
+    {"satellite", satellite_option, required_argument, 0, 0},
+    {"records", records_option, required_argument, 0, 0},
+    {"answers", answers_option, required_argument, 0, 0},
+    {"fail-ioctl", fail_ioctl_option, required_argument, recorded_answers, 0},
+    {"fail-read", fail_read_option, required_argument, recorded_answers, 0},
     // A refused scan leaves nothing to read, and a failed read delivers nothing.
-    {read_bytes_option, "read-bytes", required_argument,
+    {"read-bytes", read_bytes_option, required_argument,
      recorded_answers | any_of({fail_ioctl_option, fail_read_option}), 0},
-    {fault_option, "fault", required_argument, recorded_answers, 0},
-    {scan_ms_option, "scan-ms", required_argument, 0, 0},
-    {log_option, "log", required_argument, 0, 0},
-    {mode_option, "mode", required_argument, 0, 0},
+    {"fault", fault_option, required_argument, recorded_answers, 0},
+    {"scan-ms", scan_ms_option, required_argument, 0, 0},
+    {"log", log_option, required_argument, 0, 0},
+    {"mode", mode_option, required_argument, 0, 0},
     // The offsets are those of a search, which records skip and whose
     // carriers a refused scan or a failed read never hands out.
-    {jitter_option, "jitter", required_argument,
+    {"jitter", jitter_option, required_argument,
      recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
     // The seed is that of --jitter's offsets, idle where they are.
-    {seed_option, "seed", required_argument, 0, any_of({jitter_option})},
-    {serve_option, "serve", required_argument, 0, 0},
-    {help_option, "help", no_argument, 0, 0},
+    {"seed", seed_option, required_argument, 0, any_of({jitter_option})},
+    {"serve", serve_option, required_argument, 0, 0},
+    {"help", help_option, no_argument, 0, 0},
 };
 
 constexpr bool rows_follow_ids() {
@@ -110,7 +110,7 @@ constexpr std::array<struct option, option_count + 1> long_options = [] {
   return table;
 }();
 
-// The name of an option, as "--name".
+// The name of an option as the user types it, "--name", for messages.
 std::string option_name(int id) { return std::string("--") + option_rows[id].name; }
 
 // The options of set, as "--a, --b or --c".
@@ -138,7 +138,9 @@ result<void> set_file_name(std::optional<std::string>& field, std::string_view o
   return {};
 }
 
-// Sets the option id to value in chosen.
+// Sets the option id to value in chosen; the failure says what is wrong
+// with the value, checked here so that a bad one is named before any other
+// option is looked at.
 result<void> set_option(options& chosen, int id, const char* value) {
   const std::string_view text = value != nullptr ? value : "";
   switch (id) {

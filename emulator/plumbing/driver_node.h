@@ -41,7 +41,9 @@ class driver_node {
                                                               node_attributes attributes,
                                                               const std::string& path);
 
-  // Unmounts the node.
+  // Unmounts the node, lazily where this process mounted it, so that a
+  // command still holding it open does not keep the mount, or the
+  // emulator, alive.
   ~driver_node();
   driver_node(const driver_node&) = delete;
   driver_node& operator=(const driver_node&) = delete;

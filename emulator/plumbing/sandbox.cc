@@ -68,7 +68,8 @@ const char* scratch_directory() {
   return nullptr;
 }
 
-// name in directory.
+// The path of name in directory.  The names come from readdir (without "."
+// and "..") and from mountinfo below the directory, so the path stays below it.
 std::string below(const std::string& directory, const std::string& name) { return directory + "/" + name; }
 
 result<void> bind_mount(const std::string& from, const std::string& to) {

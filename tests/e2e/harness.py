@@ -21,6 +21,7 @@ import pytest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests/lib"))
+sys.path.insert(0, str(REPO / "scripts/lib"))
 
 from blindscan_expect import (  # noqa: E402,F401  (re-exported for the test files)
     FAILED_IOCTL,
@@ -37,6 +38,7 @@ from blindscan_expect import (  # noqa: E402,F401  (re-exported for the test fil
     request_event,
     run_on_pty,
 )
+from published_lists import DIRECTORY as PUBLISHED_LISTS  # noqa: E402,F401
 
 BUILD = REPO / "build/host"
 TOOL = os.environ.get("BLINDSCAN_TOOL", str(BUILD / "mivo_blindscan"))

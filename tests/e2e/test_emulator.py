@@ -237,6 +237,24 @@ def test_an_interrupted_emulator_stops_the_scan_and_leaves_nothing(sent, status,
     assert leftovers() == []
 
 
+def test_a_command_that_ignores_signals_is_killed_by_the_second():
+    command = [EMULATOR, "--", "sh", "-c", "trap '' INT TERM; echo ready; exec sleep 60"]
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    assert process.stdout.readline() == b"ready\n"
+    process.send_signal(signal.SIGTERM)
+    process.send_signal(signal.SIGINT)
+    out, err = process.communicate(timeout=20)
+    assert (out, err, process.returncode) == (b"", b"", 128 + signal.SIGKILL)
+
+
+def test_a_node_that_exists_already_is_served_over():
+    # The inner emulator's /dev holds the outer one's node.
+    result = run(command=[EMULATOR, "--", TOOL, "0", "964", "965", "1000", "45000", "0", "0"])
+    assert (result.stdout, result.stderr, result.status) == (
+        report_line(False, 10_714_250, 23_000, True) + open_path(0), b"", 0)
+    assert result.events("open") == []
+
+
 def test_a_command_killed_during_a_scan_ends_the_emulator(tmp_path):
     log = tmp_path / "log"
     process = start_slow_scan(log)
@@ -345,9 +363,11 @@ def run_as_nobody(tmp_path):
         mknod {tmp_path}/fuse c {os.major(fuse)} {os.minor(fuse)} && chmod 666 {tmp_path}/fuse &&
         mount --bind {tmp_path}/fuse /dev/fuse &&
         exec setpriv --reuid=65534 --regid=65534 --clear-groups \
-            {tmp_path}/blindscan-emulator -- {tmp_path}/mivo_blindscan 0 964 965 1000 45000 0 0
+            {tmp_path}/blindscan-emulator -- sh -c 'ls -l /proc/$PPID/fd | grep -c -e _map -e setgroups; exec "$@"' \
+            sh {tmp_path}/mivo_blindscan 0 964 965 1000 45000 0 0
     """
     done = subprocess.run(["unshare", "--mount", "--propagation", "private", "sh", "-c", script],
                           capture_output=True, timeout=60)
+    # The first line counts what the emulator still holds of the namespace's maps.
     assert (done.stdout, done.stderr, done.returncode) == (
-        report_line(False, 10_714_250, 23_000, True) + open_path(0), b"", 0)
+        b"0\n" + report_line(False, 10_714_250, 23_000, True) + open_path(0), b"", 0)

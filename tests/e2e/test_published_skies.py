@@ -6,9 +6,9 @@ import pathlib
 
 import pytest
 
-from harness import FAILED_IOCTL, TOOL, missing, open_path, oscillator_khz, report_line, run
+from harness import FAILED_IOCTL, PUBLISHED_LISTS, TOOL, missing, open_path, oscillator_khz, report_line, run
 
-LISTS = pathlib.Path("/usr/share/dvb/dvb-s")
+LISTS = pathlib.Path(PUBLISHED_LISTS)
 SATELLITE = "Eutelsat-10A-10.0E"
 SWEEPS = {
     "low band horizontal": ["0", "950", "2150", "1000", "45000", "0", "0"],

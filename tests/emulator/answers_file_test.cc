@@ -70,20 +70,20 @@ TEST_P(BadAnswers, NameFileLineAndWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, BadAnswers,
-    testing::Values(bad_answers_case{"# nothing\n", "a: names no device (a device N line)"},
-                    bad_answers_case{"scan\n", "a:1: scan before the first device line"},
-                    bad_answers_case{"device 0\nread\n", "a:2: read before the first scan of device 0"},
-                    bad_answers_case{"device 1\ndevice 1\n", "a:2: device 1 given twice"},
-                    bad_answers_case{"device 0\nscan\nread failed EWHAT\n",
-                                     "a:3: unknown errno name 'EWHAT' (use a name such as EIO)"},
-                    bad_answers_case{"device 0\nscan\nread 0c0\n",
-                                     "a:3: hex bytes '0c0' have an odd number of digits"},
-                    bad_answers_case{"device 0\nopen\n", "a:2: expected device, scan or read, found 'open'"},
-                    // Words after a complete answer.
-                    bad_answers_case{"device 0\nscan unfinished x\n",
-                                     "a:2: expected scan, scan failed ERRNO or scan unfinished"},
-                    bad_answers_case{"device 0\nscan 0c00\n",
-                                     "a:2: expected scan, scan failed ERRNO or scan unfinished"}));
+    testing::Values(  //
+        bad_answers_case{"# nothing\n", "a: names no device (a device N line)"},
+        bad_answers_case{"scan\n", "a:1: scan before the first device line"},
+        bad_answers_case{"device 0\nread\n", "a:2: read before the first scan of device 0"},
+        bad_answers_case{"device 1\ndevice 1\n", "a:2: device 1 given twice"},
+        bad_answers_case{"device 0\nscan\nread failed EWHAT\n",
+                         "a:3: unknown errno name 'EWHAT' (use a name such as EIO)"},
+        bad_answers_case{"device 0\nscan\nread 0c0\n", "a:3: hex bytes '0c0' have an odd number of digits"},
+        bad_answers_case{"device 0\nopen\n", "a:2: expected device, scan or read, found 'open'"},
+        // Words after a complete answer.
+        bad_answers_case{"device 0\nscan unfinished x\n",
+                         "a:2: expected scan, scan failed ERRNO or scan unfinished"},
+        bad_answers_case{"device 0\nscan 0c00\n",
+                         "a:2: expected scan, scan failed ERRNO or scan unfinished"}));
 
 }  // namespace
 }  // namespace blindscan::emulator

@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Every list the distribution publishes loads (when it is installed; in CI
 // it must be).
 TEST(PublishedLists, EveryFileLoads) {
-  const std::filesystem::path directory = "/usr/share/dvb/dvb-s";
+  const std::filesystem::path directory = published_lists_directory;
   if (!std::filesystem::is_directory(directory)) {
     const char* ci = std::getenv("CI");
     if (ci != nullptr && std::string_view(ci) == "true")

@@ -30,28 +30,6 @@ INSTANTIATE_TEST_SUITE_P(Numbers, DevicePath,
                                          path_case{INT32_MAX, "/dev/blindscan2147483647"},
                                          path_case{INT32_MIN, "/dev/blindscan-2147483648"}));
 
-TEST(DevicePath, MostNegativeNumberGivesTheLongestPath) {
-  char path[path_area_size];
-  format_device_path(path, INT32_MIN);
-  EXPECT_EQ(std::strlen(path), longest_path_length);
-}
-
-TEST(RequestCode, EncodesWriteDirectionTypeNumberAndSize) {
-  EXPECT_EQ(_IOC_DIR(AVL2108_SET_PARAMETER), static_cast<unsigned>(_IOC_WRITE));
-  EXPECT_EQ(_IOC_TYPE(AVL2108_SET_PARAMETER), static_cast<unsigned>('b'));
-  EXPECT_EQ(_IOC_NR(AVL2108_SET_PARAMETER), 1u);
-  EXPECT_EQ(_IOC_SIZE(AVL2108_SET_PARAMETER), sizeof(blindscan_request));
-}
-
-TEST(RequestBlock, FieldsLieBackToBackInNativeOrder) {
-  const blindscan_request request{1, -2, 3, 4, 5, -6};
-  int32_t words[6];
-  std::memcpy(words, &request, sizeof(words));
-  EXPECT_EQ(words[0], 1);
-  EXPECT_EQ(words[1], -2);
-  EXPECT_EQ(words[5], -6);
-}
-
 struct count_case {
   size_t bytes;
   int records;

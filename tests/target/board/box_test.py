@@ -12,13 +12,16 @@ import argparse
 import os
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
 
 import board  # noqa: E402
+import published_lists  # noqa: E402
 
 SCAN = ["950", "2150", "1000", "45000"]
 SKY = ["--satellite", "Hotbird-13.0E"]
@@ -43,8 +46,8 @@ def main():
     for path in (options.host_emulator, host_tool):
         if missing is None and not os.access(path, os.X_OK):
             missing = f"the host build (cmake --preset host) lacks {path}"
-    if missing is None and not os.path.isfile("/usr/share/dvb/dvb-s/" + SKY[1]):
-        missing = f"no {SKY[1]} in /usr/share/dvb/dvb-s (Debian: dtv-scan-tables)"
+    if missing is None and not os.path.isfile(os.path.join(published_lists.DIRECTORY, SKY[1])):
+        missing = f"no {SKY[1]} in {published_lists.DIRECTORY} (Debian: dtv-scan-tables)"
     if missing is None and shutil.which("strace") is None:
         missing = "strace is not installed"
     if missing is not None:
@@ -106,7 +109,54 @@ def main():
     check("an empty satellite name, refused", (status, stdout, stderr[:5], b"no satellite ''" in stderr),
           (2, b"", b"box: ", True))
     check("the command's exit status", box("--", "exit", "3"), (b"", b"", 3))
+
+    # One boot for what a command may do: read standard input, read a file
+    # it was given, write standard error, leave two tuners' scans of a sky
+    # pending until it kills them, and kill itself (which the shell the box
+    # runs it in reports).
+    with tempfile.TemporaryDirectory(prefix="box-test-") as scratch:
+        for name, text in (("one.sky", "10714000 H 22000 DVB-S\n"), ("note", "added\n")):
+            with open(os.path.join(scratch, name), "w") as out:
+                out.write(text)
+        scans = " ".join(f"mivo_blindscan {n} {' '.join(SCAN)} 0 0 >/dev/null & p{n}=$!;" for n in (0, 1))
+        script = (f"cat; cat note; echo stderr >&2; exec 2>/dev/null; {scans} i=0; until grep -q ioctl /tmp/blindscan1.log && "
+                  "grep -q ioctl /tmp/blindscan0.log || [ $((i+=1)) -gt 300 ]; do sleep 0.1; done; "
+                  "kill $p0 $p1; wait $p0; echo $?; wait $p1; echo $?; kill $$")
+        check("a command's streams, files, tuners and end",
+              box("--sky", os.path.join(scratch, "one.sky"), "--tuners", "2", "--scan-ms", "3600000",
+                  "--add", os.path.join(scratch, "note"), "--", "sh", "-c", script),
+              (b"added\n143\n143\n", b"stderr\nTerminated\n", 143))
+        # A root directory that links elsewhere is not written through.
+        found = board.find_parts(options.sysroot, options.tool, options.emulator)[0]
+        os.makedirs(os.path.join(scratch, "elsewhere"))
+        os.symlink("elsewhere", os.path.join(scratch, "root"))
+        try:
+            board.build_initramfs(found, __file__, scratch, {})
+        except RuntimeError:
+            pass
+        check("a linked root directory", os.listdir(os.path.join(scratch, "elsewhere")), [])
+        # A sysroot whose kernel lacks fuse.ko is named, before any boot.
+        os.makedirs(os.path.join(scratch, "boot"))
+        os.symlink(found.kernel, os.path.join(scratch, "boot", os.path.basename(found.kernel)))
+        stdout, stderr, status = box("--sysroot", scratch, "--", "true")
+        check("a kernel without fuse.ko", (status, stderr.startswith(b"box: the kernel's fuse.ko missing")), (125, True))
+
+    # Ctrl-C, once the box runs, ends it as an interrupted command ends.
+    process = subprocess.Popen([options.box, *parts, "--", "sleep", "600"], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    while process.poll() is None and not qemu_started(process.pid):
+        time.sleep(0.1)
+    process.send_signal(signal.SIGINT)
+    check("SIGINT to the box", process.communicate(timeout=30)[1:] + (process.returncode,), (b"", 130))
     return 1 if failed else 0
+
+
+def qemu_started(pid):
+    try:
+        children = open(f"/proc/{pid}/task/{pid}/children").read().split()
+        return any(open(f"/proc/{child}/comm").read().startswith("qemu") for child in children)
+    except OSError:
+        return False
 
 
 if __name__ == "__main__":
