@@ -3,6 +3,7 @@ dtv-scan-tables), checked against the carriers read from the list itself."""
 
 import os
 import pathlib
+import re
 
 import pytest
 
@@ -81,12 +82,7 @@ def front_end_sweeps(options):
     path = f"{os.path.dirname(os.path.abspath(TOOL))}:{os.environ['PATH']}"
     result = run(command=["env", f"PATH={path}", "sh", "-c", FRONT_END], options=options)
     assert (result.stderr, result.status) == (b"", 0)
-    sweeps = [b""]
-    for line in result.stdout.splitlines(keepends=True):
-        sweeps[-1] += line
-        if line.startswith(b"status "):
-            sweeps.append(b"")
-    return sweeps[:-1]
+    return re.findall(rb"(?s).*?^status \d+\n", result.stdout, re.MULTILINE)
 
 
 @pytest.mark.parametrize("fault, second_sweep", [

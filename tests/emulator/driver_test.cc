@@ -87,12 +87,6 @@ driver_settings slow_scans() {
   return settings;
 }
 
-driver_settings with_faults(std::vector<scan_fault> faults) {
-  driver_settings settings;
-  settings.faults = std::move(faults);
-  return settings;
-}
-
 // A sky that cannot be read is empty here, and its scans find nothing.
 std::vector<transponder> sky_of(std::string_view text) {
   const result<std::vector<transponder>> sky = parse_sky(text, "t");
@@ -181,10 +175,11 @@ INSTANTIATE_TEST_SUITE_P(
         driver_case{
             "FaultsFallOnTheScansTheyName",
             distinct_records(5),
-            with_faults({{2, false, fault_kind::fail_ioctl, EBUSY, 0},
-                         {3, false, fault_kind::hang, 0, 0},
-                         {4, true, fault_kind::read_bytes, 0, 25},
-                         {5, false, fault_kind::fail_read, EIO, 0}}),
+            driver_settings{{},
+                            {{2, false, fault_kind::fail_ioctl, EBUSY, 0},
+                             {3, false, fault_kind::hang, 0, 0},
+                             {4, true, fault_kind::read_bytes, 0, 25},
+                             {5, false, fault_kind::fail_read, EIO, 0}}},
             [](driver& d) {
               const uint64_t f = d.open(O_RDWR);
               std::vector<std::string> outcomes{as_text(d.ioctl(f, scan_code, scan_request(), t0)),

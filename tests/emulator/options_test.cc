@@ -52,8 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
             {"--fault", "0:hang", "--", "true"},
             "--fault needs SCAN:FAULT or SCAN+:FAULT, SCAN counted from 1 (such as 2:fail-ioctl=EBUSY or "
             "3+:hang), not '0:hang'"},
-        bad_case{{"--fault", "2+:read-bytes=", "--", "true"},
-                 "--fault '2+:read-bytes=': read-bytes needs a byte count, not ''"},
         bad_case{
             {"--fault", "2:nap", "--", "true"},
             "--fault '2:nap': no fault 'nap' (fail-ioctl=ERRNO, hang, fail-read=ERRNO or read-bytes=BYTES)"},
@@ -89,33 +87,14 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
-  const result<options> result = parse({"--device",
-                                        "-1",
-                                        "--sky=s.sky",
-                                        "--read-bytes",
-                                        "25",
-                                        "--fault",
-                                        "2:fail-ioctl=EBUSY",
-                                        "--fault=3+:hang",
-                                        "--scan-ms=3600000",
-                                        "--log",
-                                        "l",
-                                        "--mode",
-                                        "0600",
-                                        "--jitter=500,10",
-                                        "--seed",
-                                        "3",
-                                        "--",
-                                        "tool",
-                                        "--device",
-                                        "7"});
+  const result<options> result =
+      parse({"--device", "-1", "--sky=s.sky", "--read-bytes", "25", "--scan-ms=3600000", "--log", "l",
+             "--mode", "0600", "--jitter=500,10", "--seed", "3", "--", "tool", "--device", "7"});
   ASSERT_TRUE(result) << result.error();
   const options& o = *result;
   EXPECT_EQ(o.device_numbers, std::vector<int32_t>{-1});
   EXPECT_EQ(o.sky_file, "s.sky");
-  EXPECT_EQ(o.driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::read_bytes, 0, 25},
-                                                      {2, false, fault_kind::fail_ioctl, EBUSY, 0},
-                                                      {3, true, fault_kind::hang, 0, 0}}));
+  EXPECT_EQ(o.driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::read_bytes, 0, 25}}));
   EXPECT_EQ(o.driver.scan_time, std::chrono::milliseconds(3600000));
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
@@ -124,12 +103,15 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.driver.jitter.seed, 3u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
-  // The faults on every scan, with errno's first name, which the others
-  // leave idle.
-  const auto faults = parse({"--fail-ioctl", "EPERM", "--fail-read=ETIMEDOUT", "--", "tool"});
+  // The faults, with errno's first name, which the others leave idle: on
+  // every scan, or on those named.
+  const auto faults = parse({"--fail-ioctl", "EPERM", "--fail-read=ETIMEDOUT", "--fault",
+                             "2:fail-ioctl=EBUSY", "--fault=3+:hang", "--", "tool"});
   ASSERT_TRUE(faults) << faults.error();
   EXPECT_EQ(faults->driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::fail_ioctl, EPERM, 0},
-                                                            {1, true, fault_kind::fail_read, ETIMEDOUT, 0}}));
+                                                            {1, true, fault_kind::fail_read, ETIMEDOUT, 0},
+                                                            {2, false, fault_kind::fail_ioctl, EBUSY, 0},
+                                                            {3, true, fault_kind::hang, 0, 0}}));
 }
 
 TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
