@@ -4,8 +4,8 @@
 #include <set>
 #include <string>
 
-#include "emulator/input/input_text.h"
 #include "emulator/common/errno_names.h"
+#include "emulator/input/input_text.h"
 
 namespace blindscan::emulator {
 
