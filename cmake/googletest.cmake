@@ -6,6 +6,11 @@ if(BLINDSCAN_GOOGLETEST_SOURCE_DIR)
   set(INSTALL_GTEST OFF)
   add_subdirectory(${BLINDSCAN_GOOGLETEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 else()
-  find_package(GTest REQUIRED)
+  find_package(GTest)
+  if(NOT GTest_FOUND)
+    message(FATAL_ERROR "The tests need GoogleTest (Debian: apt-get install libgtest-dev, or run "
+                        "scripts/install-deps); to build and install the tool alone, configure with "
+                        "-DBUILD_TESTING=OFF")
+  endif()
 endif()
 include(GoogleTest)

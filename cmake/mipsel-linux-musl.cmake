@@ -25,12 +25,16 @@ set(BLINDSCAN_MUSL_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../build/cache/musl-mips32"
     CACHE PATH "musl for MIPS32 release 1, as installed by scripts/build-mipsel-musl")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES BLINDSCAN_MUSL_PREFIX)
 cmake_path(ABSOLUTE_PATH BLINDSCAN_MUSL_PREFIX NORMALIZE OUTPUT_VARIABLE musl_prefix)
-if(NOT EXISTS "${musl_prefix}/build-mipsel-musl.stamp")
+# A prefix built before the script kept musl's COPYRIGHT is built again.
+if(NOT EXISTS "${musl_prefix}/build-mipsel-musl.stamp" OR NOT EXISTS "${musl_prefix}/COPYRIGHT")
   cmake_path(ABSOLUTE_PATH CMAKE_CURRENT_LIST_DIR NORMALIZE OUTPUT_VARIABLE source_dir)
   cmake_path(GET source_dir PARENT_PATH source_dir)
   message(FATAL_ERROR "No musl for MIPS32 release 1 in ${musl_prefix}.  Build it first with:\n"
                       "  ${source_dir}/scripts/build-mipsel-musl ${musl_prefix}")
 endif()
+
+# The static tool carries musl's code: its licence notice is installed with it.
+set(BLINDSCAN_LIBC_NOTICE "${musl_prefix}/COPYRIGHT" CACHE FILEPATH "musl's licence notice")
 
 # musl's headers in place of the C library's, the compiler's own headers,
 # and of the other system directories only the Linux headers (linked into

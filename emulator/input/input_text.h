@@ -2,6 +2,7 @@
 // their numbers for messages.
 #pragma once
 
+#include <charconv>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,15 @@ std::string_view trimmed(std::string_view text);
 
 // The fields of a line, separated by blanks or tabs.
 std::vector<std::string_view> split_fields(std::string_view line);
+
+// Reads the whole of text as a number in base into value; false, with
+// value unspecified, for empty text or anything else in it.
+template <typename number>
+bool parse_number(std::string_view text, number& value, int base = 10) {
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value, base);
+  return !text.empty() && error == std::errc{} && stop == end;
+}
 
 // "SOURCE:LINE: what", the failure of one line of an input.
 failure at_line(std::string_view source_name, int line_number, const std::string& what);

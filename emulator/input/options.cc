@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <initializer_list>
 
 #include "emulator/common/errno_names.h"
+#include "emulator/input/fault_option.h"
 #include "emulator/input/input_text.h"
 #include "emulator/input/sky_file.h"
 #include "tool/arguments.h"
@@ -28,6 +28,7 @@ enum option_id : int {
   fail_ioctl_option,
   fail_read_option,
   read_bytes_option,
+  fault_option,
   scan_ms_option,
   log_option,
   mode_option,
@@ -76,6 +77,7 @@ constexpr option_row option_rows[] = {
     // A refused scan leaves nothing to read, and a failed read delivers nothing.
     {"read-bytes", read_bytes_option, required_argument,
      recorded_answers | any_of({fail_ioctl_option, fail_read_option}), 0},
+    {"fault", fault_option, required_argument, recorded_answers, 0},
     {"scan-ms", scan_ms_option, required_argument, 0, 0},
     {"log", log_option, required_argument, 0, 0},
     {"mode", mode_option, required_argument, 0, 0},
@@ -124,13 +126,6 @@ std::string option_names(option_set set) {
   return names;
 }
 
-template <typename number>
-bool parse_number(std::string_view text, number& value, int base = 10) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value, base);
-  return !text.empty() && error == std::errc{} && stop == end;
-}
-
 result<int> errno_value(std::string_view option, std::string_view name) {
   if (const auto value = errno_from_name(name)) return *value;
   return failure{std::string(option) + ": unknown errno name " + quoted(name) + " (use a name such as EIO)"};
@@ -177,13 +172,21 @@ result<void> set_option(options& chosen, int id, const char* value) {
       const bool ioctl = id == fail_ioctl_option;
       const result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
       if (!error) return failure{error.error()};
-      (ioctl ? chosen.driver.fail_ioctl : chosen.driver.fail_read) = *error;
+      // The fault on every scan from the first.
+      chosen.driver.faults.push_back(
+          {.kind = ioctl ? fault_kind::fail_ioctl : fault_kind::fail_read, .error = *error});
       return {};
     }
     case read_bytes_option: {
       size_t bytes = 0;
       if (!parse_number(text, bytes)) return failure{"--read-bytes needs a byte count, not " + quoted(text)};
-      chosen.driver.read_bytes = bytes;
+      chosen.driver.faults.push_back({.kind = fault_kind::read_bytes, .bytes = bytes});
+      return {};
+    }
+    case fault_option: {
+      const result<scan_fault> fault = parse_fault(text);
+      if (!fault) return failure{fault.error()};
+      chosen.driver.faults.push_back(*fault);
       return {};
     }
     case scan_ms_option: {
@@ -280,6 +283,14 @@ std::string usage() {
          "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
          "  --fail-read ERRNO   fail every read with ERRNO\n"
          "  --read-bytes N      deliver at most N bytes per read\n"
+         "  --fault SCAN:FAULT  FAULT on the SCANth scan request on each node alone\n"
+         "                      (counted from 1), or with SCAN+ on it and every one\n"
+         "                      after: fail-ioctl=ERRNO (refused), hang (answered only\n"
+         "                      once its caller is interrupted), fail-read=ERRNO (the\n"
+         "                      reads after it fail) or read-bytes=N (they deliver at\n"
+         "                      most N bytes each); repeatable, the last given of a\n"
+         "                      kind standing on a scan.  The three options above\n"
+         "                      are --fault 1+:fail-ioctl=ERRNO and so on\n"
          "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
          "  --log FILE          write what the driver sees to FILE, one event per line\n"
          "  --mode OCTAL        permission bits of the node (default 0666)\n"
@@ -297,7 +308,13 @@ std::string usage() {
          idle_options() +
          "\n"
          "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
-         "is interrupted, 2 when the command line or the setup fails.\n";
+         "is interrupted, 2 when the command line or the setup fails.\n"
+         "\n"
+         "Examples (a front end that runs mivo_blindscan by name finds it on PATH, as in\n"
+         "the last):\n"
+         "  blindscan-emulator -- mivo_blindscan 0 950 1950 1000 45000 0 0\n"
+         "  blindscan-emulator --fault 2:fail-ioctl=EBUSY --fault 3:hang -- ./frontend\n"
+         "  PATH=$PWD/build/host:$PATH blindscan-emulator --satellite Hotbird-13.0E -- ./frontend\n";
 }
 
 result<options> parse_options(const std::vector<std::string_view>& arguments) {

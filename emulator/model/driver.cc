@@ -30,7 +30,7 @@ std::optional<int> driver::refuse_open(int flags) {
 uint64_t driver::open(int flags) {
   log_(events::opened(flags));
   const uint64_t file = next_file_++;
-  files_.emplace(file, scan_records{});
+  files_.emplace(file, open_file{scan_records{}});
   return file;
 }
 
@@ -56,9 +56,19 @@ pending_request driver::next_scan(uint64_t file, const device::blindscan_request
                                   const std::vector<std::string>& caller_arguments) {
   pending_request scan{next_ticket_++, file};
   scan.due = now + settings_.scan_time;
-  // A refused scan leaves nothing to read.
-  scan.refusal = settings_.fail_ioctl;
-  if (scan.refusal) return scan;
+  const uint64_t number = ++scans_;
+  if (const auto entry = files_.find(file); entry != files_.end()) entry->second.scan = number;
+  // A refused scan leaves nothing to read; a hung one is answered only
+  // once its caller gives up.
+  if (const scan_fault* fault =
+          fault_on(settings_.faults, number, {fault_kind::fail_ioctl, fault_kind::hang})) {
+    if (fault->kind == fault_kind::hang) {
+      scan.due.reset();
+    } else {
+      scan.refusal = fault->error;
+    }
+    return scan;
+  }
   if (const auto* records = std::get_if<std::string>(&source_)) {
     scan.reads = given_records(*records);
   } else if (const auto* sky = std::get_if<std::vector<transponder>>(&source_)) {
@@ -92,19 +102,24 @@ std::optional<size_t> driver::next_recorded(const std::vector<recorded_scan>& re
 }
 
 outcome driver::read(uint64_t file, size_t size, uint64_t offset) {
-  if (settings_.fail_read) {
-    log_(events::read_failed(size, *settings_.fail_read));
-    return refused{*settings_.fail_read};
-  }
   const auto entry = files_.find(file);
+  // A read before any scan request falls with the first.
+  const uint64_t scan = std::max<uint64_t>(entry != files_.end() ? entry->second.scan : 0, 1);
+  if (const scan_fault* fault = fault_on(settings_.faults, scan, {fault_kind::fail_read})) {
+    log_(events::read_failed(size, fault->error));
+    return refused{fault->error};
+  }
   if (entry != files_.end()) {
-    if (auto* recorded = std::get_if<recorded_reads>(&entry->second))
+    if (auto* recorded = std::get_if<recorded_reads>(&entry->second.reads))
       return read_recorded(file, *recorded, size);
   }
   static const scan_records nothing_scanned{};
   const scan_records& records =
-      entry != files_.end() ? std::get<scan_records>(entry->second) : nothing_scanned;
-  const size_t length = delivery_length(records, offset, size, settings_.read_bytes);
+      entry != files_.end() ? std::get<scan_records>(entry->second.reads) : nothing_scanned;
+  std::optional<size_t> read_limit;
+  if (const scan_fault* fault = fault_on(settings_.faults, scan, {fault_kind::read_bytes}))
+    read_limit = fault->bytes;
+  const size_t length = delivery_length(records, offset, size, read_limit);
   log_(events::records_read(size, length));
   return succeeded{length ? records.bytes.substr(offset, length) : std::string()};
 }
@@ -160,7 +175,7 @@ outcome driver::finish(pending_request& request) {
   }
   // The file's next reads deliver what this scan left them.
   if (const auto entry = files_.find(request.file); entry != files_.end())
-    entry->second = std::move(request.reads);
+    entry->second.reads = std::move(request.reads);
   if (request.refusal) {
     log_(events::scan_failed(*request.refusal));
     return refused{*request.refusal};

@@ -17,6 +17,7 @@
 #include "emulator/model/blind_search.h"
 #include "emulator/model/events.h"
 #include "emulator/model/pending_requests.h"
+#include "emulator/model/scan_faults.h"
 #include "emulator/model/scan_records.h"
 #include "emulator/model/transponder.h"
 
@@ -26,9 +27,7 @@ namespace blindscan::emulator {
 // line sets it.
 struct driver_settings {
   measurement_jitter jitter;               // how far off the search reports each carrier
-  std::optional<int> fail_ioctl;           // errno for every scan request
-  std::optional<int> fail_read;            // errno for every read
-  std::optional<size_t> read_bytes;        // most bytes one read delivers
+  std::vector<scan_fault> faults;          // in the order given
   std::chrono::milliseconds scan_time{0};  // how long a scan request blocks
   // Each open in turn, as a real driver answered it: 0 taken, or the errno
   // it was refused with.  Opens beyond these are taken.
@@ -116,7 +115,14 @@ class driver {
   std::vector<bool> recorded_used_;
   size_t unrecorded_requests_ = 0;
   size_t next_recorded_open_ = 0;
-  std::map<uint64_t, scan_reads> files_;  // what each open file's reads deliver
+  uint64_t scans_ = 0;  // scan requests made on the node
+  // What an open file's reads deliver, and the number of the last scan
+  // request it made (0 for none).
+  struct open_file {
+    scan_reads reads;
+    uint64_t scan = 0;
+  };
+  std::map<uint64_t, open_file> files_;
   pending_requests pending_;
 };
 

@@ -55,6 +55,22 @@ def find_parts(sysroot, tool, emulator):
     return Parts(kernel, fuse_module, busybox, tool, emulator), None
 
 
+def find_strace(sysroot):
+    """Debian's mipsel strace with the loader and the C library it runs on,
+    as files for build_initramfs (strace on the box's PATH).  Returns
+    (files, None) or (None, the reason something is missing)."""
+    libraries = os.path.join(sysroot, "lib", "mipsel-linux-gnu")
+    files = {
+        "bin/strace": os.path.join(sysroot, "usr", "bin", "strace"),
+        "lib/ld.so.1": os.path.join(libraries, "ld.so.1"),
+        "lib/mipsel-linux-gnu/libc.so.6": os.path.join(libraries, "libc.so.6"),
+    }
+    for path in files.values():
+        if not os.path.isfile(path):
+            return None, f"strace or its C library missing: {path} (run scripts/fetch-mipsel-packages)"
+    return files, None
+
+
 def build_initramfs(parts, guest_init, work_dir, files):
     """Writes work_dir/initramfs.gz and returns its path.  files maps a path
     in the guest, relative to its root, to the bytes it holds, or to a host

@@ -1,11 +1,13 @@
 """Scans of satellites' published transponder lists (Debian's
 dtv-scan-tables), checked against the carriers read from the list itself."""
 
+import os
 import pathlib
+import re
 
 import pytest
 
-from harness import PUBLISHED_LISTS, missing, open_path, oscillator_khz, report_line, run
+from harness import FAILED_IOCTL, PUBLISHED_LISTS, TOOL, missing, open_path, oscillator_khz, report_line, run
 
 LISTS = pathlib.Path(PUBLISHED_LISTS)
 SATELLITE = "Eutelsat-10A-10.0E"
@@ -67,3 +69,34 @@ def test_unknown_satellite_says_how_to_list_the_names():
     assert result.status == 2 and result.stdout == b""
     assert result.stderr == (f"blindscan-emulator: no satellite 'Nowhere-0.0E' in {LISTS} "
                              f"(ls {LISTS} lists the names)\n").encode()
+
+
+# A front end's four sweeps, calling the tool by name as front ends do, each
+# with a time limit; the sweeps' outputs parted by their statuses.
+FRONT_END = """for sweep in '0 0' '1 0' '0 1' '1 1'; do
+  timeout 3 mivo_blindscan 0 950 2150 1000 45000 $sweep; echo "status $?"
+done"""
+
+
+def front_end_sweeps(options):
+    path = f"{os.path.dirname(os.path.abspath(TOOL))}:{os.environ['PATH']}"
+    result = run(command=["env", f"PATH={path}", "sh", "-c", FRONT_END], options=options)
+    assert (result.stderr, result.status) == (b"", 0)
+    return re.findall(rb"(?s).*?^status \d+\n", result.stdout, re.MULTILINE)
+
+
+@pytest.mark.parametrize("fault, second_sweep", [
+    ("2:fail-ioctl=EBUSY", lambda report: open_path(0) + FAILED_IOCTL + b"status 255\n"),
+    # Killed by the front end's time limit: its buffered line dies with it.
+    ("2:hang", lambda report: b"status 124\n"),
+    # 100 bytes hold eight whole records.
+    ("2:read-bytes=100", lambda report: b"".join(report.splitlines(keepends=True)[:8]) + open_path(0) + b"status 0\n"),
+])
+def test_a_fault_on_one_scan_of_a_published_sky(fault, second_sweep):
+    if not (LISTS / "Hotbird-13.0E").exists():
+        missing(f"{LISTS / 'Hotbird-13.0E'} is missing (Debian: dtv-scan-tables)")
+    sky = ["--satellite", "Hotbird-13.0E"]
+    clean, faulty = front_end_sweeps(sky), front_end_sweeps([*sky, "--fault", fault])
+    report = clean[1][: -len(open_path(0) + b"status 0\n")]
+    assert report.count(b"\n") >= 20
+    assert faulty == [clean[0], second_sweep(report), *clean[2:]]

@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                     std::vector<recorded_scan>{
                         {recorded_end::answered, 0, {{recorded_end::answered, "a", 0}}, {{"0", "950"}}},
                         {recorded_end::answered, 0, {{recorded_end::answered, "bb", 0}}, {{"1", "950"}}}},
-                    driver_settings{{}, {}, {}, {}, {}, {0, EBUSY}},
+                    driver_settings{{}, {}, {}, {0, EBUSY}},
                     [](driver& d) {
                       const std::optional<int> first = d.refuse_open(O_RDWR), second = d.refuse_open(O_RDWR),
                                                third = d.refuse_open(O_RDWR);
@@ -188,6 +188,35 @@ INSTANTIATE_TEST_SUITE_P(
                           as_text(d.read(f, 1440, 0)), std::to_string(d.unrecorded_requests())};
                     },
                     {"0" + std::to_string(EBUSY) + "0", "done", "refused ENODATA", "done +2", "1"}},
+        // Each fault falls on the scans it names, counted on the node: the
+        // second scan only refused, the third left waiting until its caller
+        // gives up, the reads after the fifth failed, and those after the
+        // fourth and every later one cut short.
+        driver_case{
+            "FaultsFallOnTheScansTheyName",
+            distinct_records(5),
+            driver_settings{{},
+                            {{2, false, fault_kind::fail_ioctl, EBUSY, 0},
+                             {3, false, fault_kind::hang, 0, 0},
+                             {4, true, fault_kind::read_bytes, 0, 25},
+                             {5, false, fault_kind::fail_read, EIO, 0}}},
+            [](driver& d) {
+              const uint64_t f = d.open(O_RDWR);
+              std::vector<std::string> outcomes{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                as_text(d.read(f, 1440, 0)),
+                                                as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                as_text(d.ioctl(f, scan_code, scan_request(), t0)),
+                                                as_text(d.take_finished(t0 + seconds(3600)))};
+              d.interrupt(3);
+              outcomes.push_back(as_text(d.take_finished(t0)));
+              for (int scan = 4; scan <= 6; ++scan) {
+                outcomes.push_back(as_text(d.ioctl(f, scan_code, scan_request(), t0)));
+                outcomes.push_back(as_text(d.read(f, 1440, 0)));
+              }
+              return outcomes;
+            },
+            {"done", "done 1 2 3 4 5", "refused EBUSY", "pending 3", "finished", "finished 3:refused EINTR",
+             "done", "done 1 2 +1", "done", "refused EIO", "done", "done 1 2 +1"}},
         // Each open file reads the answer to its own last scan, also once
         // another file has closed; a closed file is no longer open.
         driver_case{"AFileReadsOnlyItsOwnScan",

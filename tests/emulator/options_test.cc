@@ -48,6 +48,13 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--fail-read=5", "--", "true"},
                  "--fail-read: unknown errno name '5' (use a name such as EIO)"},
         bad_case{{"--read-bytes", "-1", "--", "true"}, "--read-bytes needs a byte count, not '-1'"},
+        bad_case{
+            {"--fault", "0:hang", "--", "true"},
+            "--fault needs SCAN:FAULT or SCAN+:FAULT, SCAN counted from 1 (such as 2:fail-ioctl=EBUSY or "
+            "3+:hang), not '0:hang'"},
+        bad_case{
+            {"--fault", "2:nap", "--", "true"},
+            "--fault '2:nap': no fault 'nap' (fail-ioctl=ERRNO, hang, fail-read=ERRNO or read-bytes=BYTES)"},
         bad_case{{"--scan-ms", "3600001", "--", "true"},
                  "--scan-ms needs milliseconds from 0 to 3600000, not '3600001'"},
         bad_case{{"--mode", "0689", "--", "true"},
@@ -87,7 +94,7 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const options& o = *result;
   EXPECT_EQ(o.device_numbers, std::vector<int32_t>{-1});
   EXPECT_EQ(o.sky_file, "s.sky");
-  EXPECT_EQ(o.driver.read_bytes, 25u);
+  EXPECT_EQ(o.driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::read_bytes, 0, 25}}));
   EXPECT_EQ(o.driver.scan_time, std::chrono::milliseconds(3600000));
   EXPECT_EQ(o.log_file, "l");
   EXPECT_EQ(o.node_mode, 0600u);
@@ -96,11 +103,15 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.driver.jitter.seed, 3u);
   // Everything after "--" belongs to the command.
   EXPECT_EQ(o.command, (std::vector<std::string>{"tool", "--device", "7"}));
-  // The faults, with errno's first name, which the others leave idle.
-  const auto faults = parse({"--fail-ioctl", "EPERM", "--fail-read=ETIMEDOUT", "--", "tool"});
+  // The faults, with errno's first name, which the others leave idle: on
+  // every scan, or on those named.
+  const auto faults = parse({"--fail-ioctl", "EPERM", "--fail-read=ETIMEDOUT", "--fault",
+                             "2:fail-ioctl=EBUSY", "--fault=3+:hang", "--", "tool"});
   ASSERT_TRUE(faults) << faults.error();
-  EXPECT_EQ(faults->driver.fail_ioctl, EPERM);
-  EXPECT_EQ(faults->driver.fail_read, ETIMEDOUT);
+  EXPECT_EQ(faults->driver.faults, (std::vector<scan_fault>{{1, true, fault_kind::fail_ioctl, EPERM, 0},
+                                                            {1, true, fault_kind::fail_read, ETIMEDOUT, 0},
+                                                            {2, false, fault_kind::fail_ioctl, EBUSY, 0},
+                                                            {3, true, fault_kind::hang, 0, 0}}));
 }
 
 TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
@@ -108,7 +119,7 @@ TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
   ASSERT_TRUE(result) << result.error();
   EXPECT_EQ(result->device_numbers, std::vector<int32_t>{0});
   EXPECT_FALSE(result->sky_file || result->satellite || result->records_file);
-  EXPECT_FALSE(result->driver.fail_ioctl || result->driver.fail_read || result->driver.read_bytes);
+  EXPECT_TRUE(result->driver.faults.empty());
   EXPECT_EQ(result->driver.scan_time.count(), 0);
   EXPECT_EQ(result->node_mode, 0666u);
 }

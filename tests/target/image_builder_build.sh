@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds, installs and checks the tool the way an image builder packages it:
-# its own cross toolchain file (here Debian's mipsel-linux-gnu compilers and
-# glibc), -DBUILD_TESTING=OFF, no network at any step, and nothing but the
-# compiler and its C library.
+# the README's recipe as written, with its own cross toolchain file (here
+# Debian's mipsel-linux-gnu compilers and glibc), no network at any step, and
+# nothing but the compiler and its C library.
 #   image_builder_build.sh SOURCE_DIR WORK_DIR
 # Exit status 77 (a skip) where no network namespace can be made, except in
 # CI, where that is a failure.
@@ -36,13 +36,22 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 TOOLCHAIN
 
-# pkg-config would otherwise find the build machine's own libraries.
-"${offline[@]}" env -u PKG_CONFIG_PATH DESTDIR="$work/stage" sh -euxc '
-  cmake -S "$1" -B "$2/build" -DCMAKE_TOOLCHAIN_FILE="$2/toolchain.cmake" -DBUILD_TESTING=OFF \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
-  cmake --build "$2/build"
-  cmake --install "$2/build" --strip --prefix /usr
-' sh "$source_dir" "$work"
+# The README's recipe, its first sh block after the heading, with the
+# toolchain file, the image and the build tree of this test.
+recipe=$(awk '/^### In an image builder/ { in_section = 1 } in_section && /^```$/ { exit }
+              in_section && copying { print } in_section && /^```sh$/ { copying = 1 }' "$source_dir/README.md")
+recipe=$(sed -E -e "s#/path/to/their-toolchain.cmake#$work/toolchain.cmake#" -e "s#/path/to/image#$work/stage#" \
+  -e "s#(-B|--build|--install) b( |\$)#\1 $work/build\2#" <<<"$recipe")
+echo "$recipe"
+if grep -q /path/to/ <<<"$recipe" || [ "$(grep -c "$work/build" <<<"$recipe")" -ne 3 ]; then
+  echo "FAIL: the README's image-builder recipe has a placeholder or build tree this test does not know"
+  exit 1
+fi
+
+# pkg-config would otherwise find the build machine's own libraries; the
+# compile commands are kept only for the checks below.
+(cd "$source_dir" && "${offline[@]}" env -u PKG_CONFIG_PATH -u CMAKE_BUILD_TYPE CMAKE_EXPORT_COMPILE_COMMANDS=ON \
+  sh -eux -c "$recipe")
 
 failed=0
 fail() {
@@ -63,11 +72,15 @@ case "$kind" in
 esac
 
 # The package build configures nothing of the tests' or the stand-in's, and
-# leaves warnings to the packager.
+# leaves warnings to the packager; with no build type, the tool is optimised
+# for size.
 if grep -E '^(FUSE3|GTest|Python3?|PKG_CONFIG)[A-Za-z_]*:' "$work/build/CMakeCache.txt"; then
   fail "the configure looked for the tests' or the stand-in's dependencies"
 fi
 if grep -q -- '-Werror' "$work/build/compile_commands.json"; then
   fail "warnings are errors in a package build"
+fi
+if ! grep -q -- '-Os .*tool/run\.cc' "$work/build/compile_commands.json"; then
+  fail "the tool is not compiled with -Os"
 fi
 exit $failed

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """scripts/box runs the shipped tool on the emulated box: a published sky
 gives what the host's stand-in gives for it, a two-tuner session recorded
-with strace on the host replays there, and the command's own exit status
+with strace on the host replays there, the README's recording line records
+there a trace that replays on the host, and the command's own exit status
 comes back.
 
 Exit status: 0 passed, 1 failed, 77 skipped because something the box or
@@ -9,6 +10,7 @@ the host's stand-in needs is missing (in CI, CI=true, a failure)."""
 
 import argparse
 import os
+import shlex
 import shutil
 import signal
 import subprocess
@@ -23,6 +25,15 @@ import published_lists  # noqa: E402
 
 SCAN = ["950", "2150", "1000", "45000"]
 SKY = ["--satellite", "Hotbird-13.0E"]
+
+
+def readme_recording():
+    """The README's front-end sweep and its line that records it on a box."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "README.md")) as readme:
+        lines = readme.read().splitlines()
+    sweep = next(shlex.split(line)[0] for line in lines if line.startswith("sweep="))
+    record = next(line for line in lines if line.endswith("# on the box"))
+    return sweep[len("sweep="):], record[: record.index("#")].strip()
 
 
 def main():
@@ -77,6 +88,20 @@ def main():
         recorded = host("--answers", answers, "--", "strace", "-f", "-o", trace, "-e", "trace=open,openat,ioctl,read",
                         "-e", "read=all", "sh", "-c", session.replace("mivo_blindscan", host_tool))
         check("a two-tuner session, replayed", box("--trace", trace, "--", "sh", "-c", session), recorded)
+
+    # The README's recording line runs in the box as on a real one; the trace
+    # it writes, brought out on standard error, replays here to the same bytes.
+    sweep, record = readme_recording()
+    in_box = box(*SKY, "--", "sh", "-c", f"sweep={shlex.quote(sweep)}; {record} && cat scan.trace >&2")
+    check("the README's recording in the box", (in_box[2], in_box[0].count(b"open path")), (0, 4))
+    with tempfile.TemporaryDirectory(prefix="box-test-") as scratch:
+        trace = os.path.join(scratch, "scan.trace")
+        with open(trace, "wb") as out:
+            out.write(in_box[1])
+        replayed = subprocess.run([os.path.join(os.path.dirname(options.box), "replay-trace"), "--emulator",
+                                   options.host_emulator, trace, "--", "sh", "-c", sweep], capture_output=True,
+                                  timeout=60, env={**os.environ, "PATH": f"{os.path.dirname(host_tool)}:{os.environ['PATH']}"})
+        check("its trace replayed on the host", (replayed.stdout, replayed.returncode), (in_box[0], 0))
 
     # An empty name is the box's stand-in's to refuse, as the host's does,
     # and its refusal alone comes back.
