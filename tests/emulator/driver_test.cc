@@ -199,7 +199,9 @@ INSTANTIATE_TEST_SUITE_P(
                             {{2, false, fault_kind::fail_ioctl, EBUSY, 0},
                              {3, false, fault_kind::hang, 0, 0},
                              {4, true, fault_kind::read_bytes, 0, 25},
-                             {5, false, fault_kind::fail_read, EIO, 0}}},
+                             {5, false, fault_kind::fail_read, EIO, 0}},
+                            {},
+                            {}},
             [](driver& d) {
               const uint64_t f = d.open(O_RDWR);
               std::vector<std::string> outcomes{as_text(d.ioctl(f, scan_code, scan_request(), t0)),
