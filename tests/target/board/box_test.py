@@ -28,11 +28,11 @@ SKY = ["--satellite", "Hotbird-13.0E"]
 
 
 def readme_recording():
-    """The README's front-end sweep and its line that records it on a box."""
+    """The README's front-end sweep and its strace line that records it on a box."""
     with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "README.md")) as readme:
         lines = readme.read().splitlines()
     sweep = next(shlex.split(line)[0] for line in lines if line.startswith("sweep="))
-    record = next(line for line in lines if line.endswith("# on the box"))
+    record = next(line for line in lines if line.startswith("strace ") and line.endswith("# on the box"))
     return sweep[len("sweep="):], record[: record.index("#")].strip()
 
 
