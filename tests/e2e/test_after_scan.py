@@ -2,6 +2,7 @@
 sweeps of every published list (Debian's dtv-scan-tables) through the
 stand-in, compared against the same list and written as channel files."""
 
+import os
 import pathlib
 import re
 import shutil
@@ -46,7 +47,10 @@ def names():
         missing(f"{LISTS} is missing (Debian: dtv-scan-tables)")
     if not shutil.which("dvb-format-convert"):
         missing("dvb-format-convert is missing (Debian: dvb-tools)")
-    return sorted(path.name for path in LISTS.iterdir())
+    # Under the sanitizers, which run every command ten times slower, every
+    # Nth list: the code paths are the same, only the lists differ.
+    every = int(os.environ.get("BLINDSCAN_EVERY_NTH_LIST", "1"))
+    return sorted(path.name for path in LISTS.iterdir())[::every]
 
 
 def test_every_list_is_found_or_explained_and_its_channel_file_scans_the_same(names, tmp_path):
