@@ -84,6 +84,8 @@ dpkg -r mivo-blindscan >/dev/null
 while read -r path; do
   if [ -e "$path" ] && [ ! -d "$path" ]; then fail "dpkg -r left $path"; fi
 done <installed
+# The package's own directory goes too: nothing was written into it since.
+[ ! -e /usr/share/mivo_blindscan ] || fail "dpkg -r left $(find /usr/share/mivo_blindscan -type f)"
 IN_ROOT
 
 mkdir -p "$run/upper/tmp" "$run/work" "$run/merged"
