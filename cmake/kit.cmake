@@ -1,0 +1,79 @@
+# The front-end developer's kit: the host's driver stand-in, the commands
+# that run under it or read its scans, the modules they import and a manual
+# page per command.  It is a component of its own, left out of a plain
+# `cmake --install` (which installs the tool, its page and the licence, what
+# image builders package): `cmake --install DIR --component kit` installs it,
+# and cpack packs it with the tool into one Debian package.
+set(kit_commands blindscan-emulator blindscan-compare blindscan-channels)
+set(kit_scripts ${PROJECT_SOURCE_DIR}/scripts/replay-trace ${PROJECT_SOURCE_DIR}/scripts/plot-scan)
+set(kit_modules ${PROJECT_SOURCE_DIR}/scripts/lib/trace_reader.py ${PROJECT_SOURCE_DIR}/scripts/lib/strace_calls.py)
+
+install(TARGETS ${kit_commands} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
+install(PROGRAMS ${kit_scripts} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
+# replay-trace looks for its modules here, relative to where it is installed.
+install(FILES ${kit_modules} DESTINATION ${CMAKE_INSTALL_DATADIR}/mivo_blindscan/python COMPONENT kit
+        EXCLUDE_FROM_ALL)
+
+# The stand-in's page is written by hand; the other commands' pages are made
+# from their --help by help2man, so that they never say other than it.
+set(kit_pages ${PROJECT_BINARY_DIR}/blindscan-emulator.1)
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(page_names
+      "blindscan-compare=check a scan's report lines against a satellite's published transponder list"
+      "blindscan-channels=write the transponders in a scan's report lines as a DVBv5 channel file"
+      "replay-trace=run a command under the driver stand-in answering as a box's driver did in an strace record"
+      "plot-scan=draw the carriers in mivo_blindscan's report lines as a picture")
+  foreach(entry ${page_names})
+    string(REGEX REPLACE "=.*" "" command "${entry}")
+    string(REGEX REPLACE "^[^=]*=" "" summary "${entry}")
+    if(TARGET ${command})
+      set(program $<TARGET_FILE:${command}>)
+      set(depends ${command})
+    else()
+      set(program ${PROJECT_SOURCE_DIR}/scripts/${command})
+      set(depends ${program})
+    endif()
+    set(page ${PROJECT_BINARY_DIR}/kit/${command}.1)
+    add_custom_command(
+      OUTPUT ${page}
+      COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1 --version-string=${PROJECT_VERSION}
+              "--name=${summary}" --output=${page} ${program}
+      DEPENDS ${depends}
+      COMMENT "Writing the manual page of ${command} from its --help"
+      VERBATIM)
+    list(APPEND kit_pages ${page})
+  endforeach()
+  add_custom_target(kit_pages ALL DEPENDS ${kit_pages})
+else()
+  message(WARNING "help2man not found (Debian: apt-get install help2man): the kit installs only "
+                  "blindscan-emulator's manual page")
+endif()
+install(FILES ${kit_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT kit EXCLUDE_FROM_ALL)
+
+# One Debian package of the tool (with its page and licence) and the kit.
+# Its library dependencies (libfuse3 among them) come from dpkg-shlibdeps; the rest is what the
+# commands run or read: fusermount3, the Python commands, the published
+# transponder lists for --satellite, and strace to record a box's scans.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME mivo-blindscan)
+set(CPACK_PACKAGE_CONTACT "mivo_blindscan developers <mivo-blindscan@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "blind-scan tool for DVB-S/S2 set-top devices, with its driver stand-in")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "mivo_blindscan asks a demodulator driver's blind-scan device for the transponders in a range and "
+    "prints one line per transponder.  With it: blindscan-emulator, a stand-in for the driver that runs "
+    "the tool and the front ends that call it on any Linux machine; replay-trace, which replays a box's "
+    "strace record; plot-scan, blindscan-compare and blindscan-channels, which draw, check and convert a "
+    "scan's report.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified kit)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3, python3, python3-matplotlib, dtv-scan-tables")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS strace)
+include(CPack)
