@@ -2,9 +2,9 @@
 
 namespace blindscan::after_scan {
 
-std::string channel_file(const std::vector<reported_carrier>& carriers) {
+std::string channel_file(const std::vector<kit::reported_carrier>& carriers) {
   std::string text = "# DVBv5 channel file: the transponders a blind scan reported, one entry each\n";
-  for (const reported_carrier& carrier : carriers) {
+  for (const kit::reported_carrier& carrier : carriers) {
     const auto key = [&text](std::string_view name, std::string_view value) {
       text += "\t" + std::string(name) + " = " + std::string(value) + "\n";
     };

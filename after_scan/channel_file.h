@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "after_scan/report_lines.h"
+#include "kit/report_lines.h"
 
 namespace blindscan::after_scan {
 
 // One [CHANNEL] entry per carrier, in the given order, each with its delivery
 // system, frequency (kHz), polarisation, symbol rate (symbols per second),
 // code rate, modulation, inversion, roll-off and pilot as reported.
-std::string channel_file(const std::vector<reported_carrier>& carriers);
+std::string channel_file(const std::vector<kit::reported_carrier>& carriers);
 
 }  // namespace blindscan::after_scan

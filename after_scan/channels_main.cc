@@ -7,6 +7,7 @@
 
 #include "after_scan/channel_file.h"
 #include "after_scan/command_line.h"
+#include "kit/command.h"
 
 namespace blindscan::after_scan {
 
@@ -35,11 +36,11 @@ constexpr char usage_tail[] =
     "Exit status: 0 when the file is written, 2 when the command line or a report\n"
     "is wrong, or the file cannot be written.\n";
 
-emulator::result<int> run(int argc, char** argv) {
+kit::result<int> run(int argc, char** argv) {
   constexpr struct option options[] = {
       {"output", required_argument, nullptr, 'o'}, symbol_unit_option, help_option, {nullptr, 0, nullptr, 0}};
   std::string output = "-";
-  symbol_unit unit = symbol_unit::ksym;
+  kit::symbol_unit unit = kit::symbol_unit::ksym;
   for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
     if (id == 'o') {
       output = optarg;
@@ -49,10 +50,10 @@ emulator::result<int> run(int argc, char** argv) {
     }
   }
   const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true);
-  if (!carriers) return emulator::failure{carriers.error()};
-  const emulator::result<void> written =
-      write_output(output, channel_file(distinct_carriers(carriers->carriers)));
-  if (!written) return emulator::failure{written.error()};
+  if (!carriers) return kit::failure{carriers.error()};
+  const kit::result<void> written =
+      write_output(output, channel_file(kit::distinct_carriers(carriers->carriers)));
+  if (!written) return kit::failure{written.error()};
   return 0;
 }
 
@@ -61,5 +62,5 @@ emulator::result<int> run(int argc, char** argv) {
 }  // namespace blindscan::after_scan
 
 int main(int argc, char** argv) {
-  return blindscan::after_scan::run_command(argc, argv, blindscan::after_scan::run);
+  return blindscan::kit::run_command(argc, argv, blindscan::after_scan::run);
 }

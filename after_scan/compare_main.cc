@@ -8,8 +8,9 @@
 
 #include "after_scan/command_line.h"
 #include "after_scan/comparison.h"
-#include "emulator/input/sky_file.h"
-#include "emulator/plumbing/files.h"
+#include "kit/command.h"
+#include "kit/read_file.h"
+#include "kit/sky_file.h"
 
 namespace blindscan::after_scan {
 
@@ -60,7 +61,7 @@ constexpr char usage_tail[] =
     "1 when one was in range and not found, 2 when the command line, the list or\n"
     "a report is wrong.\n";
 
-emulator::result<int> run(int argc, char** argv) {
+kit::result<int> run(int argc, char** argv) {
   constexpr struct option options[] = {{"satellite", required_argument, nullptr, 's'},
                                        {"list", required_argument, nullptr, 'l'},
                                        {"sweep", required_argument, nullptr, 'w'},
@@ -70,7 +71,7 @@ emulator::result<int> run(int argc, char** argv) {
                                        {nullptr, 0, nullptr, 0}};
   std::optional<std::string> satellite, list_file;
   std::vector<sweep> sweeps;
-  symbol_unit unit = symbol_unit::ksym;
+  kit::symbol_unit unit = kit::symbol_unit::ksym;
   bool summary_only = false;
   for (int id = 0; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
     if (id == 's') {
@@ -78,40 +79,40 @@ emulator::result<int> run(int argc, char** argv) {
     } else if (id == 'l') {
       list_file = optarg;
     } else if (id == 'w') {
-      const emulator::result<sweep> parsed = parse_sweep(optarg);
-      if (!parsed) return emulator::failure{parsed.error()};
+      const kit::result<sweep> parsed = parse_sweep(optarg);
+      if (!parsed) return kit::failure{parsed.error()};
       sweeps.push_back(*parsed);
     } else if (id == 'S') {
       summary_only = true;
     } else if (auto end = shared_option(id, unit,
-                                        usage_head + std::string(emulator::published_lists_directory) +
+                                        usage_head + std::string(kit::published_lists_directory) +
                                             usage_middle + std::string(shared_options_help) + usage_tail)) {
       return *end;
     }
   }
   if (satellite.has_value() == list_file.has_value())
-    return emulator::failure{"give the list: --satellite NAME or --list FILE, one of them"};
+    return kit::failure{"give the list: --satellite NAME or --list FILE, one of them"};
   if (sweeps.empty()) sweeps = whole_sweeps();
 
   std::string path = list_file.value_or("");
   if (satellite) {
-    const emulator::result<std::string> published =
-        emulator::satellite_file(emulator::published_lists_directory, *satellite);
-    if (!published) return emulator::failure{published.error()};
+    const kit::result<std::string> published =
+        kit::satellite_file(kit::published_lists_directory, *satellite);
+    if (!published) return kit::failure{published.error()};
     path = *published;
   }
-  const emulator::result<std::string> text = emulator::read_file(path, emulator::input_file_limit);
-  if (!text) return emulator::failure{text.error()};
-  const auto list = emulator::parse_sky(*text, path);
-  if (!list) return emulator::failure{list.error()};
+  const kit::result<std::string> text = kit::read_file(path, kit::input_file_limit);
+  if (!text) return kit::failure{text.error()};
+  const auto list = kit::parse_sky(*text, path);
+  if (!list) return kit::failure{list.error()};
   const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, false);
-  if (!carriers) return emulator::failure{carriers.error()};
+  if (!carriers) return kit::failure{carriers.error()};
 
   const comparison compared = compare(*list, carriers->carriers, sweeps);
   std::string output = summary_line(satellite.value_or(path), compared);
   if (!summary_only) output += table(compared);
-  const emulator::result<void> written = write_output("-", output);
-  if (!written) return emulator::failure{written.error()};
+  const kit::result<void> written = write_output("-", output);
+  if (!written) return kit::failure{written.error()};
   return exit_status(compared);
 }
 
@@ -120,5 +121,5 @@ emulator::result<int> run(int argc, char** argv) {
 }  // namespace blindscan::after_scan
 
 int main(int argc, char** argv) {
-  return blindscan::after_scan::run_command(argc, argv, blindscan::after_scan::run);
+  return blindscan::kit::run_command(argc, argv, blindscan::after_scan::run);
 }

@@ -7,15 +7,15 @@
 #include <optional>
 #include <utility>
 
-#include "emulator/common/messages.h"
-#include "emulator/input/input_text.h"
-#include "emulator/model/blind_search.h"
+#include "kit/blind_search.h"
+#include "kit/messages.h"
+#include "kit/text.h"
 
 namespace blindscan::after_scan {
 
-using emulator::failure;
-using emulator::quoted;
-using emulator::transponder;
+using kit::failure;
+using kit::quoted;
+using kit::transponder;
 
 namespace {
 
@@ -43,7 +43,7 @@ std::string offsets(int64_t khz, int64_t symbols) {
 
 // Whether the blind search with request finds carrier.
 bool reaches(const transponder& carrier, const device::blindscan_request& request) {
-  return !emulator::blind_search({carrier}, request).empty();
+  return !kit::blind_search({carrier}, request).empty();
 }
 
 // request over every symbol rate.
@@ -114,7 +114,7 @@ listed_outcome missed(const transponder& listed, const std::vector<sweep>& sweep
 }
 
 // Why a reported carrier is none of the listed ones.
-std::string extra_detail(const reported_carrier& carrier, const std::vector<transponder>& list,
+std::string extra_detail(const kit::reported_carrier& carrier, const std::vector<transponder>& list,
                          const std::vector<sweep>& sweeps) {
   const transponder as_listed{
       carrier.downlink_khz, carrier.vertical,
@@ -147,9 +147,9 @@ bool parse_int32(std::string_view text, int32_t& value) {
 
 }  // namespace
 
-emulator::result<sweep> parse_sweep(std::string_view arguments) {
+kit::result<sweep> parse_sweep(std::string_view arguments) {
   const std::string shown = "sweep " + quoted(arguments);
-  const std::vector<std::string_view> words = emulator::split_fields(arguments);
+  const std::vector<std::string_view> words = kit::split_fields(arguments);
   if (words.size() != 7)
     return failure{shown +
                    ": expected the tool's 7 arguments (device min_freq max_freq min_symbol max_symbol pol " +
@@ -161,7 +161,7 @@ emulator::result<sweep> parse_sweep(std::string_view arguments) {
   const device::blindscan_request request{values[1], values[2], values[3], values[4], values[5], values[6]};
   if (request.min_freq > request.max_freq) return failure{shown + ": min_freq is above max_freq"};
   if (request.min_symbol > request.max_symbol) return failure{shown + ": min_symbol is above max_symbol"};
-  return sweep{request, std::string(emulator::trimmed(arguments))};
+  return sweep{request, std::string(kit::trimmed(arguments))};
 }
 
 std::vector<sweep> whole_sweeps() {
@@ -176,23 +176,23 @@ std::vector<sweep> whole_sweeps() {
   return sweeps;
 }
 
-comparison compare(const std::vector<transponder>& list, const std::vector<reported_carrier>& reported,
+comparison compare(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
                    const std::vector<sweep>& sweeps) {
   std::vector<std::vector<device::blindscan_result>> records;
   records.reserve(sweeps.size());
-  for (const sweep& s : sweeps) records.push_back(emulator::blind_search(list, s.request));
+  for (const sweep& s : sweeps) records.push_back(kit::blind_search(list, s.request));
 
   // Each distinct carrier is one listed transponder within the tolerance,
   // each listed one at most one carrier: as many pairs as can be made,
   // each carrier trying the nearest first, so that two listed carriers close
   // together, each measured nearer the other, are both found.
-  const std::vector<reported_carrier> carriers = distinct_carriers(reported);
+  const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
   std::vector<std::vector<size_t>> candidates(carriers.size());
   for (size_t c = 0; c < carriers.size(); ++c) {
     for (size_t i = 0; i < list.size(); ++i)
       if (list[i].vertical == carriers[c].vertical &&
-          within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
-                           listed_rate(list[i]), listed_rate(list[i])))
+          kit::within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
+                                listed_rate(list[i]), listed_rate(list[i])))
         candidates[c].push_back(i);
     std::stable_sort(candidates[c].begin(), candidates[c].end(), [&](size_t a, size_t b) {
       return distance(list[a].downlink_khz, carriers[c].downlink_khz) <

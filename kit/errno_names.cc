@@ -1,9 +1,9 @@
-#include "emulator/common/errno_names.h"
+#include "kit/errno_names.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 namespace {
 
@@ -35,4 +35,4 @@ std::string errno_name(int value) {
   return known != nullptr ? std::string(known) : std::to_string(value);
 }
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -5,7 +5,7 @@
 
 #include "device/blindscan_device.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 struct transponder {
   uint32_t downlink_khz;
@@ -16,4 +16,4 @@ struct transponder {
   friend bool operator==(const transponder&, const transponder&) = default;
 };
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 // The errno value a name such as "EIO" stands for; nothing for unknown names.
 std::optional<int> errno_from_name(std::string_view name);
@@ -14,4 +14,4 @@ std::optional<int> errno_from_name(std::string_view name);
 // The name of an errno value ("EIO"), or its decimal value if it has none.
 std::string errno_name(int value);
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

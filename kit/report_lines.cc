@@ -1,16 +1,13 @@
-#include "after_scan/report_lines.h"
+#include "kit/report_lines.h"
 
 #include <algorithm>
 #include <charconv>
 #include <string>
 
-#include "emulator/common/messages.h"
-#include "emulator/input/input_text.h"
+#include "kit/messages.h"
+#include "kit/text.h"
 
-namespace blindscan::after_scan {
-
-using emulator::failure;
-using emulator::quoted;
+namespace blindscan::kit {
 
 namespace {
 
@@ -54,7 +51,7 @@ constexpr uint64_t symbols_per_unit(symbol_unit unit) {
 
 // The ten words of a report line as a carrier; the failure says which word
 // is wrong.
-emulator::result<reported_carrier> parse_words(const std::vector<std::string_view>& words, symbol_unit unit) {
+result<reported_carrier> parse_words(const std::vector<std::string_view>& words, symbol_unit unit) {
   reported_carrier out{};
   if (words.size() != 10)
     return failure{"expected the 10 words of a report line, found " + std::to_string(words.size())};
@@ -86,23 +83,23 @@ uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
 }  // namespace
 
-emulator::result<symbol_unit> parse_symbol_unit(std::string_view name) {
+result<symbol_unit> parse_symbol_unit(std::string_view name) {
   if (name == "Sym/s") return symbol_unit::sym;
   if (name == "kSym/s") return symbol_unit::ksym;
   if (name == "MSym/s") return symbol_unit::msym;
   return failure{"unknown symbol-rate unit " + quoted(name) + " (Sym/s, kSym/s or MSym/s)"};
 }
 
-emulator::result<scan_report> read_report(std::string_view text, std::string_view source_name,
-                                          symbol_unit unit, int first_run) {
+result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit,
+                                int first_run) {
   scan_report read;
-  for (const emulator::content_line& line : emulator::content_lines(text)) {
-    const std::vector<std::string_view> words = emulator::split_fields(line.text);
+  for (const content_line& line : content_lines(text)) {
+    const std::vector<std::string_view> words = split_fields(line.text);
     if (words.size() >= 2 && words[0] == "open" && words[1] == "path") ++read.open_paths;
     if (words.front() != "OK") continue;
-    emulator::result<reported_carrier> carrier = parse_words(words, unit);
+    result<reported_carrier> carrier = parse_words(words, unit);
     if (!carrier)
-      return emulator::at_line(
+      return at_line(
           source_name, line.number,
           "not a whole report line (" + carrier.error() + "): " + quoted(line.text.substr(0, 100)));
     carrier->run = first_run + read.open_paths;
@@ -136,4 +133,4 @@ std::vector<reported_carrier> distinct_carriers(const std::vector<reported_carri
   return kept;
 }
 
-}  // namespace blindscan::after_scan
+}  // namespace blindscan::kit

@@ -1,4 +1,4 @@
-#include "emulator/input/sky_file.h"
+#include "kit/sky_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,9 +11,9 @@
 #include <set>
 #include <utility>
 
-#include "emulator/input/input_text.h"
+#include "kit/text.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 namespace {
 
@@ -191,4 +191,4 @@ result<std::string> satellite_file(std::string_view directory, std::string_view 
   return path;
 }
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -1,4 +1,4 @@
-// What the emulator's text inputs share: lines that hold something, with
+// What the kit's text inputs share: lines that hold something, with
 // their numbers for messages.
 #pragma once
 
@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/common/messages.h"
+#include "kit/messages.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 // A line that holds something: its number from 1 and its text without the
 // '#' comment and the white space around it.
@@ -39,4 +39,4 @@ bool parse_number(std::string_view text, number& value, int base = 10) {
 // "SOURCE:LINE: what", the failure of one line of an input.
 failure at_line(std::string_view source_name, int line_number, const std::string& what);
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit
