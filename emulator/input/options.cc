@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #include "emulator/input/fault_option.h"
 #include "kit/errno_names.h"
+#include "kit/read_file.h"
 #include "kit/sky_file.h"
 #include "kit/text.h"
 #include "tool/arguments.h"
@@ -48,15 +50,120 @@ constexpr option_set any_of(std::initializer_list<option_id> ids) {
   return set;
 }
 
-// Every option, and when it has an effect: never beside one of idle_beside,
-// and only beside one of needs where that is not empty.  An option given
-// where it would do nothing is refused, so that no one believes it did
-// something.  The rows are in the order of option_id; the checks below
-// make an option without its row fail to compile.
+// The longest a scan request may be made to block, in milliseconds.
+constexpr unsigned longest_scan_ms = 3'600'000;
+
+// Each setter takes an option's value into chosen, or says what is wrong
+// with it, naming the option as option; it is called as the option is
+// read, so that a bad value is named before any other option is looked at.
+using option_setter = kit::result<void> (*)(options& chosen, std::string_view option, const char* value);
+
+template <std::optional<std::string> options::*field>
+kit::result<void> set_file_name(options& chosen, std::string_view option, const char* value) {
+  if (*value == '\0') return kit::failure{std::string(option) + " needs a file name"};
+  chosen.*field = value;
+  return {};
+}
+
+kit::result<void> add_device(options& chosen, std::string_view option, const char* value) {
+  // The node the tool opens for the same text.
+  const int32_t number = tool::convert_argument(value);
+  if (std::find(chosen.device_numbers.begin(), chosen.device_numbers.end(), number) !=
+      chosen.device_numbers.end())
+    return kit::failure{std::string(option) + " " + std::to_string(number) + " is given twice"};
+  chosen.device_numbers.push_back(number);
+  return {};
+}
+
+kit::result<void> set_satellite(options& chosen, std::string_view, const char* value) {
+  // Which names there are, the list's folder tells when it is read.
+  chosen.satellite = value;
+  return {};
+}
+
+// The fault kind on every scan from the first, with the errno named by value.
+template <fault_kind kind>
+kit::result<void> add_failure_on_every_scan(options& chosen, std::string_view option, const char* value) {
+  const std::optional<int> error = kit::errno_from_name(value);
+  if (!error)
+    return kit::failure{std::string(option) + ": unknown errno name " + kit::quoted(value) +
+                        " (use a name such as EIO)"};
+  chosen.driver.faults.push_back({.kind = kind, .error = *error});
+  return {};
+}
+
+// cppcheck takes the designated initializer below for no change to chosen.
+// cppcheck-suppress constParameterCallback
+kit::result<void> add_read_bytes(options& chosen, std::string_view option, const char* value) {
+  size_t bytes = 0;
+  if (!kit::parse_number(value, bytes))
+    return kit::failure{std::string(option) + " needs a byte count, not " + kit::quoted(value)};
+  chosen.driver.faults.push_back({.kind = fault_kind::read_bytes, .bytes = bytes});
+  return {};
+}
+
+kit::result<void> add_fault(options& chosen, std::string_view, const char* value) {
+  const kit::result<scan_fault> fault = parse_fault(value);
+  if (!fault) return kit::failure{fault.error()};
+  chosen.driver.faults.push_back(*fault);
+  return {};
+}
+
+kit::result<void> set_scan_time(options& chosen, std::string_view option, const char* value) {
+  unsigned ms = 0;
+  if (!kit::parse_number(value, ms) || ms > longest_scan_ms)
+    return kit::failure{std::string(option) + " needs milliseconds from 0 to " +
+                        std::to_string(longest_scan_ms) + ", not " + kit::quoted(value)};
+  chosen.driver.scan_time = std::chrono::milliseconds(ms);
+  return {};
+}
+
+kit::result<void> set_mode(options& chosen, std::string_view option, const char* value) {
+  unsigned mode = 0;
+  if (!kit::parse_number(value, mode, 8) || mode > 07777)
+    return kit::failure{std::string(option) + " needs octal permission bits such as 0600, not " +
+                        kit::quoted(value)};
+  chosen.node_mode = static_cast<mode_t>(mode);
+  return {};
+}
+
+kit::result<void> set_jitter(options& chosen, std::string_view option, const char* value) {
+  const std::string_view text = value;
+  const size_t comma = text.find(',');
+  if (comma == std::string_view::npos ||
+      !kit::parse_number(text.substr(0, comma), chosen.driver.jitter.khz) ||
+      !kit::parse_number(text.substr(comma + 1), chosen.driver.jitter.ksym))
+    return kit::failure{std::string(option) + " needs KHZ,KSYM, two whole numbers such as 500,10, not " +
+                        kit::quoted(text)};
+  return {};
+}
+
+kit::result<void> set_seed(options& chosen, std::string_view option, const char* value) {
+  if (!kit::parse_number(value, chosen.driver.jitter.seed))
+    return kit::failure{std::string(option) + " needs a whole number, not " + kit::quoted(value)};
+  return {};
+}
+
+kit::result<void> ask_for_help(options& chosen, std::string_view, const char*) {
+  chosen.help = true;
+  return {};
+}
+
+// Every option: its name, its value as the help names it (none for an
+// option without one), what it does, and when it has an effect: never
+// beside one of idle_beside, and only beside one of needs where that is not
+// empty.  An option given where it would do nothing is refused, so that no
+// one believes it did something.  getopt's table, the help and with it the
+// manual page's OPTIONS are made from these rows, in the order of option_id;
+// the checks below make an option without its row fail to compile.  A help
+// text's {lists} is the published lists' folder, {longest scan} the longest
+// --scan-ms.
 struct option_row {
   const char* name;
   option_id id;
-  int has_arg;
+  const char* value;
+  const char* help;
+  option_setter set;
   option_set idle_beside;
   option_set needs;
 };
@@ -67,28 +174,75 @@ constexpr option_set recorded_answers = any_of({answers_option});
 
 constexpr option_row option_rows[] = {
     // The served file is the one node; an answers file names its nodes.
-    {"device", device_option, required_argument, any_of({serve_option, answers_option}), 0},
-    {"sky", sky_option, required_argument, 0, 0},
-    {"satellite", satellite_option, required_argument, 0, 0},
-    {"records", records_option, required_argument, 0, 0},
-    {"answers", answers_option, required_argument, 0, 0},
-    {"fail-ioctl", fail_ioctl_option, required_argument, recorded_answers, 0},
-    {"fail-read", fail_read_option, required_argument, recorded_answers, 0},
+    {"device", device_option, "N",
+     "serve /dev/blindscanN (default 0).  N is read as mivo_blindscan reads its first argument, so that "
+     "both name the same node: 3, -1, 0x2 and 12abc (which is 12) alike.  Repeat it to serve several "
+     "nodes, each by a driver of its own with the same options, as on a box with several tuners",
+     add_device, any_of({serve_option, answers_option}), 0},
+    {"sky", sky_option, "FILE",
+     "scan the transponders in FILE instead of the built-in sky: one per line, \"FREQUENCY_KHZ H|V KSYM "
+     "DVB-S|DVB-S2\", or a published channel list of [NAME] entries with FREQUENCY, POLARIZATION, "
+     "SYMBOL_RATE and DELIVERY_SYSTEM (told apart by content)",
+     set_file_name<&options::sky_file>, 0, 0},
+    {"satellite", satellite_option, "NAME",
+     "scan {lists}/NAME, a satellite's published channel list (package dtv-scan-tables; ls that directory "
+     "for the names)",
+     set_satellite, 0, 0},
+    {"records", records_option, "FILE",
+     "answer every accepted scan request with exactly the bytes in FILE (records in native byte order) "
+     "instead of a search",
+     set_file_name<&options::records_file>, 0, 0},
+    {"answers", answers_option, "FILE",
+     "answer as a real driver did, node by node: each node FILE names is served, and each open, scan "
+     "request and read made on it takes the next answer FILE gives for that node (replay-trace writes one "
+     "from a box's strace record)",
+     set_file_name<&options::answers_file>, 0, 0},
+    {"fail-ioctl", fail_ioctl_option, "ERRNO",
+     "refuse every scan request with ERRNO, a name such as EIO, EBUSY or ETIMEDOUT: --fault "
+     "1+:fail-ioctl=ERRNO",
+     add_failure_on_every_scan<fault_kind::fail_ioctl>, recorded_answers, 0},
+    {"fail-read", fail_read_option, "ERRNO", "fail every read with ERRNO: --fault 1+:fail-read=ERRNO",
+     add_failure_on_every_scan<fault_kind::fail_read>, recorded_answers, 0},
     // A refused scan leaves nothing to read, and a failed read delivers nothing.
-    {"read-bytes", read_bytes_option, required_argument,
-     recorded_answers | any_of({fail_ioctl_option, fail_read_option}), 0},
-    {"fault", fault_option, required_argument, recorded_answers, 0},
-    {"scan-ms", scan_ms_option, required_argument, 0, 0},
-    {"log", log_option, required_argument, 0, 0},
-    {"mode", mode_option, required_argument, 0, 0},
+    {"read-bytes", read_bytes_option, "N", "deliver at most N bytes per read: --fault 1+:read-bytes=N",
+     add_read_bytes, recorded_answers | any_of({fail_ioctl_option, fail_read_option}), 0},
+    {"fault", fault_option, "SCAN:FAULT",
+     "put FAULT on the SCANth scan request made on each node (counted from 1, node by node) alone or, "
+     "written SCAN+:FAULT, on it and every one after it.  FAULT is fail-ioctl=ERRNO (the request is "
+     "refused with ERRNO), hang (the request is answered only once its caller is interrupted by a signal, "
+     "with EINTR, or killed, as a tuner that never finishes), fail-read=ERRNO (the reads that follow the "
+     "request on its file fail with ERRNO) or read-bytes=N (those reads deliver at most N bytes each; 25 "
+     "delivers two records and one byte).  Repeatable: each fault falls on the scans it names; of "
+     "fail-ioctl and hang falling on one scan, and of two fail-read or two read-bytes, the last given "
+     "stands, so that a fault on one scan can follow one on every scan.  A read before any scan request "
+     "counts as the first scan's.  --fault 2:fail-ioctl=EBUSY --fault 3:hang refuses the second scan, "
+     "leaves the third waiting and answers every other one",
+     add_fault, recorded_answers, 0},
+    {"scan-ms", scan_ms_option, "N",
+     "let a scan request block for N milliseconds (at most {longest scan}), as a real scan does",
+     set_scan_time, 0, 0},
+    {"log", log_option, "FILE", "write what the driver sees to FILE, one event per line",
+     set_file_name<&options::log_file>, 0, 0},
+    {"mode", mode_option, "OCTAL",
+     "permission bits of the node (default 0666); the kernel checks them for every user but root", set_mode,
+     0, 0},
     // The offsets are those of a search, which records skip and whose
     // carriers a refused scan or a failed read never hands out.
-    {"jitter", jitter_option, required_argument,
-     recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
+    {"jitter", jitter_option, "KHZ,KSYM",
+     "report each carrier found off its true frequency by a whole number of kHz in [-KHZ, +KHZ] and off "
+     "its symbol rate by a whole number of kSym/s in [-KSYM, +KSYM] (never below 1), as a real demodulator "
+     "measures them.  The offsets come from a generator seeded by --seed and the carrier itself, so that a "
+     "carrier gets the same offsets in every scan and in both bands, and another seed gives others.  Which "
+     "carriers a scan finds, and their order, are decided on the true values; the delivery system never "
+     "changes",
+     set_jitter, recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
     // The seed is that of --jitter's offsets, idle where they are.
-    {"seed", seed_option, required_argument, 0, any_of({jitter_option})},
-    {"serve", serve_option, required_argument, 0, 0},
-    {"help", help_option, no_argument, 0, 0},
+    {"seed", seed_option, "N", "seed the offsets of --jitter (default 1)", set_seed, 0,
+     any_of({jitter_option})},
+    {"serve", serve_option, "PATH",
+     "serve on PATH, an existing file, in the current mount namespace (the second form)",
+     set_file_name<&options::serve_path>, 0, 0},
+    {"help", help_option, nullptr, "print this help and exit", ask_for_help, 0, 0},
 };
 
 constexpr bool rows_follow_ids() {
@@ -105,8 +259,11 @@ constexpr int getopt_value_base = 256;
 // The options as getopt_long takes them, from the rows.
 constexpr std::array<struct option, option_count + 1> long_options = [] {
   std::array<struct option, option_count + 1> table{};
-  for (int id = 0; id < option_count; ++id)
-    table[id] = {option_rows[id].name, option_rows[id].has_arg, nullptr, getopt_value_base + id};
+  for (int id = 0; id < option_count; ++id) {
+    const option_row& row = option_rows[id];
+    table[id] = {row.name, row.value != nullptr ? required_argument : no_argument, nullptr,
+                 getopt_value_base + id};
+  }
   return table;
 }();
 
@@ -126,111 +283,14 @@ std::string option_names(option_set set) {
   return names;
 }
 
-kit::result<int> errno_value(std::string_view option, std::string_view name) {
-  if (const auto value = kit::errno_from_name(name)) return *value;
-  return kit::failure{std::string(option) + ": unknown errno name " + kit::quoted(name) +
-                      " (use a name such as EIO)"};
-}
-
-kit::result<void> set_file_name(std::optional<std::string>& field, std::string_view option,
-                                std::string_view value) {
-  if (value.empty()) return kit::failure{std::string(option) + " needs a file name"};
-  field = value;
-  return {};
-}
-
-// Sets the option id to value in chosen; the failure says what is wrong
-// with the value, checked here so that a bad one is named before any other
-// option is looked at.
-kit::result<void> set_option(options& chosen, int id, const char* value) {
-  const std::string_view text = value != nullptr ? value : "";
-  switch (id) {
-    case device_option: {
-      // The node the tool opens for the same text.
-      const int32_t number = tool::convert_argument(value);
-      if (std::find(chosen.device_numbers.begin(), chosen.device_numbers.end(), number) !=
-          chosen.device_numbers.end())
-        return kit::failure{"--device " + std::to_string(number) + " is given twice"};
-      chosen.device_numbers.push_back(number);
-      return {};
-    }
-    case sky_option:
-      return set_file_name(chosen.sky_file, "--sky", text);
-    case satellite_option:
-      // Which names there are, the list's folder tells when it is read.
-      chosen.satellite = text;
-      return {};
-    case records_option:
-      return set_file_name(chosen.records_file, "--records", text);
-    case answers_option:
-      return set_file_name(chosen.answers_file, "--answers", text);
-    case log_option:
-      return set_file_name(chosen.log_file, "--log", text);
-    case serve_option:
-      return set_file_name(chosen.serve_path, "--serve", text);
-    case fail_ioctl_option:
-    case fail_read_option: {
-      const bool ioctl = id == fail_ioctl_option;
-      const kit::result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
-      if (!error) return kit::failure{error.error()};
-      // The fault on every scan from the first.
-      chosen.driver.faults.push_back(
-          {.kind = ioctl ? fault_kind::fail_ioctl : fault_kind::fail_read, .error = *error});
-      return {};
-    }
-    case read_bytes_option: {
-      size_t bytes = 0;
-      if (!kit::parse_number(text, bytes))
-        return kit::failure{"--read-bytes needs a byte count, not " + kit::quoted(text)};
-      chosen.driver.faults.push_back({.kind = fault_kind::read_bytes, .bytes = bytes});
-      return {};
-    }
-    case fault_option: {
-      const kit::result<scan_fault> fault = parse_fault(text);
-      if (!fault) return kit::failure{fault.error()};
-      chosen.driver.faults.push_back(*fault);
-      return {};
-    }
-    case scan_ms_option: {
-      unsigned ms = 0;
-      if (!kit::parse_number(text, ms) || ms > 3'600'000)
-        return kit::failure{"--scan-ms needs milliseconds from 0 to 3600000, not " + kit::quoted(text)};
-      chosen.driver.scan_time = std::chrono::milliseconds(ms);
-      return {};
-    }
-    case mode_option: {
-      unsigned mode = 0;
-      if (!kit::parse_number(text, mode, 8) || mode > 07777)
-        return kit::failure{"--mode needs octal permission bits such as 0600, not " + kit::quoted(text)};
-      chosen.node_mode = static_cast<mode_t>(mode);
-      return {};
-    }
-    case jitter_option: {
-      const size_t comma = text.find(',');
-      if (comma == std::string_view::npos ||
-          !kit::parse_number(text.substr(0, comma), chosen.driver.jitter.khz) ||
-          !kit::parse_number(text.substr(comma + 1), chosen.driver.jitter.ksym))
-        return kit::failure{"--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not " +
-                            kit::quoted(text)};
-      return {};
-    }
-    case seed_option:
-      if (!kit::parse_number(text, chosen.driver.jitter.seed))
-        return kit::failure{"--seed needs a whole number, not " + kit::quoted(text)};
-      return {};
-    case help_option:
-      chosen.help = true;
-      return {};
-    default:
-      return kit::failure{"unknown option"};
-  }
-}
+// What the options that name what a scan finds say of each other.
+constexpr char exclusive_sources[] = "--sky, --satellite, --records and --answers exclude each other";
 
 kit::result<void> check_combination(const options& chosen, option_set given, bool saw_separator) {
   if (chosen.help) return {};
   const int sources = chosen.sky_file.has_value() + chosen.satellite.has_value() +
                       chosen.records_file.has_value() + chosen.answers_file.has_value();
-  if (sources > 1) return kit::failure{"--sky, --satellite, --records and --answers exclude each other"};
+  if (sources > 1) return kit::failure{exclusive_sources};
   for (const option_row& row : option_rows) {
     if ((given & any_of({row.id})) == 0) continue;
     if (const option_set idle = given & row.idle_beside; idle != 0)
@@ -246,16 +306,83 @@ kit::result<void> check_combination(const options& chosen, option_set given, boo
   return {};
 }
 
-// One line for each option that has no effect somewhere: with which
-// options, and without which.
-std::string idle_options() {
-  std::string lines;
+// The help's width, and the column where an option's text starts.
+constexpr size_t help_width = 79;
+constexpr size_t help_text_column = 22;
+
+// Appends text and a line feed to help, whose last line holds column
+// characters: its words filled into lines of at most help_width, those
+// after the first indented by indent.  The spaces between words on one
+// line are kept, as the two after a sentence.
+void append_filled(std::string& help, std::string_view text, size_t column, size_t indent) {
+  std::string_view gap;
+  while (!text.empty()) {
+    const size_t word_end = std::min(text.find(' '), text.size());
+    const std::string_view word = text.substr(0, word_end);
+    text.remove_prefix(word_end);
+    if (column > indent && column + gap.size() + word.size() > help_width) {
+      help += '\n';
+      help.append(indent, ' ');
+      column = indent;
+    } else {
+      help += gap;
+      column += gap.size();
+    }
+    help += word;
+    column += word.size();
+    const size_t spaces = std::min(text.find_first_not_of(' '), text.size());
+    gap = text.substr(0, spaces);
+    text.remove_prefix(spaces);
+  }
+  help += '\n';
+}
+
+// text with each {name} of facts replaced by its value.
+std::string with_facts(std::string text,
+                       std::initializer_list<std::pair<std::string_view, std::string>> facts) {
+  for (const auto& [name, value] : facts)
+    for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size()))
+      text.replace(at, name.size(), value);
+  return text;
+}
+
+// One entry for each option: "  --name VALUE", and what it does from the
+// column help2man and a reader expect it in.
+std::string option_entries() {
+  std::string entries;
+  for (const option_row& row : option_rows) {
+    entries += "  " + option_name(row.id);
+    if (row.value != nullptr) entries += std::string(" ") + row.value;
+    // Two spaces at least between the option and its text, which goes on
+    // the next line where they do not fit.
+    const size_t column = entries.size() - entries.rfind('\n') - 1;
+    if (column + 2 > help_text_column) entries += "\n";
+    entries.append(column + 2 > help_text_column ? help_text_column : help_text_column - column, ' ');
+    append_filled(entries,
+                  with_facts(row.help, {{"{lists}", std::string(kit::published_lists_directory)},
+                                        {"{longest scan}", std::to_string(longest_scan_ms)}}),
+                  help_text_column, help_text_column);
+  }
+  return entries;
+}
+
+// What holds for the options together, with a line for each option that
+// has no effect somewhere: with which options, and without which.
+std::string combination_notes() {
+  std::string notes;
+  append_filled(notes,
+                std::string(exclusive_sources) + ".  A sky, records or answers file may hold at most " +
+                    std::to_string(kit::input_file_limit >> 20) +
+                    " MiB.  Long options may be abbreviated while they stay unambiguous.  An option is "
+                    "refused where it would have no effect:",
+                0, 0);
   for (const option_row& row : option_rows) {
     if (row.idle_beside != 0)
-      lines += "  " + option_name(row.id) + " with " + option_names(row.idle_beside) + "\n";
-    if (row.needs != 0) lines += "  " + option_name(row.id) + " without " + option_names(row.needs) + "\n";
+      append_filled(notes, "  " + option_name(row.id) + " with " + option_names(row.idle_beside), 0, 4);
+    if (row.needs != 0)
+      append_filled(notes, "  " + option_name(row.id) + " without " + option_names(row.needs), 0, 4);
   }
-  return lines;
+  return notes;
 }
 
 }  // namespace
@@ -268,58 +395,17 @@ std::string usage() {
          "private mount namespace) and exits with COMMAND's status, or serves on the\n"
          "existing file PATH until interrupted.\n"
          "\n"
-         "  --device N          serve /dev/blindscanN (default 0); N is read as the\n"
-         "                      tool reads its device number; repeat it to serve\n"
-         "                      several nodes, each with a driver of its own\n"
-         "  --sky FILE          scan the transponders in FILE instead of the built-in sky:\n"
-         "                      one per line, \"FREQUENCY_KHZ H|V KSYM DVB-S|DVB-S2\", or\n"
-         "                      a published channel list of [NAME] entries with\n"
-         "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
-         "                      (told apart by content)\n"
-         "  --satellite NAME    scan " +
-         std::string(kit::published_lists_directory) +
-         "/NAME, a satellite's\n"
-         "                      published list (package dtv-scan-tables; ls that\n"
-         "                      directory for the names)\n"
-         "  --records FILE      answer every scan with the exact record bytes in FILE\n"
-         "  --answers FILE      answer as a real driver did, node by node: each scan\n"
-         "                      request and each read with the next answer FILE\n"
-         "                      gives for its node (scripts/replay-trace writes it)\n"
-         "  --fail-ioctl ERRNO  refuse every scan request with ERRNO (a name: EIO, ...)\n"
-         "  --fail-read ERRNO   fail every read with ERRNO\n"
-         "  --read-bytes N      deliver at most N bytes per read\n"
-         "  --fault SCAN:FAULT  FAULT on the SCANth scan request on each node alone\n"
-         "                      (counted from 1), or with SCAN+ on it and every one\n"
-         "                      after: fail-ioctl=ERRNO (refused), hang (answered only\n"
-         "                      once its caller is interrupted), fail-read=ERRNO (the\n"
-         "                      reads after it fail) or read-bytes=N (they deliver at\n"
-         "                      most N bytes each); repeatable, the last given of a\n"
-         "                      kind standing on a scan.  The three options above\n"
-         "                      are --fault 1+:fail-ioctl=ERRNO and so on\n"
-         "  --scan-ms N         let a scan request block for N milliseconds (to 3600000)\n"
-         "  --log FILE          write what the driver sees to FILE, one event per line\n"
-         "  --mode OCTAL        permission bits of the node (default 0666)\n"
-         "  --jitter KHZ,KSYM   report each carrier found off its true frequency by up\n"
-         "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
-         "                      (never below 1), the same for a carrier in every scan\n"
-         "  --seed N            seed the offsets of --jitter (default 1)\n"
-         "  --serve PATH        serve on PATH in the current mount namespace\n"
-         "  --help              print this help\n"
+         "Options:\n" +
+         option_entries() + "\n" + combination_notes() +
          "\n"
-         "--sky, --satellite, --records and --answers exclude each other.  A sky,\n"
-         "records or answers file may hold at most 16 MiB.  Long options may be\n"
-         "abbreviated while they stay unambiguous.  An option is refused where it\n"
-         "would have no effect:\n" +
-         idle_options() +
-         "\n"
-         "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
-         "is interrupted, 2 when the command line or the setup fails.\n"
-         "\n"
-         "Examples (a front end that runs mivo_blindscan by name finds it on PATH, as in\n"
-         "the last):\n"
+         "Examples:\n"
          "  blindscan-emulator -- mivo_blindscan 0 950 1950 1000 45000 0 0\n"
          "  blindscan-emulator --fault 2:fail-ioctl=EBUSY --fault 3:hang -- ./frontend\n"
-         "  PATH=$PWD/build/host:$PATH blindscan-emulator --satellite Hotbird-13.0E -- ./frontend\n";
+         "  blindscan-emulator --satellite Hotbird-13.0E -- ./frontend\n"
+         "\n"
+         "Exit status: COMMAND's (128 plus the signal that ended it), 0 when --serve\n"
+         "is interrupted, 3 when an answers file held no answer for a scan request,\n"
+         "2 when the command line or the setup fails.\n";
 }
 
 kit::result<options> parse_options(const std::vector<std::string_view>& arguments) {
@@ -345,7 +431,9 @@ kit::result<options> parse_options(const std::vector<std::string_view>& argument
     if (value == -1) break;
     if (value == '?') return kit::failure{""};
     const int id = value - getopt_value_base;
-    if (const kit::result<void> set = set_option(chosen, id, optarg); !set) return kit::failure{set.error()};
+    const kit::result<void> set =
+        option_rows[id].set(chosen, option_name(id), optarg != nullptr ? optarg : "");
+    if (!set) return kit::failure{set.error()};
     given |= any_of({option_id(id)});
     options_end = optind;
   }

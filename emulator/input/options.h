@@ -34,7 +34,8 @@ struct options {
 // wrong with them, or is empty where getopt has said it on standard error.
 kit::result<options> parse_options(const std::vector<std::string_view>& arguments);
 
-// The help text, ending in a line feed.
+// The help text, ending in a line feed; help2man makes the manual page's
+// OPTIONS of it.
 std::string usage();
 
 }  // namespace blindscan::emulator

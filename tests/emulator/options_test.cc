@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include <cerrno>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,24 @@ INSTANTIATE_TEST_SUITE_P(Forms, DeviceNumber,
 TEST(ParseOptions, ServeNeedsNoCommandAndHelpNeedsNothing) {
   EXPECT_EQ(parse({"--serve", "/dev/blindscan0"})->serve_path, "/dev/blindscan0");
   EXPECT_TRUE(parse({"--help"})->help);
+}
+
+// The help as help2man reads it into the manual page: each option's text
+// from one column, no line wider than a terminal, every fact filled in.
+TEST(Usage, KeepsItsColumnsAndFillsInItsFacts) {
+  const std::string help = usage();
+  EXPECT_EQ(help.find('{'), std::string::npos) << help;
+  std::istringstream lines(help.substr(help.find("\nOptions:\n") + 10));
+  for (std::string line; std::getline(lines, line) && !line.empty();) {
+    EXPECT_LE(line.size(), 79u) << line;
+    // An option and its value, then its text (or, for a long one, on the
+    // next line); or more of the text.
+    const size_t gap = line.starts_with("  --") ? line.find("  ", 2) : 0;
+    if (gap != std::string::npos) {
+      EXPECT_EQ(line.find_first_not_of(' ', gap), 22u) << line;
+    }
+  }
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
 }
 
 }  // namespace
