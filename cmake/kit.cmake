@@ -14,16 +14,19 @@ install(PROGRAMS ${kit_scripts} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ki
 install(FILES ${kit_modules} DESTINATION ${CMAKE_INSTALL_DATADIR}/mivo_blindscan/python COMPONENT kit
         EXCLUDE_FROM_ALL)
 
-# The stand-in's page is written by hand; the other commands' pages are made
-# from their --help by help2man, so that they never say other than it.
-set(kit_pages ${PROJECT_BINARY_DIR}/blindscan-emulator.1)
+# The commands' pages are made from their --help by help2man, so that they
+# never say other than it; the sections a page adds to it (the stand-in's
+# file formats, say) come from an include file beside the command's sources.
+set(kit_pages "")
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   set(page_names
+      "blindscan-emulator=stand in for the blind-scan driver, so that mivo_blindscan runs without a tuner"
       "blindscan-compare=check a scan's report lines against a satellite's published transponder list"
       "blindscan-channels=write the transponders in a scan's report lines as a DVBv5 channel file"
       "replay-trace=run a command under the driver stand-in answering as a box's driver did in an strace record"
       "plot-scan=draw the carriers in mivo_blindscan's report lines as a picture")
+  set(page_include_blindscan-emulator ${PROJECT_SOURCE_DIR}/emulator/blindscan-emulator.h2m)
   foreach(entry ${page_names})
     string(REGEX REPLACE "=.*" "" command "${entry}")
     string(REGEX REPLACE "^[^=]*=" "" summary "${entry}")
@@ -34,11 +37,16 @@ if(HELP2MAN)
       set(program ${PROJECT_SOURCE_DIR}/scripts/${command})
       set(depends ${program})
     endif()
+    set(include "")
+    if(DEFINED page_include_${command})
+      set(include --include=${page_include_${command}})
+      list(APPEND depends ${page_include_${command}})
+    endif()
     set(page ${PROJECT_BINARY_DIR}/kit/${command}.1)
     add_custom_command(
       OUTPUT ${page}
       COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1 --version-string=${PROJECT_VERSION}
-              "--name=${summary}" --output=${page} ${program}
+              "--name=${summary}" ${include} --output=${page} ${program}
       DEPENDS ${depends}
       COMMENT "Writing the manual page of ${command} from its --help"
       VERBATIM)
@@ -46,8 +54,7 @@ if(HELP2MAN)
   endforeach()
   add_custom_target(kit_pages ALL DEPENDS ${kit_pages})
 else()
-  message(WARNING "help2man not found (Debian: apt-get install help2man): the kit installs only "
-                  "blindscan-emulator's manual page")
+  message(WARNING "help2man not found (Debian: apt-get install help2man): the kit installs no manual page")
 endif()
 install(FILES ${kit_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT kit EXCLUDE_FROM_ALL)
 
