@@ -13,14 +13,6 @@ namespace blindscan::after_scan {
 
 using kit::failure;
 
-namespace {
-
-// Reports are text a few kilobytes long; the bound keeps a wrong file
-// (a device, an image) from being read for ever.
-constexpr size_t report_limit = 16 << 20;
-
-}  // namespace
-
 kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
                                            bool carriers_needed) {
   kit::scan_report all;
@@ -28,7 +20,7 @@ kit::result<kit::scan_report> read_reports(const std::vector<std::string>& input
   const std::vector<std::string> names = inputs.empty() ? std::vector<std::string>{"-"} : inputs;
   for (const std::string& name : names) {
     const bool standard_input = name == "-";
-    const kit::result<std::string> text = kit::read_file(standard_input ? "/dev/stdin" : name, report_limit);
+    const kit::result<std::string> text = kit::read_file(standard_input ? "/dev/stdin" : name, "a report");
     if (!text) return failure{text.error()};
     const kit::result<kit::scan_report> read =
         kit::read_report(*text, standard_input ? "standard input" : name, unit, runs);

@@ -101,7 +101,7 @@ kit::result<int> run(int argc, char** argv) {
     if (!published) return kit::failure{published.error()};
     path = *published;
   }
-  const kit::result<std::string> text = kit::read_file(path, kit::input_file_limit);
+  const kit::result<std::string> text = kit::read_file(path, "a transponder list");
   if (!text) return kit::failure{text.error()};
   const auto list = kit::parse_sky(*text, path);
   if (!list) return kit::failure{list.error()};

@@ -1,7 +1,6 @@
 #include "after_scan/comparison.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -26,8 +25,6 @@ uint64_t listed_rate(const transponder& listed) { return uint64_t{listed.symbol_
 int64_t signed_distance(uint64_t to, uint64_t from) {
   return static_cast<int64_t>(to) - static_cast<int64_t>(from);
 }
-
-uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
 // Symbols per second as kSym/s: whole where it is, else to the symbol.
 std::string ksym(int64_t symbols, bool sign = false) {
@@ -125,24 +122,18 @@ std::string extra_detail(const kit::reported_carrier& carrier, const std::vector
   const transponder* nearest = nullptr;
   for (const transponder& listed : list)
     if (listed.vertical == carrier.vertical &&
-        (!nearest || distance(listed.downlink_khz, carrier.downlink_khz) <
-                         distance(nearest->downlink_khz, carrier.downlink_khz)))
+        (!nearest || kit::distance(listed.downlink_khz, carrier.downlink_khz) <
+                         kit::distance(nearest->downlink_khz, carrier.downlink_khz)))
       nearest = &listed;
   // Within the listed carrier's occupied bandwidth (rate x 1.35), it is that
   // carrier measured too far off; beyond, a carrier the list does not hold.
   if (nearest &&
-      distance(nearest->downlink_khz, carrier.downlink_khz) * 2000 * 100 <= listed_rate(*nearest) * 135)
+      kit::distance(nearest->downlink_khz, carrier.downlink_khz) * 2000 * 100 <= listed_rate(*nearest) * 135)
     return "off the listed " + std::to_string(nearest->downlink_khz) + (carrier.vertical ? " V" : " H") +
            " by " +
            offsets(signed_distance(carrier.downlink_khz, nearest->downlink_khz),
                    signed_distance(carrier.symbol_rate, listed_rate(*nearest)));
   return "unpublished";
-}
-
-bool parse_int32(std::string_view text, int32_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  return error == std::errc{} && stop == end;
 }
 
 }  // namespace
@@ -156,7 +147,7 @@ kit::result<sweep> parse_sweep(std::string_view arguments) {
                    "hilow_band), found " + std::to_string(words.size())};
   int32_t values[7] = {};
   for (size_t i = 0; i < words.size(); ++i)
-    if (!parse_int32(words[i], values[i]))
+    if (!kit::parse_number(words[i], values[i]))
       return failure{shown + ": " + quoted(words[i]) + " is not a whole decimal number"};
   const device::blindscan_request request{values[1], values[2], values[3], values[4], values[5], values[6]};
   if (request.min_freq > request.max_freq) return failure{shown + ": min_freq is above max_freq"};
@@ -195,8 +186,8 @@ comparison compare(const std::vector<transponder>& list, const std::vector<kit::
                                 listed_rate(list[i]), listed_rate(list[i])))
         candidates[c].push_back(i);
     std::stable_sort(candidates[c].begin(), candidates[c].end(), [&](size_t a, size_t b) {
-      return distance(list[a].downlink_khz, carriers[c].downlink_khz) <
-             distance(list[b].downlink_khz, carriers[c].downlink_khz);
+      return kit::distance(list[a].downlink_khz, carriers[c].downlink_khz) <
+             kit::distance(list[b].downlink_khz, carriers[c].downlink_khz);
     });
   }
   std::vector<std::optional<size_t>> found(list.size());  // the carrier of each listed transponder

@@ -126,12 +126,6 @@ std::string option_names(option_set set) {
   return names;
 }
 
-kit::result<int> errno_value(std::string_view option, std::string_view name) {
-  if (const auto value = kit::errno_from_name(name)) return *value;
-  return kit::failure{std::string(option) + ": unknown errno name " + kit::quoted(name) +
-                      " (use a name such as EIO)"};
-}
-
 kit::result<void> set_file_name(std::optional<std::string>& field, std::string_view option,
                                 std::string_view value) {
   if (value.empty()) return kit::failure{std::string(option) + " needs a file name"};
@@ -171,8 +165,9 @@ kit::result<void> set_option(options& chosen, int id, const char* value) {
     case fail_ioctl_option:
     case fail_read_option: {
       const bool ioctl = id == fail_ioctl_option;
-      const kit::result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
-      if (!error) return kit::failure{error.error()};
+      const kit::result<int> error = kit::errno_value(text);
+      if (!error)
+        return kit::failure{std::string(ioctl ? "--fail-ioctl" : "--fail-read") + ": " + error.error()};
       // The fault on every scan from the first.
       chosen.driver.faults.push_back(
           {.kind = ioctl ? fault_kind::fail_ioctl : fault_kind::fail_read, .error = *error});
