@@ -50,6 +50,12 @@ kit::result<void> write_output(const std::string& path, std::string_view text) {
   return outcome;
 }
 
+std::string shown_header(std::string_view header) {
+  std::string shown = "  ";
+  for (const char c : header) shown += c == '\t' ? std::string("<TAB>") : std::string(1, c);
+  return shown;
+}
+
 std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage) {
   if (id == 'u') {
     const kit::result<kit::symbol_unit> parsed = kit::parse_symbol_unit(optarg);

@@ -241,6 +241,38 @@ std::string summary_line(std::string_view list_name, const comparison& compared)
   return line + std::to_string(compared.extras.size()) + " extra\n";
 }
 
+namespace {
+
+// One row of the table: a listed transponder (its listed values) or an extra
+// carrier (its reported ones).
+struct table_row {
+  const char* result;
+  bool vertical;
+  uint32_t downlink_khz;
+  uint64_t symbol_rate;  // symbols per second
+  device::delivery_system system;
+  const std::string* detail;
+};
+
+// The rows in ascending frequency, horizontal before vertical at one, each
+// listed transponder before an extra carrier at the same place.
+std::vector<table_row> table_rows(const comparison& compared) {
+  std::vector<table_row> rows;
+  for (const listed_outcome& outcome : compared.listed)
+    rows.push_back({outcome.result == verdict::found ? "found" : "missed", outcome.listed.vertical,
+                    outcome.listed.downlink_khz, listed_rate(outcome.listed), outcome.listed.system,
+                    &outcome.detail});
+  for (const extra_carrier& extra : compared.extras)
+    rows.push_back({"extra", extra.carrier.vertical, extra.carrier.downlink_khz, extra.carrier.symbol_rate,
+                    extra.carrier.system, &extra.detail});
+  std::stable_sort(rows.begin(), rows.end(), [](const table_row& a, const table_row& b) {
+    return std::pair{a.downlink_khz, a.vertical} < std::pair{b.downlink_khz, b.vertical};
+  });
+  return rows;
+}
+
+}  // namespace
+
 std::string table(const comparison& compared) {
   const auto row = [](const char* what, const char* pol, const std::string& khz, const std::string& rate,
                       const char* system, const std::string& detail) {
@@ -249,25 +281,23 @@ std::string table(const comparison& compared) {
                         system);
     return text + detail + "\n";
   };
-  const auto system_name = [](device::delivery_system system) {
-    return system == device::delivery_system::dvb_s2 ? "DVB-S2" : "DVB-S";
-  };
-  std::vector<std::pair<std::pair<uint32_t, bool>, std::string>> rows;
-  for (const listed_outcome& outcome : compared.listed)
-    rows.push_back(
-        {{outcome.listed.downlink_khz, outcome.listed.vertical},
-         row(outcome.result == verdict::found ? "found" : "missed", outcome.listed.vertical ? "V" : "H",
-             std::to_string(outcome.listed.downlink_khz), std::to_string(outcome.listed.symbol_rate),
-             system_name(outcome.listed.system), outcome.detail)});
-  for (const extra_carrier& extra : compared.extras)
-    rows.push_back(
-        {{extra.carrier.downlink_khz, extra.carrier.vertical},
-         row("extra", extra.carrier.vertical ? "V" : "H", std::to_string(extra.carrier.downlink_khz),
-             ksym(static_cast<int64_t>(extra.carrier.symbol_rate)), system_name(extra.carrier.system),
-             extra.detail)});
-  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string text = row("RESULT", "POL", "FREQ_KHZ", "KSYM/S", "SYSTEM", "DETAIL");
-  for (const auto& [where, line] : rows) text += line;
+  for (const table_row& r : table_rows(compared))
+    text += row(r.result, kit::polarisation_letter(r.vertical), std::to_string(r.downlink_khz),
+                ksym(static_cast<int64_t>(r.symbol_rate)), kit::system_name(r.system), *r.detail);
+  return text;
+}
+
+std::string tab_separated_table(const comparison& compared) {
+  std::string text = tsv_header;
+  for (const table_row& r : table_rows(compared)) {
+    // A sweep's arguments, as given, may hold a tab.
+    std::string detail = *r.detail;
+    std::replace(detail.begin(), detail.end(), '\t', ' ');
+    text += std::string(r.result) + "\t" + kit::polarisation_letter(r.vertical) + "\t" +
+            std::to_string(r.downlink_khz) + "\t" + std::to_string(r.symbol_rate) + "\t" +
+            kit::system_name(r.system) + "\t" + detail + "\n";
+  }
   return text;
 }
 
