@@ -136,6 +136,69 @@ std::string extra_detail(const kit::reported_carrier& carrier, const std::vector
   return "unpublished";
 }
 
+// The records each sweep's blind search over the list reports.
+std::vector<std::vector<device::blindscan_result>> sweep_records(const std::vector<transponder>& list,
+                                                                 const std::vector<sweep>& sweeps) {
+  std::vector<std::vector<device::blindscan_result>> records;
+  records.reserve(sweeps.size());
+  for (const sweep& s : sweeps) records.push_back(kit::blind_search(list, s.request));
+  return records;
+}
+
+// For each carrier, the listed transponders it may be (of its polarisation,
+// within the tolerance of the listed values), the nearest in frequency first.
+std::vector<std::vector<size_t>> candidates(const std::vector<kit::reported_carrier>& carriers,
+                                            const std::vector<transponder>& list) {
+  std::vector<std::vector<size_t>> of(carriers.size());
+  for (size_t c = 0; c < carriers.size(); ++c) {
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i].vertical == carriers[c].vertical &&
+          kit::within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
+                                listed_rate(list[i]), listed_rate(list[i])))
+        of[c].push_back(i);
+    std::stable_sort(of[c].begin(), of[c].end(), [&](size_t a, size_t b) {
+      return kit::distance(list[a].downlink_khz, carriers[c].downlink_khz) <
+             kit::distance(list[b].downlink_khz, carriers[c].downlink_khz);
+    });
+  }
+  return of;
+}
+
+// The carrier of each of listed_count transponders, or nothing: each carrier
+// is one listed transponder among its candidates, each listed one at most one
+// carrier, and as many pairs are made as can be, each carrier trying the
+// nearest first, so that two listed carriers close together, each measured
+// nearer the other, are both found.
+std::vector<std::optional<size_t>> pair_up(const std::vector<std::vector<size_t>>& candidates,
+                                           size_t listed_count) {
+  std::vector<std::optional<size_t>> found(listed_count);
+  for (size_t c = 0; c < candidates.size(); ++c) {
+    std::vector<bool> tried(listed_count);
+    // An augmenting path: carrier takes a free listed transponder, or one
+    // whose carrier can move to another.
+    const std::function<bool(size_t)> place = [&](size_t carrier) {
+      for (const size_t i : candidates[carrier]) {
+        if (tried[i]) continue;
+        tried[i] = true;
+        if (!found[i] || place(*found[i])) {
+          found[i] = carrier;
+          return true;
+        }
+      }
+      return false;
+    };
+    place(c);
+  }
+  return found;
+}
+
+// A listed transponder found as carrier, with the carrier's offsets.
+listed_outcome found_at(const transponder& listed, const kit::reported_carrier& carrier) {
+  return {listed, verdict::found,
+          offsets(signed_distance(carrier.downlink_khz, listed.downlink_khz),
+                  signed_distance(carrier.symbol_rate, listed_rate(listed)))};
+}
+
 }  // namespace
 
 kit::result<sweep> parse_sweep(std::string_view arguments) {
@@ -169,60 +232,19 @@ std::vector<sweep> whole_sweeps() {
 
 comparison compare(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
                    const std::vector<sweep>& sweeps) {
-  std::vector<std::vector<device::blindscan_result>> records;
-  records.reserve(sweeps.size());
-  for (const sweep& s : sweeps) records.push_back(kit::blind_search(list, s.request));
-
-  // Each distinct carrier is one listed transponder within the tolerance,
-  // each listed one at most one carrier: as many pairs as can be made,
-  // each carrier trying the nearest first, so that two listed carriers close
-  // together, each measured nearer the other, are both found.
   const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
-  std::vector<std::vector<size_t>> candidates(carriers.size());
-  for (size_t c = 0; c < carriers.size(); ++c) {
-    for (size_t i = 0; i < list.size(); ++i)
-      if (list[i].vertical == carriers[c].vertical &&
-          kit::within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
-                                listed_rate(list[i]), listed_rate(list[i])))
-        candidates[c].push_back(i);
-    std::stable_sort(candidates[c].begin(), candidates[c].end(), [&](size_t a, size_t b) {
-      return kit::distance(list[a].downlink_khz, carriers[c].downlink_khz) <
-             kit::distance(list[b].downlink_khz, carriers[c].downlink_khz);
-    });
-  }
-  std::vector<std::optional<size_t>> found(list.size());  // the carrier of each listed transponder
-  for (size_t c = 0; c < carriers.size(); ++c) {
-    std::vector<bool> tried(list.size());
-    // An augmenting path: carrier takes a free listed transponder, or one
-    // whose carrier can move to another.
-    const std::function<bool(size_t)> place = [&](size_t carrier) {
-      for (const size_t i : candidates[carrier]) {
-        if (tried[i]) continue;
-        tried[i] = true;
-        if (!found[i] || place(*found[i])) {
-          found[i] = carrier;
-          return true;
-        }
-      }
-      return false;
-    };
-    place(c);
-  }
+  const std::vector<std::optional<size_t>> found = pair_up(candidates(carriers, list), list.size());
   std::vector<bool> matched(carriers.size());
   for (const std::optional<size_t>& carrier : found)
     if (carrier) matched[*carrier] = true;
+
   comparison compared;
   for (size_t c = 0; c < carriers.size(); ++c)
     if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps)});
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (found[i])
-      compared.listed.push_back(
-          {list[i], verdict::found,
-           offsets(signed_distance(carriers[*found[i]].downlink_khz, list[i].downlink_khz),
-                   signed_distance(carriers[*found[i]].symbol_rate, listed_rate(list[i])))});
-    else
-      compared.listed.push_back(missed(list[i], sweeps, records));
-  }
+  const std::vector<std::vector<device::blindscan_result>> records = sweep_records(list, sweeps);
+  for (size_t i = 0; i < list.size(); ++i)
+    compared.listed.push_back(found[i] ? found_at(list[i], carriers[*found[i]])
+                                       : missed(list[i], sweeps, records));
   return compared;
 }
 
