@@ -268,7 +268,7 @@ namespace {
 // One row of the table: a listed transponder (its listed values) or an extra
 // carrier (its reported ones).
 struct table_row {
-  const char* result;
+  const char* outcome;  // found, missed or extra
   bool vertical;
   uint32_t downlink_khz;
   uint64_t symbol_rate;  // symbols per second
@@ -305,7 +305,7 @@ std::string table(const comparison& compared) {
   };
   std::string text = row("RESULT", "POL", "FREQ_KHZ", "KSYM/S", "SYSTEM", "DETAIL");
   for (const table_row& r : table_rows(compared))
-    text += row(r.result, kit::polarisation_letter(r.vertical), std::to_string(r.downlink_khz),
+    text += row(r.outcome, kit::polarisation_letter(r.vertical), std::to_string(r.downlink_khz),
                 ksym(static_cast<int64_t>(r.symbol_rate)), kit::system_name(r.system), *r.detail);
   return text;
 }
@@ -316,7 +316,7 @@ std::string tab_separated_table(const comparison& compared) {
     // A sweep's arguments, as given, may hold a tab.
     std::string detail = *r.detail;
     std::replace(detail.begin(), detail.end(), '\t', ' ');
-    text += std::string(r.result) + "\t" + kit::polarisation_letter(r.vertical) + "\t" +
+    text += std::string(r.outcome) + "\t" + kit::polarisation_letter(r.vertical) + "\t" +
             std::to_string(r.downlink_khz) + "\t" + std::to_string(r.symbol_rate) + "\t" +
             kit::system_name(r.system) + "\t" + detail + "\n";
   }
