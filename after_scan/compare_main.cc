@@ -18,7 +18,7 @@ namespace {
 
 constexpr char usage_head[] =
     "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
-    "                         [--symbol-unit UNIT] [--summary | --tsv] [REPORT...]\n"
+    "                         [--symbol-unit UNIT] [--summary] [--tsv] [REPORT...]\n"
     "\n"
     "Checks mivo_blindscan's report lines, read from each REPORT (none or '-':\n"
     "standard input), against a published transponder list, given the sweeps\n"
@@ -49,7 +49,7 @@ constexpr char usage_middle[] =
     "                        1-100000 kSym/s)\n"
     "  --summary             print the summary line alone\n"
     "  --tsv                 print the table as tab-separated values (below),\n"
-    "                        without the summary line\n";
+    "                        without the summary line (not with --summary)\n";
 constexpr char usage_tail[] =
     "\n"
     "The output is a summary line, then one line per listed transponder and\n"
