@@ -22,4 +22,14 @@ std::string channel_file(const std::vector<kit::reported_carrier>& carriers) {
   return text;
 }
 
+std::string carrier_table(const std::vector<kit::reported_carrier>& carriers) {
+  std::string text = carrier_tsv_header;
+  for (const kit::reported_carrier& carrier : carriers)
+    text += std::string(kit::polarisation_letter(carrier.vertical)) + "\t" +
+            std::to_string(carrier.downlink_khz) + "\t" + std::to_string(carrier.symbol_rate) + "\t" +
+            kit::system_name(carrier.system) + "\t" + std::string(carrier.modulation) + "\t" +
+            std::string(carrier.inner_fec) + "\t" + std::string(carrier.rolloff) + "\n";
+  return text;
+}
+
 }  // namespace blindscan::after_scan

@@ -13,14 +13,6 @@ namespace blindscan::after_scan {
 
 using kit::failure;
 
-namespace {
-
-// Reports are text a few kilobytes long; the bound keeps a wrong file
-// (a device, an image) from being read for ever.
-constexpr size_t report_limit = 16 << 20;
-
-}  // namespace
-
 kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
                                            bool carriers_needed) {
   kit::scan_report all;
@@ -28,7 +20,7 @@ kit::result<kit::scan_report> read_reports(const std::vector<std::string>& input
   const std::vector<std::string> names = inputs.empty() ? std::vector<std::string>{"-"} : inputs;
   for (const std::string& name : names) {
     const bool standard_input = name == "-";
-    const kit::result<std::string> text = kit::read_file(standard_input ? "/dev/stdin" : name, report_limit);
+    const kit::result<std::string> text = kit::read_file(standard_input ? "/dev/stdin" : name, "a report");
     if (!text) return failure{text.error()};
     const kit::result<kit::scan_report> read =
         kit::read_report(*text, standard_input ? "standard input" : name, unit, runs);
@@ -56,6 +48,12 @@ kit::result<void> write_output(const std::string& path, std::string_view text) {
   kit::result<void> outcome = written ? kit::result<void>{} : kit::failed(path + ": cannot write");
   if (::close(fd) != 0 && written) return kit::failed(path + ": cannot write");
   return outcome;
+}
+
+std::string shown_header(std::string_view header) {
+  std::string shown = "  ";
+  for (const char c : header) shown += c == '\t' ? std::string("<TAB>") : std::string(1, c);
+  return shown;
 }
 
 std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage) {

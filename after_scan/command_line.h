@@ -25,6 +25,10 @@ kit::result<kit::scan_report> read_reports(const std::vector<std::string>& input
 // Writes text whole to path, created or emptied, or to standard output for "-".
 kit::result<void> write_output(const std::string& path, std::string_view text);
 
+// A tab-separated output's header line as help shows it: indented, each tab
+// written <TAB>.
+std::string shown_header(std::string_view header);
+
 // The help of the options both commands take.
 inline constexpr std::string_view shared_options_help =
     "  --symbol-unit UNIT    the unit of the report's symbol rates: Sym/s, kSym/s\n"

@@ -69,6 +69,12 @@ std::string summary_line(std::string_view list_name, const comparison& compared)
 // rate (kSym/s), delivery system and the detail.
 std::string table(const comparison& compared);
 
+// The rows of that table as tab-separated values under the header line
+// tsv_header, for programs: found, missed or extra; H or V; the frequency in
+// kHz; the symbol rate in symbols per second; DVB-S or DVB-S2; the detail.
+inline constexpr char tsv_header[] = "result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n";
+std::string tab_separated_table(const comparison& compared);
+
 // 1 when a listed transponder was in range and not found, else 0.
 int exit_status(const comparison& compared);
 

@@ -43,7 +43,7 @@ struct node_source {
 kit::result<std::vector<node_source>> load_node_sources(const options& chosen) {
   std::vector<node_source> nodes;
   if (chosen.answers_file) {
-    const kit::result<std::string> text = kit::read_file(*chosen.answers_file, kit::input_file_limit);
+    const kit::result<std::string> text = kit::read_file(*chosen.answers_file, "an answers file");
     if (!text) return kit::failure{text.error()};
     kit::result<std::vector<recorded_node>> recorded = parse_answers(*text, *chosen.answers_file);
     if (!recorded) return kit::failure{recorded.error()};
@@ -53,7 +53,7 @@ kit::result<std::vector<node_source>> load_node_sources(const options& chosen) {
   }
   scan_source source;
   if (chosen.records_file) {
-    kit::result<std::string> records = kit::read_file(*chosen.records_file, kit::input_file_limit);
+    kit::result<std::string> records = kit::read_file(*chosen.records_file, "a records file");
     if (!records) return kit::failure{records.error()};
     source = std::move(*records);
   } else {
@@ -66,7 +66,8 @@ kit::result<std::vector<node_source>> load_node_sources(const options& chosen) {
     }
     std::string text(default_sky_text);
     if (path) {
-      kit::result<std::string> contents = kit::read_file(*path, kit::input_file_limit);
+      kit::result<std::string> contents =
+          kit::read_file(*path, chosen.satellite ? "a published list" : "a sky file");
       if (!contents) return kit::failure{contents.error()};
       text = std::move(*contents);
     }

@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
+
+#include "kit/messages.h"
 
 namespace blindscan::kit {
 
@@ -18,8 +21,7 @@ struct alias {
 // Second names of a value, which the C library names by its first one.
 constexpr alias aliases[] = {{"EWOULDBLOCK", EWOULDBLOCK}, {"ENOTSUP", ENOTSUP}, {"EDEADLOCK", EDEADLOCK}};
 
-}  // namespace
-
+// The errno value a name stands for; nothing for unknown names.
 std::optional<int> errno_from_name(std::string_view name) {
   for (const alias& entry : aliases)
     if (entry.name == name) return entry.value;
@@ -28,6 +30,13 @@ std::optional<int> errno_from_name(std::string_view name) {
     if (known != nullptr && name == known) return value;
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+result<int> errno_value(std::string_view name) {
+  if (const std::optional<int> value = errno_from_name(name)) return *value;
+  return failure{"unknown errno name " + quoted(name) + " (use a name such as EIO)"};
 }
 
 std::string errno_name(int value) {

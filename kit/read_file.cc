@@ -9,7 +9,7 @@
 
 namespace blindscan::kit {
 
-result<std::string> read_file(const std::string& path, size_t limit) {
+result<std::string> read_file(const std::string& path, std::string_view kind) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return failed(path + ": cannot read");
   std::string contents;
@@ -23,10 +23,10 @@ result<std::string> read_file(const std::string& path, size_t limit) {
       return reading;
     }
     if (got == 0) break;
-    if (contents.size() + static_cast<size_t>(got) > limit) {
+    if (contents.size() + static_cast<size_t>(got) > input_limit_bytes) {
       ::close(fd);
-      return failure{path + ": larger than " + std::to_string(limit) +
-                     " bytes, more than a sky or records file holds"};
+      return failure{path + ": larger than " + std::to_string(input_limit_bytes) + " bytes, more than " +
+                     std::string(kind) + " holds"};
     }
     contents.append(chunk, static_cast<size_t>(got));
   }

@@ -1,7 +1,6 @@
 #include "kit/report_lines.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string>
 
 #include "kit/messages.h"
@@ -39,12 +38,6 @@ bool spelt(std::string_view word, const spelling (&table)[count], std::string_vi
   return false;
 }
 
-bool parse_positive(std::string_view text, uint64_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  return error == std::errc{} && stop == end && value > 0;
-}
-
 constexpr uint64_t symbols_per_unit(symbol_unit unit) {
   return unit == symbol_unit::sym ? 1 : unit == symbol_unit::ksym ? 1000 : 1000000;
 }
@@ -79,8 +72,6 @@ result<reported_carrier> parse_words(const std::vector<std::string_view>& words,
   return out;
 }
 
-uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
-
 }  // namespace
 
 result<symbol_unit> parse_symbol_unit(std::string_view name) {
@@ -107,6 +98,8 @@ result<scan_report> read_report(std::string_view text, std::string_view source_n
   }
   return read;
 }
+
+uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
 bool within_tolerance(uint32_t khz_a, uint64_t rate_a, uint32_t khz_b, uint64_t rate_b,
                       uint64_t symbol_rate) {

@@ -49,6 +49,9 @@ struct scan_report {
 result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit,
                                 int first_run);
 
+// How far apart two frequencies or two symbol rates are.
+uint64_t distance(uint64_t a, uint64_t b);
+
 // Whether two carriers of the same polarisation are one: their frequencies
 // lie within a quarter of the symbol rate (symbols per second) of each other
 // and so do their rates.  A receiver locks on a carrier a good share of its

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -16,13 +15,6 @@
 namespace blindscan::kit {
 
 namespace {
-
-// A positive decimal number that fits in 32 bits, digits only.
-bool parse_positive(std::string_view text, uint32_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  return error == std::errc{} && stop == end && value > 0;
-}
 
 // One line's four fields as a transponder; the failure says what is wrong.
 result<transponder> parse_fields(const std::vector<std::string_view>& fields) {

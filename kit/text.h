@@ -36,6 +36,12 @@ bool parse_number(std::string_view text, number& value, int base = 10) {
   return !text.empty() && error == std::errc{} && stop == end;
 }
 
+// As parse_number, for a number above zero.
+template <typename number>
+bool parse_positive(std::string_view text, number& value) {
+  return parse_number(text, value) && value > 0;
+}
+
 // "SOURCE:LINE: what", the failure of one line of an input.
 failure at_line(std::string_view source_name, int line_number, const std::string& what);
 

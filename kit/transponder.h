@@ -1,4 +1,4 @@
-// One carrier of the emulated satellite, as its sky lists it.
+// One carrier of a satellite, as its sky or published list gives it.
 #pragma once
 
 #include <cstdint>
@@ -15,5 +15,11 @@ struct transponder {
 
   friend bool operator==(const transponder&, const transponder&) = default;
 };
+
+// How the kit's outputs spell a polarisation and a delivery system.
+inline const char* polarisation_letter(bool vertical) { return vertical ? "V" : "H"; }
+inline const char* system_name(device::delivery_system system) {
+  return system == device::delivery_system::dvb_s2 ? "DVB-S2" : "DVB-S";
+}
 
 }  // namespace blindscan::kit

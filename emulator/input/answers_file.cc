@@ -1,7 +1,6 @@
 #include "emulator/input/answers_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <set>
 #include <string>
 
@@ -18,9 +17,8 @@ kit::result<recorded_end> ending_of(const std::vector<std::string_view>& fields,
   if (fields.size() == 2 && fields[1] == "unfinished") return recorded_end::unfinished;
   if (fields.size() >= 2 && fields[1] == "failed") {
     if (fields.size() != 3) return kit::failure{"expected failed ERRNO, such as failed EIO"};
-    const std::optional<int> value = kit::errno_from_name(fields[2]);
-    if (!value)
-      return kit::failure{"unknown errno name " + kit::quoted(fields[2]) + " (use a name such as EIO)"};
+    const kit::result<int> value = kit::errno_value(fields[2]);
+    if (!value) return kit::failure{value.error()};
     error = *value;
     return recorded_end::failed;
   }
@@ -35,9 +33,8 @@ kit::result<std::string> bytes_of(const std::vector<std::string_view>& words) {
       return kit::failure{"hex bytes " + kit::quoted(word) + " have an odd number of digits"};
     for (size_t at = 0; at < word.size(); at += 2) {
       unsigned char byte = 0;
-      const char* end = word.data() + at + 2;
-      const auto [stop, problem] = std::from_chars(word.data() + at, end, byte, 16);
-      if (problem != std::errc{} || stop != end) return kit::failure{kit::quoted(word) + " is not hex bytes"};
+      if (!kit::parse_number(word.substr(at, 2), byte, 16))
+        return kit::failure{kit::quoted(word) + " is not hex bytes"};
       bytes += static_cast<char>(byte);
     }
   }
@@ -50,9 +47,7 @@ kit::result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>&
   if (keyword == "device") {
     int32_t number = 0;
     const std::string_view text = fields.size() == 2 ? fields[1] : std::string_view{};
-    const auto [stop, problem] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (text.empty() || problem != std::errc{} || stop != text.data() + text.size())
-      return kit::failure{"expected device N, N a 32-bit device number"};
+    if (!kit::parse_number(text, number)) return kit::failure{"expected device N, N a 32-bit device number"};
     if (!devices.insert(number).second) return kit::failure{"device " + std::string(text) + " given twice"};
     nodes.push_back({number, {}, {}});
     return {};

@@ -28,10 +28,8 @@ kit::result<void> read_fault(std::string_view text, scan_fault& fault) {
     return kit::failure{"no fault " + kit::quoted(text) +
                         " (fail-ioctl=ERRNO, hang, fail-read=ERRNO or read-bytes=BYTES)"};
   fault.kind = name == "fail-ioctl" ? fault_kind::fail_ioctl : fault_kind::fail_read;
-  const std::optional<int> error = kit::errno_from_name(value);
-  if (!error)
-    return kit::failure{std::string(name) + ": unknown errno name " + kit::quoted(value) +
-                        " (use a name such as EIO)"};
+  const kit::result<int> error = kit::errno_value(value);
+  if (!error) return kit::failure{std::string(name) + ": " + error.error()};
   fault.error = *error;
   return {};
 }

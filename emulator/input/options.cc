@@ -84,10 +84,8 @@ kit::result<void> set_satellite(options& chosen, std::string_view, const char* v
 // The fault kind on every scan from the first, with the errno named by value.
 template <fault_kind kind>
 kit::result<void> add_failure_on_every_scan(options& chosen, std::string_view option, const char* value) {
-  const std::optional<int> error = kit::errno_from_name(value);
-  if (!error)
-    return kit::failure{std::string(option) + ": unknown errno name " + kit::quoted(value) +
-                        " (use a name such as EIO)"};
+  const kit::result<int> error = kit::errno_value(value);
+  if (!error) return kit::failure{std::string(option) + ": " + error.error()};
   chosen.driver.faults.push_back({.kind = kind, .error = *error});
   return {};
 }
@@ -372,7 +370,7 @@ std::string combination_notes() {
   std::string notes;
   append_filled(notes,
                 std::string(exclusive_sources) + ".  A sky, records or answers file may hold at most " +
-                    std::to_string(kit::input_file_limit >> 20) +
+                    std::to_string(kit::input_limit_bytes >> 20) +
                     " MiB.  Long options may be abbreviated while they stay unambiguous.  An option is "
                     "refused where it would have no effect:",
                 0, 0);

@@ -12,8 +12,8 @@ namespace {
 using kit::transponder;
 constexpr auto dvb_s = device::delivery_system::dvb_s;
 
-kit::reported_carrier reported(uint32_t khz, uint64_t ksym, int run = 0) {
-  return {false, khz, ksym * 1000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", run};
+kit::reported_carrier reported(uint32_t khz, uint64_t ksym) {
+  return {false, khz, ksym * 1000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", 0};
 }
 
 // One sweep of the low band, horizontal, and a list that gives each reason
@@ -72,22 +72,6 @@ TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
   EXPECT_TRUE(compared.extras.empty());
   for (const listed_outcome& outcome : compared.listed) EXPECT_EQ(outcome.result, verdict::found);
   EXPECT_EQ(exit_status(compared), 0);
-}
-
-// Carriers within the tolerance are one only when different runs (both
-// bands) report them, or the same run reports them alike.
-TEST(DistinctCarriers, OneRunsCarriersStayApart) {
-  const struct {
-    kit::reported_carrier first, second;
-    size_t distinct;
-  } cases[] = {
-      {reported(12175000, 4232, 0), reported(12176000, 3985, 0), 2},
-      {reported(12175000, 4232, 0), reported(12176000, 3985, 1), 1},
-      {reported(12175000, 4232, 0), reported(12175000, 4232, 0), 1},
-      {reported(12175000, 4232, 0), reported(12177000, 4232, 1), 2},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(kit::distinct_carriers({c.first, c.second}).size(), c.distinct) << c.second.downlink_khz;
 }
 
 }  // namespace
