@@ -203,7 +203,7 @@ def test_kept_answers_and_log_go_to_a_directory_of_replay_traces_own(tmp_path):
     (keep / ".replay-trace").unlink()
     refused = subprocess.run(command, capture_output=True, timeout=60)
     assert (refused.returncode, refused.stdout) == (2, b"")
-    assert refused.stderr.startswith(f"replay-trace: refusing {keep}: it is not empty".encode())
+    assert refused.stderr.startswith(f"replay-trace: {keep}: refused: it is not empty".encode())
 
 
 # Options naming what is not a file or not a program: refused with 2, no traceback.
