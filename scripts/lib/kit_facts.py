@@ -51,7 +51,8 @@ def integer(text):
 
 def read_facts(source_dir):
     device = lambda pattern: header_value(source_dir, DEVICE, pattern)  # noqa: E731
-    request_name, request_type, request_number = device(r"unsigned long (\w+) = _IOW\('(.)', (\d+), blindscan_request\)")
+    request_name, request_type, request_number = device(
+        r"unsigned long (\w+) = _IOW\('(.)', (\d+), blindscan_request\)")
     facts = {
         "REQUEST_NAME": request_name,
         "REQUEST_TYPE": ord(request_type),
