@@ -2,9 +2,9 @@
 
 namespace blindscan::after_scan {
 
-std::string channel_file(const std::vector<reported_carrier>& carriers) {
+std::string channel_file(const std::vector<kit::reported_carrier>& carriers) {
   std::string text = "# DVBv5 channel file: the transponders a blind scan reported, one entry each\n";
-  for (const reported_carrier& carrier : carriers) {
+  for (const kit::reported_carrier& carrier : carriers) {
     const auto key = [&text](std::string_view name, std::string_view value) {
       text += "\t" + std::string(name) + " = " + std::string(value) + "\n";
     };
@@ -19,6 +19,16 @@ std::string channel_file(const std::vector<reported_carrier>& carriers) {
     key("ROLLOFF", carrier.rolloff);
     key("PILOT", carrier.pilot);
   }
+  return text;
+}
+
+std::string carrier_table(const std::vector<kit::reported_carrier>& carriers) {
+  std::string text = carrier_tsv_header;
+  for (const kit::reported_carrier& carrier : carriers)
+    text += std::string(kit::polarisation_letter(carrier.vertical)) + "\t" +
+            std::to_string(carrier.downlink_khz) + "\t" + std::to_string(carrier.symbol_rate) + "\t" +
+            kit::system_name(carrier.system) + "\t" + std::string(carrier.modulation) + "\t" +
+            std::string(carrier.inner_fec) + "\t" + std::string(carrier.rolloff) + "\n";
   return text;
 }
 

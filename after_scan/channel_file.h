@@ -6,13 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "after_scan/report_lines.h"
+#include "kit/report_lines.h"
+#include "kit/transponder.h"
 
 namespace blindscan::after_scan {
 
 // One [CHANNEL] entry per carrier, in the given order, each with its delivery
 // system, frequency (kHz), polarisation, symbol rate (symbols per second),
 // code rate, modulation, inversion, roll-off and pilot as reported.
-std::string channel_file(const std::vector<reported_carrier>& carriers);
+std::string channel_file(const std::vector<kit::reported_carrier>& carriers);
+
+// The same carriers as tab-separated values under the header line
+// carrier_tsv_header, for programs: H or V; the frequency in kHz; the symbol
+// rate in symbols per second; DVB-S or DVB-S2; then the modulation, code rate
+// and roll-off as the channel file spells them.
+inline constexpr char carrier_tsv_header[] =
+    "polarisation\tfrequency_khz\tsymbol_rate\tsystem\tmodulation\tcode_rate\troll_off\n";
+std::string carrier_table(const std::vector<kit::reported_carrier>& carriers);
 
 }  // namespace blindscan::after_scan

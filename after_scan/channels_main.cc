@@ -7,13 +7,14 @@
 
 #include "after_scan/channel_file.h"
 #include "after_scan/command_line.h"
+#include "kit/command.h"
 
 namespace blindscan::after_scan {
 
 namespace {
 
 constexpr char usage_head[] =
-    "Usage: blindscan-channels [--output FILE] [--symbol-unit UNIT] [REPORT...]\n"
+    "Usage: blindscan-channels [--output FILE] [--symbol-unit UNIT] [--tsv] [REPORT...]\n"
     "\n"
     "Reads mivo_blindscan's report lines from each REPORT (none or '-': standard\n"
     "input) and writes the transponders they hold as a DVBv5 channel file, the\n"
@@ -25,8 +26,17 @@ constexpr char usage_head[] =
     "report lines ('open path ...', a failed request, headings) are passed over;\n"
     "a line starting with OK that is not a whole report line is refused.\n"
     "\n"
-    "  -o, --output FILE     write the channel file to FILE (default: standard output)\n";
+    "  -o, --output FILE     write the channel file to FILE (default: standard output)\n"
+    "  --tsv                 write the transponders as tab-separated values (below)\n"
+    "                        instead of a channel file\n";
+constexpr char usage_tsv[] =
+    "\n"
+    "With --tsv the output is, for programs, the header line\n";
 constexpr char usage_tail[] =
+    "and then one line per transponder, the same ones in the same order as the\n"
+    "channel file's entries: H or V; the frequency in kHz; the symbol rate in\n"
+    "symbols per second; DVB-S or DVB-S2; the modulation, code rate and roll-off\n"
+    "as the channel file spells them (PSK/8, 3/4, 35).\n"
     "\n"
     "Example:\n"
     "  for pol in 0 1; do mivo_blindscan 0 950 2150 1000 45000 $pol 1; done >scan.txt\n"
@@ -35,24 +45,32 @@ constexpr char usage_tail[] =
     "Exit status: 0 when the file is written, 2 when the command line or a report\n"
     "is wrong, or the file cannot be written.\n";
 
-emulator::result<int> run(int argc, char** argv) {
-  constexpr struct option options[] = {
-      {"output", required_argument, nullptr, 'o'}, symbol_unit_option, help_option, {nullptr, 0, nullptr, 0}};
+kit::result<int> run(int argc, char** argv) {
+  constexpr struct option options[] = {{"output", required_argument, nullptr, 'o'},
+                                       {"tsv", no_argument, nullptr, 't'},
+                                       symbol_unit_option,
+                                       help_option,
+                                       {nullptr, 0, nullptr, 0}};
   std::string output = "-";
-  symbol_unit unit = symbol_unit::ksym;
+  bool tab_separated = false;
+  kit::symbol_unit unit = kit::symbol_unit::ksym;
   for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
     if (id == 'o') {
       output = optarg;
-    } else if (auto end =
-                   shared_option(id, unit, usage_head + std::string(shared_options_help) + usage_tail)) {
+    } else if (id == 't') {
+      tab_separated = true;
+    } else if (auto end = shared_option(id, unit,
+                                        usage_head + std::string(shared_options_help) + usage_tsv +
+                                            shown_header(carrier_tsv_header) + usage_tail)) {
       return *end;
     }
   }
   const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true);
-  if (!carriers) return emulator::failure{carriers.error()};
-  const emulator::result<void> written =
-      write_output(output, channel_file(distinct_carriers(carriers->carriers)));
-  if (!written) return emulator::failure{written.error()};
+  if (!carriers) return kit::failure{carriers.error()};
+  const std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(carriers->carriers);
+  const kit::result<void> written =
+      write_output(output, tab_separated ? carrier_table(distinct) : channel_file(distinct));
+  if (!written) return kit::failure{written.error()};
   return 0;
 }
 
@@ -61,5 +79,5 @@ emulator::result<int> run(int argc, char** argv) {
 }  // namespace blindscan::after_scan
 
 int main(int argc, char** argv) {
-  return blindscan::after_scan::run_command(argc, argv, blindscan::after_scan::run);
+  return blindscan::kit::run_command(argc, argv, blindscan::after_scan::run);
 }

@@ -1,42 +1,29 @@
 #include "after_scan/command_line.h"
 
-#include <err.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <getopt.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <exception>
-
-#include "emulator/common/messages.h"
-#include "emulator/plumbing/files.h"
+#include "kit/command.h"
+#include "kit/messages.h"
+#include "kit/read_file.h"
 #include "report/write_all.h"
 
 namespace blindscan::after_scan {
 
-using emulator::failure;
+using kit::failure;
 
-namespace {
-
-// Reports are text a few kilobytes long; the bound keeps a wrong file
-// (a device, an image) from being read for ever.
-constexpr size_t report_limit = 16 << 20;
-
-}  // namespace
-
-emulator::result<scan_report> read_reports(const std::vector<std::string>& inputs, symbol_unit unit,
+kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
                                            bool carriers_needed) {
-  scan_report all;
+  kit::scan_report all;
   int runs = 0;
   const std::vector<std::string> names = inputs.empty() ? std::vector<std::string>{"-"} : inputs;
   for (const std::string& name : names) {
     const bool standard_input = name == "-";
-    const emulator::result<std::string> text =
-        emulator::read_file(standard_input ? "/dev/stdin" : name, report_limit);
+    const kit::result<std::string> text = kit::read_file(standard_input ? "/dev/stdin" : name, "a report");
     if (!text) return failure{text.error()};
-    const emulator::result<scan_report> read =
-        read_report(*text, standard_input ? "standard input" : name, unit, runs);
+    const kit::result<kit::scan_report> read =
+        kit::read_report(*text, standard_input ? "standard input" : name, unit, runs);
     if (!read) return failure{read.error()};
     all.carriers.insert(all.carriers.end(), read->carriers.begin(), read->carriers.end());
     all.open_paths += read->open_paths;
@@ -50,41 +37,35 @@ emulator::result<scan_report> read_reports(const std::vector<std::string>& input
   return all;
 }
 
-emulator::result<void> write_output(const std::string& path, std::string_view text) {
+kit::result<void> write_output(const std::string& path, std::string_view text) {
   if (path == "-") {
-    if (!report::write_all(STDOUT_FILENO, text.data(), text.size())) return emulator::failed("cannot write");
+    if (!report::write_all(STDOUT_FILENO, text.data(), text.size())) return kit::failed("cannot write");
     return {};
   }
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return emulator::failed(path + ": cannot open");
+  if (fd < 0) return kit::failed(path + ": cannot open");
   const bool written = report::write_all(fd, text.data(), text.size());
-  emulator::result<void> outcome =
-      written ? emulator::result<void>{} : emulator::failed(path + ": cannot write");
-  if (::close(fd) != 0 && written) return emulator::failed(path + ": cannot write");
+  kit::result<void> outcome = written ? kit::result<void>{} : kit::failed(path + ": cannot write");
+  if (::close(fd) != 0 && written) return kit::failed(path + ": cannot write");
   return outcome;
 }
 
-std::optional<emulator::result<int>> shared_option(int id, symbol_unit& unit, std::string_view usage) {
+std::string shown_header(std::string_view header) {
+  std::string shown = "  ";
+  for (const char c : header) shown += c == '\t' ? std::string("<TAB>") : std::string(1, c);
+  return shown;
+}
+
+std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage) {
   if (id == 'u') {
-    const emulator::result<symbol_unit> parsed = parse_symbol_unit(optarg);
-    if (!parsed) return emulator::failure{"--symbol-unit: " + parsed.error()};
+    const kit::result<kit::symbol_unit> parsed = kit::parse_symbol_unit(optarg);
+    if (!parsed) return kit::failure{"--symbol-unit: " + parsed.error()};
     unit = *parsed;
     return std::nullopt;
   }
   if (id == 'h') return write_output("-", usage) ? 0 : 2;
   // getopt has said what is wrong.
-  (void)std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
-  return 2;
-}
-
-int run_command(int argc, char** argv, const std::function<emulator::result<int>(int, char**)>& body) {
-  try {
-    const emulator::result<int> status = body(argc, argv);
-    if (status) return *status;
-    warnx("%s", status.error().c_str());
-  } catch (const std::exception& error) {  // out of memory, say
-    warnx("%s", error.what());
-  }
+  kit::suggest_help();
   return 2;
 }
 

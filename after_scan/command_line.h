@@ -4,14 +4,13 @@
 
 #include <getopt.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "after_scan/report_lines.h"
-#include "emulator/common/result.h"
+#include "kit/report_lines.h"
+#include "kit/result.h"
 
 namespace blindscan::after_scan {
 
@@ -20,11 +19,15 @@ namespace blindscan::after_scan {
 // when one cannot be read or holds a broken report line, or when none holds
 // a line of the tool's output at all (a report line or an "open path" line),
 // or, with carriers_needed, no report line.
-emulator::result<scan_report> read_reports(const std::vector<std::string>& inputs, symbol_unit unit,
+kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
                                            bool carriers_needed);
 
 // Writes text whole to path, created or emptied, or to standard output for "-".
-emulator::result<void> write_output(const std::string& path, std::string_view text);
+kit::result<void> write_output(const std::string& path, std::string_view text);
+
+// A tab-separated output's header line as help shows it: indented, each tab
+// written <TAB>.
+std::string shown_header(std::string_view header);
 
 // The help of the options both commands take.
 inline constexpr std::string_view shared_options_help =
@@ -39,10 +42,6 @@ inline constexpr struct option help_option = {"help", no_argument, nullptr, 'h'}
 // The options both commands take, by getopt_long id: 'u' (--symbol-unit)
 // sets unit from optarg, 'h' (--help) prints usage, and any other id is one
 // getopt has found wrong.  The status to end with, or nothing to go on with.
-std::optional<emulator::result<int>> shared_option(int id, symbol_unit& unit, std::string_view usage);
-
-// Runs a command's body with its arguments: its exit status,
-// or 2 with its failure (or an exception's text) on standard error.
-int run_command(int argc, char** argv, const std::function<emulator::result<int>(int, char**)>& body);
+std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage);
 
 }  // namespace blindscan::after_scan

@@ -8,8 +8,9 @@
 
 #include "after_scan/command_line.h"
 #include "after_scan/comparison.h"
-#include "emulator/input/sky_file.h"
-#include "emulator/plumbing/files.h"
+#include "kit/command.h"
+#include "kit/read_file.h"
+#include "kit/sky_file.h"
 
 namespace blindscan::after_scan {
 
@@ -17,7 +18,7 @@ namespace {
 
 constexpr char usage_head[] =
     "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
-    "                         [--symbol-unit UNIT] [--summary] [REPORT...]\n"
+    "                         [--symbol-unit UNIT] [--summary | --tsv] [REPORT...]\n"
     "\n"
     "Checks mivo_blindscan's report lines, read from each REPORT (none or '-':\n"
     "standard input), against a published transponder list, given the sweeps\n"
@@ -46,11 +47,18 @@ constexpr char usage_middle[] =
     "                        each sweep (default: the four whole sweeps, each\n"
     "                        polarisation in each band, 950-2150 MHz,\n"
     "                        1-100000 kSym/s)\n"
-    "  --summary             print the summary line alone\n";
+    "  --summary             print the summary line alone\n"
+    "  --tsv                 print the table as tab-separated values (below),\n"
+    "                        without the summary line\n";
 constexpr char usage_tail[] =
     "\n"
     "The output is a summary line, then one line per listed transponder and\n"
-    "per extra carrier in ascending frequency.\n"
+    "per extra carrier in ascending frequency.  With --tsv it is, for programs,\n"
+    "the header line\n";
+constexpr char usage_tsv[] =
+    "and then the same lines in the same order: found, missed or extra; H or V;\n"
+    "the listed frequency in kHz (an extra's as reported); the symbol rate in\n"
+    "symbols per second; DVB-S or DVB-S2; the detail, as the table gives it.\n"
     "\n"
     "Example:\n"
     "  mivo_blindscan 0 950 2150 1000 45000 0 1 >scan.txt\n"
@@ -60,58 +68,69 @@ constexpr char usage_tail[] =
     "1 when one was in range and not found, 2 when the command line, the list or\n"
     "a report is wrong.\n";
 
-emulator::result<int> run(int argc, char** argv) {
+kit::result<int> run(int argc, char** argv) {
   constexpr struct option options[] = {{"satellite", required_argument, nullptr, 's'},
                                        {"list", required_argument, nullptr, 'l'},
                                        {"sweep", required_argument, nullptr, 'w'},
                                        symbol_unit_option,
                                        {"summary", no_argument, nullptr, 'S'},
+                                       {"tsv", no_argument, nullptr, 't'},
                                        help_option,
                                        {nullptr, 0, nullptr, 0}};
   std::optional<std::string> satellite, list_file;
   std::vector<sweep> sweeps;
-  symbol_unit unit = symbol_unit::ksym;
+  kit::symbol_unit unit = kit::symbol_unit::ksym;
   bool summary_only = false;
+  bool tab_separated = false;
   for (int id = 0; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
     if (id == 's') {
       satellite = optarg;
     } else if (id == 'l') {
       list_file = optarg;
     } else if (id == 'w') {
-      const emulator::result<sweep> parsed = parse_sweep(optarg);
-      if (!parsed) return emulator::failure{parsed.error()};
+      const kit::result<sweep> parsed = parse_sweep(optarg);
+      if (!parsed) return kit::failure{parsed.error()};
       sweeps.push_back(*parsed);
     } else if (id == 'S') {
       summary_only = true;
+    } else if (id == 't') {
+      tab_separated = true;
     } else if (auto end = shared_option(id, unit,
-                                        usage_head + std::string(emulator::published_lists_directory) +
-                                            usage_middle + std::string(shared_options_help) + usage_tail)) {
+                                        usage_head + std::string(kit::published_lists_directory) +
+                                            usage_middle + std::string(shared_options_help) + usage_tail +
+                                            shown_header(tsv_header) + usage_tsv)) {
       return *end;
     }
   }
   if (satellite.has_value() == list_file.has_value())
-    return emulator::failure{"give the list: --satellite NAME or --list FILE, one of them"};
+    return kit::failure{"give the list: --satellite NAME or --list FILE, one of them"};
+  if (summary_only && tab_separated) return kit::failure{"--summary and --tsv exclude each other"};
   if (sweeps.empty()) sweeps = whole_sweeps();
 
   std::string path = list_file.value_or("");
   if (satellite) {
-    const emulator::result<std::string> published =
-        emulator::satellite_file(emulator::published_lists_directory, *satellite);
-    if (!published) return emulator::failure{published.error()};
+    const kit::result<std::string> published =
+        kit::satellite_file(kit::published_lists_directory, *satellite);
+    if (!published) return kit::failure{published.error()};
     path = *published;
   }
-  const emulator::result<std::string> text = emulator::read_file(path, emulator::input_file_limit);
-  if (!text) return emulator::failure{text.error()};
-  const auto list = emulator::parse_sky(*text, path);
-  if (!list) return emulator::failure{list.error()};
+  const kit::result<std::string> text = kit::read_file(path, "a transponder list");
+  if (!text) return kit::failure{text.error()};
+  const auto list = kit::parse_sky(*text, path);
+  if (!list) return kit::failure{list.error()};
   const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, false);
-  if (!carriers) return emulator::failure{carriers.error()};
+  if (!carriers) return kit::failure{carriers.error()};
 
   const comparison compared = compare(*list, carriers->carriers, sweeps);
-  std::string output = summary_line(satellite.value_or(path), compared);
-  if (!summary_only) output += table(compared);
-  const emulator::result<void> written = write_output("-", output);
-  if (!written) return emulator::failure{written.error()};
+  std::string output;
+  if (tab_separated) {
+    output = tab_separated_table(compared);
+  } else {
+    output = summary_line(satellite.value_or(path), compared);
+    if (!summary_only) output += table(compared);
+  }
+  const kit::result<void> written = write_output("-", output);
+  if (!written) return kit::failure{written.error()};
   return exit_status(compared);
 }
 
@@ -120,5 +139,5 @@ emulator::result<int> run(int argc, char** argv) {
 }  // namespace blindscan::after_scan
 
 int main(int argc, char** argv) {
-  return blindscan::after_scan::run_command(argc, argv, blindscan::after_scan::run);
+  return blindscan::kit::run_command(argc, argv, blindscan::after_scan::run);
 }

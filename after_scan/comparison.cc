@@ -1,21 +1,20 @@
 #include "after_scan/comparison.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <utility>
 
-#include "emulator/common/messages.h"
-#include "emulator/input/input_text.h"
-#include "emulator/model/blind_search.h"
+#include "kit/blind_search.h"
+#include "kit/messages.h"
+#include "kit/text.h"
 
 namespace blindscan::after_scan {
 
-using emulator::failure;
-using emulator::quoted;
-using emulator::transponder;
+using kit::failure;
+using kit::quoted;
+using kit::transponder;
 
 namespace {
 
@@ -26,8 +25,6 @@ uint64_t listed_rate(const transponder& listed) { return uint64_t{listed.symbol_
 int64_t signed_distance(uint64_t to, uint64_t from) {
   return static_cast<int64_t>(to) - static_cast<int64_t>(from);
 }
-
-uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
 // Symbols per second as kSym/s: whole where it is, else to the symbol.
 std::string ksym(int64_t symbols, bool sign = false) {
@@ -43,7 +40,7 @@ std::string offsets(int64_t khz, int64_t symbols) {
 
 // Whether the blind search with request finds carrier.
 bool reaches(const transponder& carrier, const device::blindscan_request& request) {
-  return !emulator::blind_search({carrier}, request).empty();
+  return !kit::blind_search({carrier}, request).empty();
 }
 
 // request over every symbol rate.
@@ -114,7 +111,7 @@ listed_outcome missed(const transponder& listed, const std::vector<sweep>& sweep
 }
 
 // Why a reported carrier is none of the listed ones.
-std::string extra_detail(const reported_carrier& carrier, const std::vector<transponder>& list,
+std::string extra_detail(const kit::reported_carrier& carrier, const std::vector<transponder>& list,
                          const std::vector<sweep>& sweeps) {
   const transponder as_listed{
       carrier.downlink_khz, carrier.vertical,
@@ -125,13 +122,13 @@ std::string extra_detail(const reported_carrier& carrier, const std::vector<tran
   const transponder* nearest = nullptr;
   for (const transponder& listed : list)
     if (listed.vertical == carrier.vertical &&
-        (!nearest || distance(listed.downlink_khz, carrier.downlink_khz) <
-                         distance(nearest->downlink_khz, carrier.downlink_khz)))
+        (!nearest || kit::distance(listed.downlink_khz, carrier.downlink_khz) <
+                         kit::distance(nearest->downlink_khz, carrier.downlink_khz)))
       nearest = &listed;
   // Within the listed carrier's occupied bandwidth (rate x 1.35), it is that
   // carrier measured too far off; beyond, a carrier the list does not hold.
   if (nearest &&
-      distance(nearest->downlink_khz, carrier.downlink_khz) * 2000 * 100 <= listed_rate(*nearest) * 135)
+      kit::distance(nearest->downlink_khz, carrier.downlink_khz) * 2000 * 100 <= listed_rate(*nearest) * 135)
     return "off the listed " + std::to_string(nearest->downlink_khz) + (carrier.vertical ? " V" : " H") +
            " by " +
            offsets(signed_distance(carrier.downlink_khz, nearest->downlink_khz),
@@ -139,69 +136,44 @@ std::string extra_detail(const reported_carrier& carrier, const std::vector<tran
   return "unpublished";
 }
 
-bool parse_int32(std::string_view text, int32_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  return error == std::errc{} && stop == end;
-}
-
-}  // namespace
-
-emulator::result<sweep> parse_sweep(std::string_view arguments) {
-  const std::string shown = "sweep " + quoted(arguments);
-  const std::vector<std::string_view> words = emulator::split_fields(arguments);
-  if (words.size() != 7)
-    return failure{shown +
-                   ": expected the tool's 7 arguments (device min_freq max_freq min_symbol max_symbol pol " +
-                   "hilow_band), found " + std::to_string(words.size())};
-  int32_t values[7] = {};
-  for (size_t i = 0; i < words.size(); ++i)
-    if (!parse_int32(words[i], values[i]))
-      return failure{shown + ": " + quoted(words[i]) + " is not a whole decimal number"};
-  const device::blindscan_request request{values[1], values[2], values[3], values[4], values[5], values[6]};
-  if (request.min_freq > request.max_freq) return failure{shown + ": min_freq is above max_freq"};
-  if (request.min_symbol > request.max_symbol) return failure{shown + ": min_symbol is above max_symbol"};
-  return sweep{request, std::string(emulator::trimmed(arguments))};
-}
-
-std::vector<sweep> whole_sweeps() {
-  std::vector<sweep> sweeps;
-  for (int32_t band = 0; band <= 1; ++band)
-    for (int32_t pol = 0; pol <= 1; ++pol) {
-      const device::blindscan_request request{tuner_lowest_mhz, tuner_highest_mhz, 1, 100000, pol, band};
-      sweeps.push_back({request, "0 " + std::to_string(tuner_lowest_mhz) + " " +
-                                     std::to_string(tuner_highest_mhz) + " 1 100000 " + std::to_string(pol) +
-                                     " " + std::to_string(band)});
-    }
-  return sweeps;
-}
-
-comparison compare(const std::vector<transponder>& list, const std::vector<reported_carrier>& reported,
-                   const std::vector<sweep>& sweeps) {
+// The records each sweep's blind search over the list reports.
+std::vector<std::vector<device::blindscan_result>> sweep_records(const std::vector<transponder>& list,
+                                                                 const std::vector<sweep>& sweeps) {
   std::vector<std::vector<device::blindscan_result>> records;
   records.reserve(sweeps.size());
-  for (const sweep& s : sweeps) records.push_back(emulator::blind_search(list, s.request));
+  for (const sweep& s : sweeps) records.push_back(kit::blind_search(list, s.request));
+  return records;
+}
 
-  // Each distinct carrier is one listed transponder within the tolerance,
-  // each listed one at most one carrier: as many pairs as can be made,
-  // each carrier trying the nearest first, so that two listed carriers close
-  // together, each measured nearer the other, are both found.
-  const std::vector<reported_carrier> carriers = distinct_carriers(reported);
-  std::vector<std::vector<size_t>> candidates(carriers.size());
+// For each carrier, the listed transponders it may be (of its polarisation,
+// within the tolerance of the listed values), the nearest in frequency first.
+std::vector<std::vector<size_t>> candidates(const std::vector<kit::reported_carrier>& carriers,
+                                            const std::vector<transponder>& list) {
+  std::vector<std::vector<size_t>> of(carriers.size());
   for (size_t c = 0; c < carriers.size(); ++c) {
     for (size_t i = 0; i < list.size(); ++i)
       if (list[i].vertical == carriers[c].vertical &&
-          within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
-                           listed_rate(list[i]), listed_rate(list[i])))
-        candidates[c].push_back(i);
-    std::stable_sort(candidates[c].begin(), candidates[c].end(), [&](size_t a, size_t b) {
-      return distance(list[a].downlink_khz, carriers[c].downlink_khz) <
-             distance(list[b].downlink_khz, carriers[c].downlink_khz);
+          kit::within_tolerance(carriers[c].downlink_khz, carriers[c].symbol_rate, list[i].downlink_khz,
+                                listed_rate(list[i]), listed_rate(list[i])))
+        of[c].push_back(i);
+    std::stable_sort(of[c].begin(), of[c].end(), [&](size_t a, size_t b) {
+      return kit::distance(list[a].downlink_khz, carriers[c].downlink_khz) <
+             kit::distance(list[b].downlink_khz, carriers[c].downlink_khz);
     });
   }
-  std::vector<std::optional<size_t>> found(list.size());  // the carrier of each listed transponder
-  for (size_t c = 0; c < carriers.size(); ++c) {
-    std::vector<bool> tried(list.size());
+  return of;
+}
+
+// The carrier of each of listed_count transponders, or nothing: each carrier
+// is one listed transponder among its candidates, each listed one at most one
+// carrier, and as many pairs are made as can be, each carrier trying the
+// nearest first, so that two listed carriers close together, each measured
+// nearer the other, are both found.
+std::vector<std::optional<size_t>> pair_up(const std::vector<std::vector<size_t>>& candidates,
+                                           size_t listed_count) {
+  std::vector<std::optional<size_t>> found(listed_count);
+  for (size_t c = 0; c < candidates.size(); ++c) {
+    std::vector<bool> tried(listed_count);
     // An augmenting path: carrier takes a free listed transponder, or one
     // whose carrier can move to another.
     const std::function<bool(size_t)> place = [&](size_t carrier) {
@@ -217,21 +189,62 @@ comparison compare(const std::vector<transponder>& list, const std::vector<repor
     };
     place(c);
   }
+  return found;
+}
+
+// A listed transponder found as carrier, with the carrier's offsets.
+listed_outcome found_at(const transponder& listed, const kit::reported_carrier& carrier) {
+  return {listed, verdict::found,
+          offsets(signed_distance(carrier.downlink_khz, listed.downlink_khz),
+                  signed_distance(carrier.symbol_rate, listed_rate(listed)))};
+}
+
+}  // namespace
+
+kit::result<sweep> parse_sweep(std::string_view arguments) {
+  const std::string shown = "sweep " + quoted(arguments);
+  const std::vector<std::string_view> words = kit::split_fields(arguments);
+  if (words.size() != 7)
+    return failure{shown +
+                   ": expected the tool's 7 arguments (device min_freq max_freq min_symbol max_symbol pol " +
+                   "hilow_band), found " + std::to_string(words.size())};
+  int32_t values[7] = {};
+  for (size_t i = 0; i < words.size(); ++i)
+    if (!kit::parse_number(words[i], values[i]))
+      return failure{shown + ": " + quoted(words[i]) + " is not a whole decimal number"};
+  const device::blindscan_request request{values[1], values[2], values[3], values[4], values[5], values[6]};
+  if (request.min_freq > request.max_freq) return failure{shown + ": min_freq is above max_freq"};
+  if (request.min_symbol > request.max_symbol) return failure{shown + ": min_symbol is above max_symbol"};
+  return sweep{request, std::string(kit::trimmed(arguments))};
+}
+
+std::vector<sweep> whole_sweeps() {
+  std::vector<sweep> sweeps;
+  for (int32_t band = 0; band <= 1; ++band)
+    for (int32_t pol = 0; pol <= 1; ++pol) {
+      const device::blindscan_request request{tuner_lowest_mhz, tuner_highest_mhz, 1, 100000, pol, band};
+      sweeps.push_back({request, "0 " + std::to_string(tuner_lowest_mhz) + " " +
+                                     std::to_string(tuner_highest_mhz) + " 1 100000 " + std::to_string(pol) +
+                                     " " + std::to_string(band)});
+    }
+  return sweeps;
+}
+
+comparison compare(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
+                   const std::vector<sweep>& sweeps) {
+  const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
+  const std::vector<std::optional<size_t>> found = pair_up(candidates(carriers, list), list.size());
   std::vector<bool> matched(carriers.size());
   for (const std::optional<size_t>& carrier : found)
     if (carrier) matched[*carrier] = true;
+
   comparison compared;
   for (size_t c = 0; c < carriers.size(); ++c)
     if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps)});
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (found[i])
-      compared.listed.push_back(
-          {list[i], verdict::found,
-           offsets(signed_distance(carriers[*found[i]].downlink_khz, list[i].downlink_khz),
-                   signed_distance(carriers[*found[i]].symbol_rate, listed_rate(list[i])))});
-    else
-      compared.listed.push_back(missed(list[i], sweeps, records));
-  }
+  const std::vector<std::vector<device::blindscan_result>> records = sweep_records(list, sweeps);
+  for (size_t i = 0; i < list.size(); ++i)
+    compared.listed.push_back(found[i] ? found_at(list[i], carriers[*found[i]])
+                                       : missed(list[i], sweeps, records));
   return compared;
 }
 
@@ -250,6 +263,38 @@ std::string summary_line(std::string_view list_name, const comparison& compared)
   return line + std::to_string(compared.extras.size()) + " extra\n";
 }
 
+namespace {
+
+// One row of the table: a listed transponder (its listed values) or an extra
+// carrier (its reported ones).
+struct table_row {
+  const char* result;
+  bool vertical;
+  uint32_t downlink_khz;
+  uint64_t symbol_rate;  // symbols per second
+  device::delivery_system system;
+  const std::string* detail;
+};
+
+// The rows in ascending frequency, horizontal before vertical at one, each
+// listed transponder before an extra carrier at the same place.
+std::vector<table_row> table_rows(const comparison& compared) {
+  std::vector<table_row> rows;
+  for (const listed_outcome& outcome : compared.listed)
+    rows.push_back({outcome.result == verdict::found ? "found" : "missed", outcome.listed.vertical,
+                    outcome.listed.downlink_khz, listed_rate(outcome.listed), outcome.listed.system,
+                    &outcome.detail});
+  for (const extra_carrier& extra : compared.extras)
+    rows.push_back({"extra", extra.carrier.vertical, extra.carrier.downlink_khz, extra.carrier.symbol_rate,
+                    extra.carrier.system, &extra.detail});
+  std::stable_sort(rows.begin(), rows.end(), [](const table_row& a, const table_row& b) {
+    return std::pair{a.downlink_khz, a.vertical} < std::pair{b.downlink_khz, b.vertical};
+  });
+  return rows;
+}
+
+}  // namespace
+
 std::string table(const comparison& compared) {
   const auto row = [](const char* what, const char* pol, const std::string& khz, const std::string& rate,
                       const char* system, const std::string& detail) {
@@ -258,25 +303,23 @@ std::string table(const comparison& compared) {
                         system);
     return text + detail + "\n";
   };
-  const auto system_name = [](device::delivery_system system) {
-    return system == device::delivery_system::dvb_s2 ? "DVB-S2" : "DVB-S";
-  };
-  std::vector<std::pair<std::pair<uint32_t, bool>, std::string>> rows;
-  for (const listed_outcome& outcome : compared.listed)
-    rows.push_back(
-        {{outcome.listed.downlink_khz, outcome.listed.vertical},
-         row(outcome.result == verdict::found ? "found" : "missed", outcome.listed.vertical ? "V" : "H",
-             std::to_string(outcome.listed.downlink_khz), std::to_string(outcome.listed.symbol_rate),
-             system_name(outcome.listed.system), outcome.detail)});
-  for (const extra_carrier& extra : compared.extras)
-    rows.push_back(
-        {{extra.carrier.downlink_khz, extra.carrier.vertical},
-         row("extra", extra.carrier.vertical ? "V" : "H", std::to_string(extra.carrier.downlink_khz),
-             ksym(static_cast<int64_t>(extra.carrier.symbol_rate)), system_name(extra.carrier.system),
-             extra.detail)});
-  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string text = row("RESULT", "POL", "FREQ_KHZ", "KSYM/S", "SYSTEM", "DETAIL");
-  for (const auto& [where, line] : rows) text += line;
+  for (const table_row& r : table_rows(compared))
+    text += row(r.result, kit::polarisation_letter(r.vertical), std::to_string(r.downlink_khz),
+                ksym(static_cast<int64_t>(r.symbol_rate)), kit::system_name(r.system), *r.detail);
+  return text;
+}
+
+std::string tab_separated_table(const comparison& compared) {
+  std::string text = tsv_header;
+  for (const table_row& r : table_rows(compared)) {
+    // A sweep's arguments, as given, may hold a tab.
+    std::string detail = *r.detail;
+    std::replace(detail.begin(), detail.end(), '\t', ' ');
+    text += std::string(r.result) + "\t" + kit::polarisation_letter(r.vertical) + "\t" +
+            std::to_string(r.downlink_khz) + "\t" + std::to_string(r.symbol_rate) + "\t" +
+            kit::system_name(r.system) + "\t" + detail + "\n";
+  }
   return text;
 }
 

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "after_scan/report_lines.h"
 #include "device/blindscan_device.h"
-#include "emulator/common/result.h"
-#include "emulator/model/transponder.h"
+#include "kit/report_lines.h"
+#include "kit/result.h"
+#include "kit/transponder.h"
 
 namespace blindscan::after_scan {
 
@@ -28,7 +28,7 @@ struct sweep {
 
 // A sweep from the tool's seven arguments in one string ("0 950 2150 1000
 // 45000 0 0"): each a whole decimal number, the ranges not reversed.
-emulator::result<sweep> parse_sweep(std::string_view arguments);
+kit::result<sweep> parse_sweep(std::string_view arguments);
 
 // The four whole sweeps: each polarisation in each band over the whole
 // intermediate range, every symbol rate from 1 to 100000 kSym/s.
@@ -43,13 +43,13 @@ enum class verdict {
 };
 
 struct listed_outcome {
-  emulator::transponder listed;
+  kit::transponder listed;
   verdict result;
   std::string detail;  // the offsets of the carrier found, or why it was missed
 };
 
 struct extra_carrier {
-  reported_carrier carrier;
+  kit::reported_carrier carrier;
   std::string detail;  // unpublished, off a listed frequency, or outside every sweep
 };
 
@@ -58,8 +58,8 @@ struct comparison {
   std::vector<extra_carrier> extras;   // in ascending frequency
 };
 
-comparison compare(const std::vector<emulator::transponder>& list,
-                   const std::vector<reported_carrier>& reported, const std::vector<sweep>& sweeps);
+comparison compare(const std::vector<kit::transponder>& list,
+                   const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps);
 
 // "NAME: N listed, N found; missed: N out of range, ...; N extra".
 std::string summary_line(std::string_view list_name, const comparison& compared);
@@ -68,6 +68,12 @@ std::string summary_line(std::string_view list_name, const comparison& compared)
 // frequency, under a heading: what, polarisation, frequency (kHz), symbol
 // rate (kSym/s), delivery system and the detail.
 std::string table(const comparison& compared);
+
+// The rows of that table as tab-separated values under the header line
+// tsv_header, for programs: found, missed or extra; H or V; the frequency in
+// kHz; the symbol rate in symbols per second; DVB-S or DVB-S2; the detail.
+inline constexpr char tsv_header[] = "result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n";
+std::string tab_separated_table(const comparison& compared);
 
 // 1 when a listed transponder was in range and not found, else 0.
 int exit_status(const comparison& compared);

@@ -5,21 +5,22 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <deque>
-#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "device/blindscan_device.h"
 #include "emulator/input/answers_file.h"
+#include "emulator/input/default_sky.h"
 #include "emulator/input/options.h"
-#include "emulator/input/sky_file.h"
 #include "emulator/model/driver.h"
 #include "emulator/plumbing/files.h"
 #include "emulator/plumbing/serving.h"
+#include "kit/command.h"
+#include "kit/read_file.h"
+#include "kit/sky_file.h"
 
 namespace blindscan::emulator {
 
@@ -39,37 +40,40 @@ struct node_source {
 // each node an answers file names; otherwise, on each node the options name,
 // a records file, a sky file, a satellite's published list, or the built-in
 // sky.
-result<std::vector<node_source>> load_node_sources(const options& chosen) {
+kit::result<std::vector<node_source>> load_node_sources(const options& chosen) {
   std::vector<node_source> nodes;
   if (chosen.answers_file) {
-    const result<std::string> text = read_file(*chosen.answers_file, input_file_limit);
-    if (!text) return failure{text.error()};
-    result<std::vector<recorded_node>> recorded = parse_answers(*text, *chosen.answers_file);
-    if (!recorded) return failure{recorded.error()};
+    const kit::result<std::string> text = kit::read_file(*chosen.answers_file, "an answers file");
+    if (!text) return kit::failure{text.error()};
+    kit::result<std::vector<recorded_node>> recorded = parse_answers(*text, *chosen.answers_file);
+    if (!recorded) return kit::failure{recorded.error()};
     for (recorded_node& node : *recorded)
       nodes.push_back({node.device_number, std::move(node.scans), std::move(node.opens)});
     return nodes;
   }
   scan_source source;
   if (chosen.records_file) {
-    result<std::string> records = read_file(*chosen.records_file, input_file_limit);
-    if (!records) return failure{records.error()};
+    kit::result<std::string> records = kit::read_file(*chosen.records_file, "a records file");
+    if (!records) return kit::failure{records.error()};
     source = std::move(*records);
   } else {
     std::optional<std::string> path = chosen.sky_file;
     if (chosen.satellite) {
-      result<std::string> published = satellite_file(published_lists_directory, *chosen.satellite);
-      if (!published) return failure{published.error()};
+      kit::result<std::string> published =
+          kit::satellite_file(kit::published_lists_directory, *chosen.satellite);
+      if (!published) return kit::failure{published.error()};
       path = *published;
     }
     std::string text(default_sky_text);
     if (path) {
-      result<std::string> contents = read_file(*path, input_file_limit);
-      if (!contents) return failure{contents.error()};
+      kit::result<std::string> contents =
+          kit::read_file(*path, chosen.satellite ? "a published list" : "a sky file");
+      if (!contents) return kit::failure{contents.error()};
       text = std::move(*contents);
     }
-    result<std::vector<transponder>> sky = parse_sky(text, path ? *path : std::string(default_sky_name));
-    if (!sky) return failure{sky.error()};
+    kit::result<std::vector<kit::transponder>> sky =
+        kit::parse_sky(text, path ? *path : std::string(default_sky_name));
+    if (!sky) return kit::failure{sky.error()};
     source = std::move(*sky);
   }
   for (const int32_t number : chosen.device_numbers) nodes.push_back({number, source, {}});
@@ -99,7 +103,7 @@ void reserve_standard_descriptors() {
 // The status, unless a scan request was refused because the answers hold
 // none for it: a replay that differs from the recording says so, with
 // unrecorded_status.
-result<int> answered_as_recorded(const result<int>& status, const std::vector<served_node>& nodes) {
+kit::result<int> answered_as_recorded(const kit::result<int>& status, const std::vector<served_node>& nodes) {
   if (!status) return status;
   int result_status = *status;
   for (const served_node& node : nodes) {
@@ -115,11 +119,11 @@ result<int> answered_as_recorded(const result<int>& status, const std::vector<se
 }
 
 // The emulator's exit status, or the failure that ends it with status 2.
-result<int> run(const std::vector<std::string_view>& arguments) {
-  const result<options> parsed = parse_options(arguments);
+kit::result<int> run(const std::vector<std::string_view>& arguments) {
+  const kit::result<options> parsed = parse_options(arguments);
   if (!parsed) {
     if (!parsed.error().empty()) warnx("%s", parsed.error().c_str());
-    (void)std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name);
+    kit::suggest_help();
     return 2;
   }
   const options& chosen = *parsed;
@@ -127,21 +131,21 @@ result<int> run(const std::vector<std::string_view>& arguments) {
     // The help reaches standard output whole, or the status says it did not.
     const std::string help = usage();
     if (std::fwrite(help.data(), 1, help.size(), stdout) != help.size() || std::fflush(stdout) != 0)
-      return failed("cannot write the help");
+      return kit::failed("cannot write the help");
     return 0;
   }
 
   reserve_standard_descriptors();
-  result<std::vector<node_source>> sources = load_node_sources(chosen);
-  if (!sources) return failure{sources.error()};
+  kit::result<std::vector<node_source>> sources = load_node_sources(chosen);
+  if (!sources) return kit::failure{sources.error()};
   if (chosen.serve_path && sources->size() != 1)
-    return failure{*chosen.answers_file + ": names " + std::to_string(sources->size()) +
-                   " devices; --serve serves one"};
+    return kit::failure{*chosen.answers_file + ": names " + std::to_string(sources->size()) +
+                        " devices; --serve serves one"};
 
   int log_fd = -1;
   if (chosen.log_file) {
     log_fd = open(chosen.log_file->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    if (log_fd < 0) return failed(*chosen.log_file + ": cannot open the log");
+    if (log_fd < 0) return kit::failed(*chosen.log_file + ": cannot open the log");
   }
   const event_sink log = log_to(log_fd);
 
@@ -158,8 +162,8 @@ result<int> run(const std::vector<std::string_view>& arguments) {
     drivers.emplace_back(std::move(node.source), settings, node_log);
     nodes.push_back({path, drivers.back(), node_log});
   }
-  const result<int> status = chosen.serve_path ? serve_existing_file(nodes.front(), chosen.node_mode)
-                                               : serve_command(chosen.command, nodes, chosen.node_mode);
+  const kit::result<int> status = chosen.serve_path ? serve_existing_file(nodes.front(), chosen.node_mode)
+                                                    : serve_command(chosen.command, nodes, chosen.node_mode);
   return answered_as_recorded(status, nodes);
 }
 
@@ -168,13 +172,7 @@ result<int> run(const std::vector<std::string_view>& arguments) {
 }  // namespace blindscan::emulator
 
 int main(int argc, char** argv) {
-  try {
-    const blindscan::emulator::result<int> status =
-        blindscan::emulator::run(std::vector<std::string_view>(argv + 1, argv + argc));
-    if (status) return *status;
-    warnx("%s", status.error().c_str());
-  } catch (const std::exception& error) {  // out of memory, say
-    warnx("%s", error.what());
-  }
-  return 2;
+  return blindscan::kit::run_command(argc, argv, [](int count, char** values) {
+    return blindscan::emulator::run(std::vector<std::string_view>(values + 1, values + count));
+  });
 }

@@ -1,12 +1,11 @@
 #include "emulator/input/answers_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <set>
 #include <string>
 
-#include "emulator/common/errno_names.h"
-#include "emulator/input/input_text.h"
+#include "kit/errno_names.h"
+#include "kit/text.h"
 
 namespace blindscan::emulator {
 
@@ -14,12 +13,12 @@ namespace {
 
 // How a scan or read line ends, from its words after the first: nothing (or
 // the bytes of a read), "failed ERRNO" or "unfinished".
-result<recorded_end> ending_of(const std::vector<std::string_view>& fields, int& error) {
+kit::result<recorded_end> ending_of(const std::vector<std::string_view>& fields, int& error) {
   if (fields.size() == 2 && fields[1] == "unfinished") return recorded_end::unfinished;
   if (fields.size() >= 2 && fields[1] == "failed") {
-    if (fields.size() != 3) return failure{"expected failed ERRNO, such as failed EIO"};
-    const std::optional<int> value = errno_from_name(fields[2]);
-    if (!value) return failure{"unknown errno name " + quoted(fields[2]) + " (use a name such as EIO)"};
+    if (fields.size() != 3) return kit::failure{"expected failed ERRNO, such as failed EIO"};
+    const kit::result<int> value = kit::errno_value(fields[2]);
+    if (!value) return kit::failure{value.error()};
     error = *value;
     return recorded_end::failed;
   }
@@ -27,43 +26,41 @@ result<recorded_end> ending_of(const std::vector<std::string_view>& fields, int&
 }
 
 // The bytes that hex digits give, two a byte; blanks may stand between bytes.
-result<std::string> bytes_of(const std::vector<std::string_view>& words) {
+kit::result<std::string> bytes_of(const std::vector<std::string_view>& words) {
   std::string bytes;
   for (const std::string_view word : words) {
-    if (word.size() % 2 != 0) return failure{"hex bytes " + quoted(word) + " have an odd number of digits"};
+    if (word.size() % 2 != 0)
+      return kit::failure{"hex bytes " + kit::quoted(word) + " have an odd number of digits"};
     for (size_t at = 0; at < word.size(); at += 2) {
       unsigned char byte = 0;
-      const char* end = word.data() + at + 2;
-      const auto [stop, problem] = std::from_chars(word.data() + at, end, byte, 16);
-      if (problem != std::errc{} || stop != end) return failure{quoted(word) + " is not hex bytes"};
+      if (!kit::parse_number(word.substr(at, 2), byte, 16))
+        return kit::failure{kit::quoted(word) + " is not hex bytes"};
       bytes += static_cast<char>(byte);
     }
   }
   return bytes;
 }
 
-result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>& devices,
-                      const std::vector<std::string_view>& fields) {
+kit::result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>& devices,
+                           const std::vector<std::string_view>& fields) {
   const std::string_view keyword = fields.front();
   if (keyword == "device") {
     int32_t number = 0;
     const std::string_view text = fields.size() == 2 ? fields[1] : std::string_view{};
-    const auto [stop, problem] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (text.empty() || problem != std::errc{} || stop != text.data() + text.size())
-      return failure{"expected device N, N a 32-bit device number"};
-    if (!devices.insert(number).second) return failure{"device " + std::string(text) + " given twice"};
+    if (!kit::parse_number(text, number)) return kit::failure{"expected device N, N a 32-bit device number"};
+    if (!devices.insert(number).second) return kit::failure{"device " + std::string(text) + " given twice"};
     nodes.push_back({number, {}, {}});
     return {};
   }
   if (keyword != "open" && keyword != "scan" && keyword != "read")
-    return failure{"expected device, open, scan or read, found " + quoted(keyword)};
-  if (nodes.empty()) return failure{std::string(keyword) + " before the first device line"};
+    return kit::failure{"expected device, open, scan or read, found " + kit::quoted(keyword)};
+  if (nodes.empty()) return kit::failure{std::string(keyword) + " before the first device line"};
   if (keyword == "open") {
     int error = 0;
-    const result<recorded_end> end = ending_of(fields, error);
-    if (!end) return failure{end.error()};
+    const kit::result<recorded_end> end = ending_of(fields, error);
+    if (!end) return kit::failure{end.error()};
     if (*end == recorded_end::unfinished || (*end == recorded_end::answered && fields.size() > 1))
-      return failure{"expected open or open failed ERRNO"};
+      return kit::failure{"expected open or open failed ERRNO"};
     nodes.back().opens.push_back(error);
     return {};
   }
@@ -74,23 +71,23 @@ result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>& devi
     const auto run = std::find(fields.begin(), fields.end(), "run");
     if (run != fields.end()) scan.run = std::vector<std::string>(run + 1, fields.end());
     const std::vector<std::string_view> ending(fields.begin(), run);
-    const result<recorded_end> end = ending_of(ending, scan.error);
-    if (!end) return failure{end.error()};
+    const kit::result<recorded_end> end = ending_of(ending, scan.error);
+    if (!end) return kit::failure{end.error()};
     if (*end == recorded_end::answered && ending.size() > 1)
-      return failure{"expected scan, scan failed ERRNO or scan unfinished"};
+      return kit::failure{"expected scan, scan failed ERRNO or scan unfinished"};
     scan.end = *end;
     scans.push_back(std::move(scan));
     return {};
   }
   if (scans.empty())
-    return failure{"read before the first scan of device " + std::to_string(nodes.back().device_number)};
+    return kit::failure{"read before the first scan of device " + std::to_string(nodes.back().device_number)};
   recorded_read read;
-  const result<recorded_end> end = ending_of(fields, read.error);
-  if (!end) return failure{end.error()};
+  const kit::result<recorded_end> end = ending_of(fields, read.error);
+  if (!end) return kit::failure{end.error()};
   read.end = *end;
   if (read.end == recorded_end::answered) {
-    result<std::string> bytes = bytes_of({fields.begin() + 1, fields.end()});
-    if (!bytes) return failure{bytes.error()};
+    kit::result<std::string> bytes = bytes_of({fields.begin() + 1, fields.end()});
+    if (!bytes) return kit::failure{bytes.error()};
     read.bytes = std::move(*bytes);
   }
   scans.back().reads.push_back(std::move(read));
@@ -99,14 +96,14 @@ result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>& devi
 
 }  // namespace
 
-result<std::vector<recorded_node>> parse_answers(std::string_view text, std::string_view source_name) {
+kit::result<std::vector<recorded_node>> parse_answers(std::string_view text, std::string_view source_name) {
   std::vector<recorded_node> nodes;
   std::set<int32_t> devices;
-  for (const content_line& line : content_lines(text)) {
-    if (const result<void> added = add_line(nodes, devices, split_fields(line.text)); !added)
-      return at_line(source_name, line.number, added.error());
+  for (const kit::content_line& line : kit::content_lines(text)) {
+    if (const kit::result<void> added = add_line(nodes, devices, kit::split_fields(line.text)); !added)
+      return kit::at_line(source_name, line.number, added.error());
   }
-  if (nodes.empty()) return failure{std::string(source_name) + ": names no device (a device N line)"};
+  if (nodes.empty()) return kit::failure{std::string(source_name) + ": names no device (a device N line)"};
   return nodes;
 }
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/common/result.h"
 #include "emulator/model/scan_records.h"
+#include "kit/result.h"
 
 namespace blindscan::emulator {
 
@@ -32,6 +32,6 @@ struct recorded_node {
 //   read unfinished          it returned only when its caller was interrupted
 // Each node's scans are in the order they were made, each read after its
 // scan.  The failure reads "SOURCE:LINE: what is wrong".
-result<std::vector<recorded_node>> parse_answers(std::string_view text, std::string_view source_name);
+kit::result<std::vector<recorded_node>> parse_answers(std::string_view text, std::string_view source_name);
 
 }  // namespace blindscan::emulator

@@ -6,7 +6,7 @@ if(sky MATCHES "\\)sky\"")
 endif()
 file(WRITE "${OUTPUT}.tmp"
   "// Generated from ${INPUT}; edit that file instead.\n"
-  "#include \"emulator/input/sky_file.h\"\n\n"
+  "#include \"emulator/input/default_sky.h\"\n\n"
   "namespace blindscan::emulator {\n\n"
   "const std::string_view default_sky_text = R\"sky(${sky})sky\";\n\n"
   "}  // namespace blindscan::emulator\n")

@@ -2,16 +2,16 @@
 
 #include <string>
 
-#include "emulator/common/errno_names.h"
-#include "emulator/common/messages.h"
-#include "emulator/input/input_text.h"
+#include "kit/errno_names.h"
+#include "kit/messages.h"
+#include "kit/text.h"
 
 namespace blindscan::emulator {
 
 namespace {
 
 // The fault itself, "hang" or "NAME=VALUE", into fault.
-result<void> read_fault(std::string_view text, scan_fault& fault) {
+kit::result<void> read_fault(std::string_view text, scan_fault& fault) {
   if (text == "hang") {
     fault.kind = fault_kind::hang;
     return {};
@@ -21,35 +21,34 @@ result<void> read_fault(std::string_view text, scan_fault& fault) {
   const std::string_view value = equals == std::string_view::npos ? "" : text.substr(equals + 1);
   if (name == "read-bytes") {
     fault.kind = fault_kind::read_bytes;
-    if (parse_number(value, fault.bytes)) return {};
-    return failure{"read-bytes needs a byte count, not " + quoted(value)};
+    if (kit::parse_number(value, fault.bytes)) return {};
+    return kit::failure{"read-bytes needs a byte count, not " + kit::quoted(value)};
   }
   if (name != "fail-ioctl" && name != "fail-read")
-    return failure{"no fault " + quoted(text) +
-                   " (fail-ioctl=ERRNO, hang, fail-read=ERRNO or read-bytes=BYTES)"};
+    return kit::failure{"no fault " + kit::quoted(text) +
+                        " (fail-ioctl=ERRNO, hang, fail-read=ERRNO or read-bytes=BYTES)"};
   fault.kind = name == "fail-ioctl" ? fault_kind::fail_ioctl : fault_kind::fail_read;
-  const std::optional<int> error = errno_from_name(value);
-  if (!error)
-    return failure{std::string(name) + ": unknown errno name " + quoted(value) + " (use a name such as EIO)"};
+  const kit::result<int> error = kit::errno_value(value);
+  if (!error) return kit::failure{std::string(name) + ": " + error.error()};
   fault.error = *error;
   return {};
 }
 
 }  // namespace
 
-result<scan_fault> parse_fault(std::string_view text) {
+kit::result<scan_fault> parse_fault(std::string_view text) {
   const size_t colon = text.find(':');
   std::string_view scans = text.substr(0, colon);
   scan_fault fault;
   fault.later_scans = !scans.empty() && scans.back() == '+';
   if (fault.later_scans) scans.remove_suffix(1);
-  if (colon == std::string_view::npos || !parse_number(scans, fault.first_scan) || fault.first_scan == 0)
-    return failure{
+  if (colon == std::string_view::npos || !kit::parse_number(scans, fault.first_scan) || fault.first_scan == 0)
+    return kit::failure{
         "--fault needs SCAN:FAULT or SCAN+:FAULT, SCAN counted from 1 (such as 2:fail-ioctl=EBUSY "
         "or 3+:hang), not " +
-        quoted(text)};
-  if (const result<void> read = read_fault(text.substr(colon + 1), fault); !read)
-    return failure{"--fault " + quoted(text) + ": " + read.error()};
+        kit::quoted(text)};
+  if (const kit::result<void> read = read_fault(text.substr(colon + 1), fault); !read)
+    return kit::failure{"--fault " + kit::quoted(text) + ": " + read.error()};
   return fault;
 }
 

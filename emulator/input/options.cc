@@ -9,10 +9,10 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "emulator/common/errno_names.h"
 #include "emulator/input/fault_option.h"
-#include "emulator/input/input_text.h"
-#include "emulator/input/sky_file.h"
+#include "kit/errno_names.h"
+#include "kit/sky_file.h"
+#include "kit/text.h"
 #include "tool/arguments.h"
 
 namespace blindscan::emulator {
@@ -126,14 +126,9 @@ std::string option_names(option_set set) {
   return names;
 }
 
-result<int> errno_value(std::string_view option, std::string_view name) {
-  if (const auto value = errno_from_name(name)) return *value;
-  return failure{std::string(option) + ": unknown errno name " + quoted(name) + " (use a name such as EIO)"};
-}
-
-result<void> set_file_name(std::optional<std::string>& field, std::string_view option,
-                           std::string_view value) {
-  if (value.empty()) return failure{std::string(option) + " needs a file name"};
+kit::result<void> set_file_name(std::optional<std::string>& field, std::string_view option,
+                                std::string_view value) {
+  if (value.empty()) return kit::failure{std::string(option) + " needs a file name"};
   field = value;
   return {};
 }
@@ -141,7 +136,7 @@ result<void> set_file_name(std::optional<std::string>& field, std::string_view o
 // Sets the option id to value in chosen; the failure says what is wrong
 // with the value, checked here so that a bad one is named before any other
 // option is looked at.
-result<void> set_option(options& chosen, int id, const char* value) {
+kit::result<void> set_option(options& chosen, int id, const char* value) {
   const std::string_view text = value != nullptr ? value : "";
   switch (id) {
     case device_option: {
@@ -149,7 +144,7 @@ result<void> set_option(options& chosen, int id, const char* value) {
       const int32_t number = tool::convert_argument(value);
       if (std::find(chosen.device_numbers.begin(), chosen.device_numbers.end(), number) !=
           chosen.device_numbers.end())
-        return failure{"--device " + std::to_string(number) + " is given twice"};
+        return kit::failure{"--device " + std::to_string(number) + " is given twice"};
       chosen.device_numbers.push_back(number);
       return {};
     }
@@ -170,8 +165,9 @@ result<void> set_option(options& chosen, int id, const char* value) {
     case fail_ioctl_option:
     case fail_read_option: {
       const bool ioctl = id == fail_ioctl_option;
-      const result<int> error = errno_value(ioctl ? "--fail-ioctl" : "--fail-read", text);
-      if (!error) return failure{error.error()};
+      const kit::result<int> error = kit::errno_value(text);
+      if (!error)
+        return kit::failure{std::string(ioctl ? "--fail-ioctl" : "--fail-read") + ": " + error.error()};
       // The fault on every scan from the first.
       chosen.driver.faults.push_back(
           {.kind = ioctl ? fault_kind::fail_ioctl : fault_kind::fail_read, .error = *error});
@@ -179,65 +175,69 @@ result<void> set_option(options& chosen, int id, const char* value) {
     }
     case read_bytes_option: {
       size_t bytes = 0;
-      if (!parse_number(text, bytes)) return failure{"--read-bytes needs a byte count, not " + quoted(text)};
+      if (!kit::parse_number(text, bytes))
+        return kit::failure{"--read-bytes needs a byte count, not " + kit::quoted(text)};
       chosen.driver.faults.push_back({.kind = fault_kind::read_bytes, .bytes = bytes});
       return {};
     }
     case fault_option: {
-      const result<scan_fault> fault = parse_fault(text);
-      if (!fault) return failure{fault.error()};
+      const kit::result<scan_fault> fault = parse_fault(text);
+      if (!fault) return kit::failure{fault.error()};
       chosen.driver.faults.push_back(*fault);
       return {};
     }
     case scan_ms_option: {
       unsigned ms = 0;
-      if (!parse_number(text, ms) || ms > 3'600'000)
-        return failure{"--scan-ms needs milliseconds from 0 to 3600000, not " + quoted(text)};
+      if (!kit::parse_number(text, ms) || ms > 3'600'000)
+        return kit::failure{"--scan-ms needs milliseconds from 0 to 3600000, not " + kit::quoted(text)};
       chosen.driver.scan_time = std::chrono::milliseconds(ms);
       return {};
     }
     case mode_option: {
       unsigned mode = 0;
-      if (!parse_number(text, mode, 8) || mode > 07777)
-        return failure{"--mode needs octal permission bits such as 0600, not " + quoted(text)};
+      if (!kit::parse_number(text, mode, 8) || mode > 07777)
+        return kit::failure{"--mode needs octal permission bits such as 0600, not " + kit::quoted(text)};
       chosen.node_mode = static_cast<mode_t>(mode);
       return {};
     }
     case jitter_option: {
       const size_t comma = text.find(',');
-      if (comma == std::string_view::npos || !parse_number(text.substr(0, comma), chosen.driver.jitter.khz) ||
-          !parse_number(text.substr(comma + 1), chosen.driver.jitter.ksym))
-        return failure{"--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not " + quoted(text)};
+      if (comma == std::string_view::npos ||
+          !kit::parse_number(text.substr(0, comma), chosen.driver.jitter.khz) ||
+          !kit::parse_number(text.substr(comma + 1), chosen.driver.jitter.ksym))
+        return kit::failure{"--jitter needs KHZ,KSYM, two whole numbers such as 500,10, not " +
+                            kit::quoted(text)};
       return {};
     }
     case seed_option:
-      if (!parse_number(text, chosen.driver.jitter.seed))
-        return failure{"--seed needs a whole number, not " + quoted(text)};
+      if (!kit::parse_number(text, chosen.driver.jitter.seed))
+        return kit::failure{"--seed needs a whole number, not " + kit::quoted(text)};
       return {};
     case help_option:
       chosen.help = true;
       return {};
     default:
-      return failure{"unknown option"};
+      return kit::failure{"unknown option"};
   }
 }
 
-result<void> check_combination(const options& chosen, option_set given, bool saw_separator) {
+kit::result<void> check_combination(const options& chosen, option_set given, bool saw_separator) {
   if (chosen.help) return {};
   const int sources = chosen.sky_file.has_value() + chosen.satellite.has_value() +
                       chosen.records_file.has_value() + chosen.answers_file.has_value();
-  if (sources > 1) return failure{"--sky, --satellite, --records and --answers exclude each other"};
+  if (sources > 1) return kit::failure{"--sky, --satellite, --records and --answers exclude each other"};
   for (const option_row& row : option_rows) {
     if ((given & any_of({row.id})) == 0) continue;
     if (const option_set idle = given & row.idle_beside; idle != 0)
-      return failure{option_name(row.id) + " has no effect with " + option_name(std::countr_zero(idle))};
+      return kit::failure{option_name(row.id) + " has no effect with " + option_name(std::countr_zero(idle))};
     if (row.needs != 0 && (given & row.needs) == 0)
-      return failure{option_name(row.id) + " has no effect without " + option_names(row.needs)};
+      return kit::failure{option_name(row.id) + " has no effect without " + option_names(row.needs)};
   }
-  if (chosen.serve_path && saw_separator) return failure{"--serve PATH and '-- COMMAND' exclude each other"};
+  if (chosen.serve_path && saw_separator)
+    return kit::failure{"--serve PATH and '-- COMMAND' exclude each other"};
   if (!chosen.serve_path && !saw_separator)
-    return failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
-  if (saw_separator && chosen.command.empty()) return failure{"no command after '--'"};
+    return kit::failure{"nothing to do: give '-- COMMAND' or --serve PATH"};
+  if (saw_separator && chosen.command.empty()) return kit::failure{"no command after '--'"};
   return {};
 }
 
@@ -272,7 +272,7 @@ std::string usage() {
          "                      FREQUENCY, POLARIZATION, SYMBOL_RATE and DELIVERY_SYSTEM\n"
          "                      (told apart by content)\n"
          "  --satellite NAME    scan " +
-         std::string(published_lists_directory) +
+         std::string(kit::published_lists_directory) +
          "/NAME, a satellite's\n"
          "                      published list (package dtv-scan-tables; ls that\n"
          "                      directory for the names)\n"
@@ -317,7 +317,7 @@ std::string usage() {
          "  PATH=$PWD/build/host:$PATH blindscan-emulator --satellite Hotbird-13.0E -- ./frontend\n";
 }
 
-result<options> parse_options(const std::vector<std::string_view>& arguments) {
+kit::result<options> parse_options(const std::vector<std::string_view>& arguments) {
   // getopt_long wants a writable argv with the program name first, which
   // its messages begin with.
   std::vector<std::string> storage{program_invocation_short_name};
@@ -338,9 +338,9 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
     // '+': stop at the first argument that is not an option.
     const int value = getopt_long(argc, argv.data(), "+", long_options.data(), nullptr);
     if (value == -1) break;
-    if (value == '?') return failure{""};
+    if (value == '?') return kit::failure{""};
     const int id = value - getopt_value_base;
-    if (const result<void> set = set_option(chosen, id, optarg); !set) return failure{set.error()};
+    if (const kit::result<void> set = set_option(chosen, id, optarg); !set) return kit::failure{set.error()};
     given |= any_of({option_id(id)});
     options_end = optind;
   }
@@ -348,10 +348,10 @@ result<options> parse_options(const std::vector<std::string_view>& arguments) {
   // was an option's value.
   const bool saw_separator = optind == options_end + 1 && std::strcmp(argv[options_end], "--") == 0;
   if (!saw_separator && optind < argc)
-    return failure{"unexpected argument " + quoted(argv[optind]) + " (a command goes after '--')"};
+    return kit::failure{"unexpected argument " + kit::quoted(argv[optind]) + " (a command goes after '--')"};
   if (saw_separator) chosen.command.assign(storage.begin() + optind, storage.end());
-  if (const result<void> combined = check_combination(chosen, given, saw_separator); !combined)
-    return failure{combined.error()};
+  if (const kit::result<void> combined = check_combination(chosen, given, saw_separator); !combined)
+    return kit::failure{combined.error()};
   if (chosen.device_numbers.empty()) chosen.device_numbers.push_back(0);
   return chosen;
 }

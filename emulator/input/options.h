@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/common/result.h"
 #include "emulator/model/driver.h"
+#include "kit/result.h"
 
 namespace blindscan::emulator {
 
@@ -32,7 +32,7 @@ struct options {
 
 // Parses the arguments after the program name; the failure says what is
 // wrong with them, or is empty where getopt has said it on standard error.
-result<options> parse_options(const std::vector<std::string_view>& arguments);
+kit::result<options> parse_options(const std::vector<std::string_view>& arguments);
 
 // The help text, ending in a line feed.
 std::string usage();

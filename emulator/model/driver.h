@@ -14,19 +14,19 @@
 #include <variant>
 #include <vector>
 
-#include "emulator/model/blind_search.h"
 #include "emulator/model/events.h"
 #include "emulator/model/pending_requests.h"
 #include "emulator/model/scan_faults.h"
 #include "emulator/model/scan_records.h"
-#include "emulator/model/transponder.h"
+#include "kit/blind_search.h"
+#include "kit/transponder.h"
 
 namespace blindscan::emulator {
 
 // How the driver behaves besides answering from its source, as the command
 // line sets it.
 struct driver_settings {
-  measurement_jitter jitter;               // how far off the search reports each carrier
+  kit::measurement_jitter jitter;          // how far off the search reports each carrier
   std::vector<scan_fault> faults;          // in the order given
   std::chrono::milliseconds scan_time{0};  // how long a scan request blocks
   // Each open in turn, as a real driver answered it: 0 taken, or the errno
@@ -37,7 +37,7 @@ struct driver_settings {
 // What scans are answered from: a sky, searched blindly; the exact bytes of
 // records, handed out as they are; or a real driver's recorded answers,
 // one scan after another.
-using scan_source = std::variant<std::vector<transponder>, std::string, std::vector<recorded_scan>>;
+using scan_source = std::variant<std::vector<kit::transponder>, std::string, std::vector<recorded_scan>>;
 
 // How the driver answers a request: it succeeded (with the bytes a read
 // delivers, none for anything else), it is refused with errno error, or it

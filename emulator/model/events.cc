@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "emulator/common/errno_names.h"
+#include "kit/errno_names.h"
 
 namespace blindscan::emulator {
 
@@ -82,7 +82,7 @@ std::string mounted(std::string_view path) { return "mounted path=" + std::strin
 std::string opened(int flags) { return "open flags=" + open_flags(flags); }
 
 std::string open_failed(int flags, int error) {
-  return "open-failed flags=" + open_flags(flags) + " errno=" + errno_name(error);
+  return "open-failed flags=" + open_flags(flags) + " errno=" + kit::errno_name(error);
 }
 
 std::string scan_requested(unsigned cmd, const device::blindscan_request& request) {
@@ -94,10 +94,10 @@ std::string scan_requested(unsigned cmd, const device::blindscan_request& reques
 }
 
 std::string unknown_request(unsigned cmd, int error) {
-  return "ioctl-unknown cmd=" + hex(cmd) + " errno=" + errno_name(error);
+  return "ioctl-unknown cmd=" + hex(cmd) + " errno=" + kit::errno_name(error);
 }
 
-std::string scan_failed(int error) { return "ioctl-failed errno=" + errno_name(error); }
+std::string scan_failed(int error) { return "ioctl-failed errno=" + kit::errno_name(error); }
 
 std::string scan_unrecorded() { return "ioctl-unrecorded"; }
 
@@ -110,7 +110,7 @@ std::string records_read(size_t size, size_t delivered) {
 }
 
 std::string read_failed(size_t size, int error) {
-  return "read-failed size=" + std::to_string(size) + " errno=" + errno_name(error);
+  return "read-failed size=" + std::to_string(size) + " errno=" + kit::errno_name(error);
 }
 
 std::string write_refused(size_t size) { return "write size=" + std::to_string(size) + " refused"; }

@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "emulator/common/messages.h"
+#include "kit/messages.h"
 
 namespace blindscan::emulator {
 
-result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals) {
+kit::result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals) {
   std::vector<char*> argv;
   argv.reserve(command.size() + 1);
   for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -20,7 +20,7 @@ result<pid_t> start_command(const std::vector<std::string>& command, const inher
 
   const pid_t parent = getpid();
   const pid_t child = fork();
-  if (child < 0) return failed("cannot fork");
+  if (child < 0) return kit::failed("cannot fork");
   if (child > 0) return child;
 
   // The served file goes away with the emulator, so the command does too.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/common/result.h"
+#include "kit/result.h"
 
 namespace blindscan::emulator {
 
@@ -22,7 +22,7 @@ struct inherited_signals {
 // Forks and executes command (searched in PATH); the process id.  The
 // command dies with the emulator.  If it cannot be executed it ends with 127
 // (not found) or 126.
-result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals);
+kit::result<pid_t> start_command(const std::vector<std::string>& command, const inherited_signals& signals);
 
 // The shell's convention: the exit status, or 128 plus the signal that
 // killed the process.

@@ -49,26 +49,27 @@ bool caller_wait_ends(pid_t caller) {
   return !signals || ends_interruptible_wait(*signals);
 }
 
-result<int> open_fuse_device() {
+kit::result<int> open_fuse_device() {
   const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
   if (fd >= 0) return fd;
   if (errno == ENOENT || errno == ENODEV || errno == ENXIO)
-    return failed("/dev/fuse is missing: this kernel offers no FUSE (load the fuse module: modprobe fuse)");
-  return failed("cannot open /dev/fuse (run as root or make /dev/fuse readable and writable)");
+    return kit::failed(
+        "/dev/fuse is missing: this kernel offers no FUSE (load the fuse module: modprobe fuse)");
+  return kit::failed("cannot open /dev/fuse (run as root or make /dev/fuse readable and writable)");
 }
 
-result<void> mount_fuse_file(int fuse_fd, const std::string& path) {
+kit::result<void> mount_fuse_file(int fuse_fd, const std::string& path) {
   char options[160];
   const int length = std::snprintf(options, sizeof(options),
                                    "fd=%d,rootmode=%o,user_id=%u,group_id=%u,allow_other,default_permissions",
                                    fuse_fd, static_cast<unsigned>(S_IFREG), static_cast<unsigned>(geteuid()),
                                    static_cast<unsigned>(getegid()));
   if (length < 0 || static_cast<size_t>(length) >= sizeof(options))
-    return failure{"cannot mount the emulated driver on " + path + ": mount options too long"};
+    return kit::failure{"cannot mount the emulated driver on " + path + ": mount options too long"};
   if (mount("blindscan-emulator", path.c_str(), "fuse.blindscan-emulator", MS_NOSUID | MS_NODEV, options) ==
       0)
     return {};
-  return failed("cannot mount the emulated driver on " + path);
+  return kit::failed("cannot mount the emulated driver on " + path);
 }
 
 // Replies to req with what the driver answered; on_done replies to a success.
@@ -191,8 +192,9 @@ const fuse_lowlevel_ops operations = node_operations::table();
 driver_node::driver_node(emulator::driver& driver, node_attributes attributes)
     : driver_(driver), attributes_(attributes), created_(time(nullptr)), buffer_(new fuse_buf{}) {}
 
-result<std::unique_ptr<driver_node>> driver_node::start(emulator::driver& driver, node_attributes attributes,
-                                                        const char* mount_options) {
+kit::result<std::unique_ptr<driver_node>> driver_node::start(emulator::driver& driver,
+                                                             node_attributes attributes,
+                                                             const char* mount_options) {
   std::unique_ptr<driver_node> node(new driver_node(driver, attributes));
   std::vector<char*> argv{const_cast<char*>("blindscan-emulator")};
   if (mount_options) {
@@ -202,17 +204,18 @@ result<std::unique_ptr<driver_node>> driver_node::start(emulator::driver& driver
   fuse_args args = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
   node->session_ = fuse_session_new(&args, &operations, sizeof(operations), node.get());
   fuse_opt_free_args(&args);
-  if (!node->session_) return failure{"cannot start a FUSE session"};
+  if (!node->session_) return kit::failure{"cannot start a FUSE session"};
   return node;
 }
 
-result<std::unique_ptr<driver_node>> driver_node::mount(emulator::driver& driver, node_attributes attributes,
-                                                        const std::string& path) {
-  const result<int> fuse_fd = open_fuse_device();
-  if (!fuse_fd) return failure{fuse_fd.error()};
-  const result<void> mounted = mount_fuse_file(*fuse_fd, path);
-  result<std::unique_ptr<driver_node>> node =
-      mounted ? start(driver, attributes, nullptr) : failure{mounted.error()};
+kit::result<std::unique_ptr<driver_node>> driver_node::mount(emulator::driver& driver,
+                                                             node_attributes attributes,
+                                                             const std::string& path) {
+  const kit::result<int> fuse_fd = open_fuse_device();
+  if (!fuse_fd) return kit::failure{fuse_fd.error()};
+  const kit::result<void> mounted = mount_fuse_file(*fuse_fd, path);
+  kit::result<std::unique_ptr<driver_node>> node =
+      mounted ? start(driver, attributes, nullptr) : kit::failure{mounted.error()};
   // libfuse takes "/dev/fd/N" as an already mounted descriptor.
   const std::string attached = "/dev/fd/" + std::to_string(*fuse_fd);
   if (node && fuse_session_mount((*node)->session_, attached.c_str()) == 0) {
@@ -222,17 +225,17 @@ result<std::unique_ptr<driver_node>> driver_node::mount(emulator::driver& driver
   close(*fuse_fd);
   if (mounted) umount2(path.c_str(), MNT_DETACH);
   if (!node) return node;
-  return failure{"cannot attach the FUSE session to descriptor " + std::to_string(*fuse_fd)};
+  return kit::failure{"cannot attach the FUSE session to descriptor " + std::to_string(*fuse_fd)};
 }
 
-result<std::unique_ptr<driver_node>> driver_node::mount_by_helper(emulator::driver& driver,
-                                                                  node_attributes attributes,
-                                                                  const std::string& path) {
-  result<std::unique_ptr<driver_node>> node =
+kit::result<std::unique_ptr<driver_node>> driver_node::mount_by_helper(emulator::driver& driver,
+                                                                       node_attributes attributes,
+                                                                       const std::string& path) {
+  kit::result<std::unique_ptr<driver_node>> node =
       start(driver, attributes, "default_permissions,fsname=blindscan-emulator");
   if (!node) return node;
   if (fuse_session_mount((*node)->session_, path.c_str()) != 0)
-    return failure{"cannot mount " + path + " through fusermount3"};
+    return kit::failure{"cannot mount " + path + " through fusermount3"};
   (*node)->mounted_by_helper_ = true;
   return node;
 }

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "emulator/common/result.h"
 #include "emulator/model/driver.h"
+#include "kit/result.h"
 
 struct fuse_buf;
 struct fuse_req;
@@ -32,14 +32,14 @@ class driver_node {
   // Mounts a new FUSE connection on the existing file path, as a regular
   // file owned by the caller that the kernel opens to every user its mode
   // admits; needs the right to mount.
-  static result<std::unique_ptr<driver_node>> mount(emulator::driver& driver, node_attributes attributes,
-                                                    const std::string& path);
+  static kit::result<std::unique_ptr<driver_node>> mount(emulator::driver& driver, node_attributes attributes,
+                                                         const std::string& path);
 
   // Mounts on path through libfuse's setuid helper (fusermount3), for a user
   // who may not mount.
-  static result<std::unique_ptr<driver_node>> mount_by_helper(emulator::driver& driver,
-                                                              node_attributes attributes,
-                                                              const std::string& path);
+  static kit::result<std::unique_ptr<driver_node>> mount_by_helper(emulator::driver& driver,
+                                                                   node_attributes attributes,
+                                                                   const std::string& path);
 
   // Unmounts the node, lazily where this process mounted it, so that a
   // command still holding it open does not keep the mount, or the
@@ -64,8 +64,8 @@ class driver_node {
   friend struct node_operations;
   driver_node(emulator::driver& driver, node_attributes attributes);
   // A node with its FUSE session, not yet mounted.
-  static result<std::unique_ptr<driver_node>> start(emulator::driver& driver, node_attributes attributes,
-                                                    const char* mount_options);
+  static kit::result<std::unique_ptr<driver_node>> start(emulator::driver& driver, node_attributes attributes,
+                                                         const char* mount_options);
 
   emulator::driver& driver_;
   node_attributes attributes_;

@@ -72,20 +72,20 @@ const char* scratch_directory() {
 // and "..") and from mountinfo below the directory, so the path stays below it.
 std::string below(const std::string& directory, const std::string& name) { return directory + "/" + name; }
 
-result<void> bind_mount(const std::string& from, const std::string& to) {
+kit::result<void> bind_mount(const std::string& from, const std::string& to) {
   if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0) return {};
-  return failed("cannot bind " + from + " on " + to);
+  return kit::failed("cannot bind " + from + " on " + to);
 }
 
-result<void> enter_namespaces(bool as_root) {
+kit::result<void> enter_namespaces(bool as_root) {
   if (as_root) {
     if (unshare(CLONE_NEWNS) == 0) return {};
-    return failed("cannot create a private mount namespace (unshare CLONE_NEWNS)");
+    return kit::failed("cannot create a private mount namespace (unshare CLONE_NEWNS)");
   }
   const uid_t uid = geteuid();
   const gid_t gid = getegid();
   if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-    return failed(
+    return kit::failed(
         "not root, and cannot create a user namespace to run in (unshare CLONE_NEWUSER); run as root "
         "or allow unprivileged user namespaces (sysctl kernel.unprivileged_userns_clone=1, "
         "user.max_user_namespaces)");
@@ -93,24 +93,25 @@ result<void> enter_namespaces(bool as_root) {
   for (const auto& [path, text] : {std::pair{"/proc/self/setgroups", std::string("deny")},
                                    std::pair{"/proc/self/uid_map", "0 " + std::to_string(uid) + " 1"},
                                    std::pair{"/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"}}) {
-    if (const result<void> written = write_file(path, text); !written)
-      return failure{"cannot map the caller to root in the user namespace: " + written.error()};
+    if (const kit::result<void> written = write_file(path, text); !written)
+      return kit::failure{"cannot map the caller to root in the user namespace: " + written.error()};
   }
   return {};
 }
 
 // As root: an overlay over the real /dev takes new nodes in a tmpfs, and the
 // submounts, which an overlay does not show, are bound back on top.
-result<void> overlay_dev(const std::string& scratch) {
+kit::result<void> overlay_dev(const std::string& scratch) {
   const std::string real = scratch + "/real", upper = scratch + "/upper", work = scratch + "/work";
   // The copy holds exactly what is visible under /dev.
   const std::vector<std::string> submounts = submounts_below(real);
   const std::string options = "lowerdir=" + real + ",upperdir=" + upper + ",workdir=" + work;
   if (mount("overlay", "/dev", "overlay", 0, options.c_str()) != 0) {
-    return failed("cannot lay an overlay over /dev (is overlayfs available?)");
+    return kit::failed("cannot lay an overlay over /dev (is overlayfs available?)");
   }
   for (const std::string& submount : submounts)
-    if (result<void> bound = bind_mount(below(real, submount), below("/dev", submount)); !bound) return bound;
+    if (kit::result<void> bound = bind_mount(below(real, submount), below("/dev", submount)); !bound)
+      return bound;
   return {};
 }
 
@@ -119,14 +120,14 @@ constexpr char host_dev_entry[] = ".host";
 
 // Recreates one entry of the real /dev at to: symbolic links as links,
 // everything else bound from the real one.
-result<void> mirror_entry(const std::string& name, const std::string& from, const std::string& to) {
+kit::result<void> mirror_entry(const std::string& name, const std::string& from, const std::string& to) {
   struct stat info {};
   if (lstat(from.c_str(), &info) != 0) return {};  // gone meanwhile
   if (name == "ptmx" && S_ISCHR(info.st_mode)) {
     // The pseudo-terminal multiplexer finds its devpts instance as "pts"
     // beside it on the same mount, which a bind of the single node lacks.
     if (symlink((std::string(host_dev_entry) + "/ptmx").c_str(), to.c_str()) == 0) return {};
-    return failed("cannot create " + to);
+    return kit::failed("cannot create " + to);
   }
   if (S_ISLNK(info.st_mode)) {
     char target[4096];
@@ -134,11 +135,11 @@ result<void> mirror_entry(const std::string& name, const std::string& from, cons
     if (length < 0) return {};
     target[length] = '\0';
     if (symlink(target, to.c_str()) == 0) return {};
-    return failed("cannot create " + to);
+    return kit::failed("cannot create " + to);
   }
   if (S_ISDIR(info.st_mode) ? mkdir(to.c_str(), info.st_mode & 07777) != 0
                             : mknod(to.c_str(), S_IFREG | 0600, 0) != 0) {
-    return failed("cannot create " + to);
+    return kit::failed("cannot create " + to);
   }
   return bind_mount(from, to);
 }
@@ -146,16 +147,16 @@ result<void> mirror_entry(const std::string& name, const std::string& from, cons
 // In a user namespace an overlay cannot take /dev as its lower layer (its
 // submounts are locked) and would not open device nodes, so /dev becomes a
 // tmpfs with every entry of the real one bound or linked into it.
-result<void> mirror_dev(const std::string& scratch) {
+kit::result<void> mirror_dev(const std::string& scratch) {
   const std::string real = scratch + "/real";
   if (mount("dev", "/dev", "tmpfs", MS_NOSUID, "mode=0755") != 0) {
-    return failed("cannot mount a tmpfs on /dev in the user namespace");
+    return kit::failed("cannot mount a tmpfs on /dev in the user namespace");
   }
   DIR* entries = opendir(real.c_str());
   if (!entries) {
-    return failed("cannot list " + real);
+    return kit::failed("cannot list " + real);
   }
-  result<void> mirrored;
+  kit::result<void> mirrored;
   // One thread reads this directory: readdir is safe here, and readdir_r is deprecated.
   // cppcheck-suppress readdirCalled
   while (const dirent* entry = readdir(entries)) {
@@ -168,50 +169,50 @@ result<void> mirror_dev(const std::string& scratch) {
   if (!mirrored) return mirrored;
   const std::string host_dev = std::string("/dev/") + host_dev_entry;
   if (mkdir(host_dev.c_str(), 0755) != 0) {
-    return failed("cannot create " + host_dev);
+    return kit::failed("cannot create " + host_dev);
   }
   return bind_mount(real, host_dev);
 }
 
 }  // namespace
 
-result<void> enter_private_dev() {
+kit::result<void> enter_private_dev() {
   const bool as_root = geteuid() == 0;
-  if (result<void> entered = enter_namespaces(as_root); !entered) return entered;
+  if (kit::result<void> entered = enter_namespaces(as_root); !entered) return entered;
   // Nothing mounted from here on reaches the caller's namespace.
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     // The root of a chroot that is not itself a mount point cannot be made
     // private, and mounts below it would reach the host's namespace.
-    if (errno != EINVAL) return failed("cannot make the mounts of the new namespace private");
-    return failure{
+    if (errno != EINVAL) return kit::failed("cannot make the mounts of the new namespace private");
+    return kit::failure{
         "cannot make the mounts of the new namespace private: / is not a mount point "
         "(in a chroot, bind-mount its root onto itself first)"};
   }
   const char* scratch = scratch_directory();
   if (!scratch) {
-    return failure{"no directory for a scratch tmpfs (tried /tmp, /mnt, /run, /var/tmp)"};
+    return kit::failure{"no directory for a scratch tmpfs (tried /tmp, /mnt, /run, /var/tmp)"};
   }
   if (mount("blindscan-emulator", scratch, "tmpfs", 0, "mode=0700") != 0) {
-    return failed(std::string("cannot mount a scratch tmpfs on ") + scratch);
+    return kit::failed(std::string("cannot mount a scratch tmpfs on ") + scratch);
   }
   const std::string base = scratch;
   for (const char* directory : {"/real", "/upper", "/work"}) {
     if (mkdir((base + directory).c_str(), 0755) != 0) {
-      return failed("cannot create " + base + directory);
+      return kit::failed("cannot create " + base + directory);
     }
   }
-  if (result<void> bound = bind_mount("/dev", base + "/real"); !bound) return bound;
-  if (result<void> made = as_root ? overlay_dev(base) : mirror_dev(base); !made) return made;
+  if (kit::result<void> bound = bind_mount("/dev", base + "/real"); !bound) return bound;
+  if (kit::result<void> made = as_root ? overlay_dev(base) : mirror_dev(base); !made) return made;
   // The new /dev holds its own references to what it was built from.
   if (umount2(scratch, MNT_DETACH) != 0) {
-    return failed(std::string("cannot detach the scratch tmpfs from ") + scratch);
+    return kit::failed(std::string("cannot detach the scratch tmpfs from ") + scratch);
   }
   return {};
 }
 
-result<void> create_node(const std::string& path) {
+kit::result<void> create_node(const std::string& path) {
   if (mknod(path.c_str(), S_IFREG | 0600, 0) == 0 || errno == EEXIST) return {};
-  return failed("cannot create " + path);
+  return kit::failed("cannot create " + path);
 }
 
 }  // namespace blindscan::emulator

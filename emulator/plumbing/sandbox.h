@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "emulator/common/result.h"
+#include "kit/result.h"
 
 namespace blindscan::emulator {
 
@@ -12,9 +12,9 @@ namespace blindscan::emulator {
 // inside a user namespace that maps the caller to root) and gives it a /dev
 // of its own: the real /dev with its submounts (/dev/pts, /dev/shm, ...),
 // in which new nodes can be created without touching the real one.
-result<void> enter_private_dev();
+kit::result<void> enter_private_dev();
 
 // Makes path an empty regular file unless something is there already.
-result<void> create_node(const std::string& path);
+kit::result<void> create_node(const std::string& path);
 
 }  // namespace blindscan::emulator

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <memory>
 
-#include "emulator/common/messages.h"
 #include "emulator/plumbing/command.h"
 #include "emulator/plumbing/driver_node.h"
 #include "emulator/plumbing/event_loop.h"
 #include "emulator/plumbing/sandbox.h"
+#include "kit/messages.h"
 
 namespace blindscan::emulator {
 
@@ -34,14 +34,14 @@ sigset_t stopping_signals() {
 
 // Blocks the signals in set and returns a descriptor that reads them, with
 // the signal state from before in inherited.
-result<int> block_into_descriptor(sigset_t set, inherited_signals& inherited) {
+kit::result<int> block_into_descriptor(sigset_t set, inherited_signals& inherited) {
   sigprocmask(SIG_BLOCK, &set, &inherited.mask);
   // A log on a pipe whose reader left must not end the emulator.
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &ignore, &inherited.pipe_action);
   const int fd = signalfd(-1, &set, SFD_CLOEXEC);
-  if (fd < 0) return failed("cannot create a signal descriptor");
+  if (fd < 0) return kit::failed("cannot create a signal descriptor");
   return fd;
 }
 
@@ -50,15 +50,16 @@ node_attributes attributes_of(mode_t mode) { return {mode, geteuid(), getegid()}
 
 }  // namespace
 
-result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
-                          mode_t node_mode) {
-  if (const result<void> entered = enter_private_dev(); !entered) return failure{entered.error()};
+kit::result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
+                               mode_t node_mode) {
+  if (const kit::result<void> entered = enter_private_dev(); !entered) return kit::failure{entered.error()};
   std::vector<std::unique_ptr<driver_node>> mounted;
   for (const served_node& node : nodes) {
-    if (const result<void> created = create_node(node.path); !created) return failure{created.error()};
-    result<std::unique_ptr<driver_node>> attached =
+    if (const kit::result<void> created = create_node(node.path); !created)
+      return kit::failure{created.error()};
+    kit::result<std::unique_ptr<driver_node>> attached =
         driver_node::mount(node.answering, attributes_of(node_mode), node.path);
-    if (!attached) return failure{attached.error()};
+    if (!attached) return kit::failure{attached.error()};
     mounted.push_back(std::move(*attached));
     node.log(events::mounted(node.path));
   }
@@ -66,10 +67,10 @@ result<int> serve_command(const std::vector<std::string>& command, const std::ve
   sigset_t handled = stopping_signals();
   sigaddset(&handled, SIGCHLD);
   inherited_signals inherited{};
-  const result<int> signal_fd = block_into_descriptor(handled, inherited);
-  if (!signal_fd) return failure{signal_fd.error()};
-  const result<pid_t> child = start_command(command, inherited);
-  if (!child) return failure{child.error()};
+  const kit::result<int> signal_fd = block_into_descriptor(handled, inherited);
+  if (!signal_fd) return kit::failure{signal_fd.error()};
+  const kit::result<pid_t> child = start_command(command, inherited);
+  if (!child) return kit::failure{child.error()};
 
   int status = 0;
   int forwarded = 0;
@@ -105,27 +106,27 @@ result<int> serve_command(const std::vector<std::string>& command, const std::ve
   return status;
 }
 
-result<int> serve_existing_file(const served_node& served, mode_t node_mode) {
+kit::result<int> serve_existing_file(const served_node& served, mode_t node_mode) {
   const std::string& path = served.path;
   struct stat info {};
   if (stat(path.c_str(), &info) != 0)
-    return failure{failed(path).message + " (--serve needs an existing file: touch it first)"};
-  if (S_ISDIR(info.st_mode)) return failure{path + " is a directory; --serve needs a file"};
+    return kit::failure{kit::failed(path).message + " (--serve needs an existing file: touch it first)"};
+  if (S_ISDIR(info.st_mode)) return kit::failure{path + " is a directory; --serve needs a file"};
 
   inherited_signals inherited{};
-  const result<int> signal_fd = block_into_descriptor(stopping_signals(), inherited);
-  if (!signal_fd) return failure{signal_fd.error()};
+  const kit::result<int> signal_fd = block_into_descriptor(stopping_signals(), inherited);
+  if (!signal_fd) return kit::failure{signal_fd.error()};
 
   // Mounted here when this process may mount; otherwise by the setuid helper
   // of a user who may not.
   const node_attributes attributes = attributes_of(node_mode);
-  result<std::unique_ptr<driver_node>> node = driver_node::mount(served.answering, attributes, path);
+  kit::result<std::unique_ptr<driver_node>> node = driver_node::mount(served.answering, attributes, path);
   if (!node && geteuid() != 0) {
     const std::string direct = node.error();
     node = driver_node::mount_by_helper(served.answering, attributes, path);
-    if (!node) return failure{direct + "; " + node.error()};
+    if (!node) return kit::failure{direct + "; " + node.error()};
   }
-  if (!node) return failure{node.error()};
+  if (!node) return kit::failure{node.error()};
   served.log(events::mounted(path));
 
   std::vector<std::unique_ptr<driver_node>> mounted;

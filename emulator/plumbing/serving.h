@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "emulator/common/result.h"
 #include "emulator/model/driver.h"
 #include "emulator/model/events.h"
+#include "kit/result.h"
 
 namespace blindscan::emulator {
 
@@ -23,10 +23,10 @@ struct served_node {
 
 // Serves each node, new in a /dev of its own, to command alone; the
 // command's exit status, or a failure for what could not be set up.
-result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
-                          mode_t node_mode);
+kit::result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
+                               mode_t node_mode);
 
 // Serves served on its existing file until a signal ends it; then 0.
-result<int> serve_existing_file(const served_node& served, mode_t node_mode);
+kit::result<int> serve_existing_file(const served_node& served, mode_t node_mode);
 
 }  // namespace blindscan::emulator

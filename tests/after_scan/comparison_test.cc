@@ -9,10 +9,10 @@
 namespace blindscan::after_scan {
 namespace {
 
-using emulator::transponder;
+using kit::transponder;
 constexpr auto dvb_s = device::delivery_system::dvb_s;
 
-reported_carrier reported(uint32_t khz, uint64_t ksym, int run = 0) {
+kit::reported_carrier reported(uint32_t khz, uint64_t ksym, int run = 0) {
   return {false, khz, ksym * 1000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", run};
 }
 
@@ -24,8 +24,8 @@ TEST(Comparison, EachListedCarrierIsFoundOrMissedForItsReason) {
                                    {12500000, false, 27500, dvb_s}, {3700000, false, 27500, dvb_s},
                                    {11100000, false, 500, dvb_s},   {11200000, false, 27500, dvb_s},
                                    {11400000, false, 27500, dvb_s}};
-  std::vector<reported_carrier> report = {reported(11000500, 27400), reported(11015000, 27500),
-                                          reported(11500000, 27500), reported(10600000, 27500)};
+  std::vector<kit::reported_carrier> report = {reported(11000500, 27400), reported(11015000, 27500),
+                                               reported(11500000, 27500), reported(10600000, 27500)};
   for (uint32_t i = 0; i < 118; ++i) {
     list.push_back({11210000 + i * 1000, false, 1000, dvb_s});
     report.push_back(reported(11210000 + i * 1000, 1000));
@@ -78,7 +78,7 @@ TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
 // bands) report them, or the same run reports them alike.
 TEST(DistinctCarriers, OneRunsCarriersStayApart) {
   const struct {
-    reported_carrier first, second;
+    kit::reported_carrier first, second;
     size_t distinct;
   } cases[] = {
       {reported(12175000, 4232, 0), reported(12176000, 3985, 0), 2},
@@ -87,7 +87,7 @@ TEST(DistinctCarriers, OneRunsCarriersStayApart) {
       {reported(12175000, 4232, 0), reported(12177000, 4232, 1), 2},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(distinct_carriers({c.first, c.second}).size(), c.distinct) << c.second.downlink_khz;
+    EXPECT_EQ(kit::distinct_carriers({c.first, c.second}).size(), c.distinct) << c.second.downlink_khz;
 }
 
 }  // namespace

@@ -101,6 +101,7 @@ ERRORS = {
     "not the tool's output": ([COMPARE, "--satellite", "Hotbird-13.0E"], b"hello\n", "no report line"),
     "a broken report line": ([CHANNELS], b"open path /dev/blindscan0\nOK VERTICAL 11000000 27500\n",
                              "standard input:2: not a whole report line"),
+    "an endless report": ([CHANNELS, "/dev/zero"], b"", "/dev/zero: larger than 16777216 bytes, more than a report holds"),
     "an unknown satellite": ([COMPARE, "--satellite", "Nowhere-0.0E"], b"", "no satellite 'Nowhere-0.0E'"),
     "six sweep arguments": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 950 2150 1 100000 0"], b"",
                             "expected the tool's 7 arguments"),

@@ -34,7 +34,7 @@ std::string summary(const std::vector<recorded_node>& nodes) {
 }
 
 TEST(Answers, GiveEachNodeItsScansAndTheirReadsInOrder) {
-  const result<std::vector<recorded_node>> parsed = parse_answers(
+  const kit::result<std::vector<recorded_node>> parsed = parse_answers(
       "# recorded\n"
       "device -1\r\n"
       "scan\r\n"
@@ -68,7 +68,7 @@ void PrintTo(const bad_answers_case& c, std::ostream* os) { *os << c.error; }
 class BadAnswers : public testing::TestWithParam<bad_answers_case> {};
 
 TEST_P(BadAnswers, NameFileLineAndWhatIsWrong) {
-  const result<std::vector<recorded_node>> parsed = parse_answers(GetParam().text, "a");
+  const kit::result<std::vector<recorded_node>> parsed = parse_answers(GetParam().text, "a");
   ASSERT_FALSE(parsed);
   EXPECT_EQ(parsed.error(), GetParam().error);
 }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator/common/errno_names.h"
-#include "emulator/input/sky_file.h"
+#include "kit/errno_names.h"
+#include "kit/sky_file.h"
 
 namespace blindscan::emulator {
 namespace {
@@ -41,7 +41,7 @@ std::string distinct_records(uint32_t n) {
 // (and any bytes of a partial one), "refused ERRNO" or "pending TICKET".
 std::string as_text(const outcome& given) {
   if (const auto* later = std::get_if<pending>(&given)) return "pending " + std::to_string(later->ticket);
-  if (const auto* refusal = std::get_if<refused>(&given)) return "refused " + errno_name(refusal->error);
+  if (const auto* refusal = std::get_if<refused>(&given)) return "refused " + kit::errno_name(refusal->error);
   std::string text = "done";
   const std::string& bytes = std::get<succeeded>(given).bytes;
   size_t at = 0;
@@ -88,9 +88,9 @@ driver_settings slow_scans() {
 }
 
 // A sky that cannot be read is empty here, and its scans find nothing.
-std::vector<transponder> sky_of(std::string_view text) {
-  const result<std::vector<transponder>> sky = parse_sky(text, "t");
-  return sky ? *sky : std::vector<transponder>{};
+std::vector<kit::transponder> sky_of(std::string_view text) {
+  const kit::result<std::vector<kit::transponder>> sky = kit::parse_sky(text, "t");
+  return sky ? *sky : std::vector<kit::transponder>{};
 }
 
 INSTANTIATE_TEST_SUITE_P(

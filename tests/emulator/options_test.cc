@@ -11,11 +11,11 @@
 namespace blindscan::emulator {
 namespace {
 
-result<options> parse(std::vector<std::string_view> arguments) { return parse_options(arguments); }
+kit::result<options> parse(std::vector<std::string_view> arguments) { return parse_options(arguments); }
 
 // The message of a parse that fails; empty for one that succeeds.
 std::string error_of(std::vector<std::string_view> arguments) {
-  const result<options> parsed = parse(std::move(arguments));
+  const kit::result<options> parsed = parse(std::move(arguments));
   return parsed ? "" : parsed.error();
 }
 
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
-  const result<options> result =
+  const kit::result<options> result =
       parse({"--device", "-1", "--sky=s.sky", "--read-bytes", "25", "--scan-ms=3600000", "--log", "l",
              "--mode", "0600", "--jitter=500,10", "--seed", "3", "--", "tool", "--device", "7"});
   ASSERT_TRUE(result) << result.error();
@@ -115,7 +115,7 @@ TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
 }
 
 TEST(ParseOptions, DefaultsServeTheBuiltInSkyOnNodeZero) {
-  const result<options> result = parse({"--", "true"});
+  const kit::result<options> result = parse({"--", "true"});
   ASSERT_TRUE(result) << result.error();
   EXPECT_EQ(result->device_numbers, std::vector<int32_t>{0});
   EXPECT_FALSE(result->sky_file || result->satellite || result->records_file);
@@ -136,7 +136,7 @@ class DeviceNumber : public testing::TestWithParam<device_case> {};
 
 // The node the tool opens for the same argument.
 TEST_P(DeviceNumber, IsReadAsTheToolReadsIt) {
-  const result<options> result = parse({"--device", GetParam().text, "--", "true"});
+  const kit::result<options> result = parse({"--device", GetParam().text, "--", "true"});
   ASSERT_TRUE(result) << result.error();
   EXPECT_EQ(result->device_numbers, std::vector<int32_t>{GetParam().number});
 }

@@ -1,16 +1,12 @@
-#include "after_scan/report_lines.h"
+#include "kit/report_lines.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string>
 
-#include "emulator/common/messages.h"
-#include "emulator/input/input_text.h"
+#include "kit/messages.h"
+#include "kit/text.h"
 
-namespace blindscan::after_scan {
-
-using emulator::failure;
-using emulator::quoted;
+namespace blindscan::kit {
 
 namespace {
 
@@ -42,19 +38,13 @@ bool spelt(std::string_view word, const spelling (&table)[count], std::string_vi
   return false;
 }
 
-bool parse_positive(std::string_view text, uint64_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  return error == std::errc{} && stop == end && value > 0;
-}
-
 constexpr uint64_t symbols_per_unit(symbol_unit unit) {
   return unit == symbol_unit::sym ? 1 : unit == symbol_unit::ksym ? 1000 : 1000000;
 }
 
 // The ten words of a report line as a carrier; the failure says which word
 // is wrong.
-emulator::result<reported_carrier> parse_words(const std::vector<std::string_view>& words, symbol_unit unit) {
+result<reported_carrier> parse_words(const std::vector<std::string_view>& words, symbol_unit unit) {
   reported_carrier out{};
   if (words.size() != 10)
     return failure{"expected the 10 words of a report line, found " + std::to_string(words.size())};
@@ -82,27 +72,25 @@ emulator::result<reported_carrier> parse_words(const std::vector<std::string_vie
   return out;
 }
 
-uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
-
 }  // namespace
 
-emulator::result<symbol_unit> parse_symbol_unit(std::string_view name) {
+result<symbol_unit> parse_symbol_unit(std::string_view name) {
   if (name == "Sym/s") return symbol_unit::sym;
   if (name == "kSym/s") return symbol_unit::ksym;
   if (name == "MSym/s") return symbol_unit::msym;
   return failure{"unknown symbol-rate unit " + quoted(name) + " (Sym/s, kSym/s or MSym/s)"};
 }
 
-emulator::result<scan_report> read_report(std::string_view text, std::string_view source_name,
-                                          symbol_unit unit, int first_run) {
+result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit,
+                                int first_run) {
   scan_report read;
-  for (const emulator::content_line& line : emulator::content_lines(text)) {
-    const std::vector<std::string_view> words = emulator::split_fields(line.text);
+  for (const content_line& line : content_lines(text)) {
+    const std::vector<std::string_view> words = split_fields(line.text);
     if (words.size() >= 2 && words[0] == "open" && words[1] == "path") ++read.open_paths;
     if (words.front() != "OK") continue;
-    emulator::result<reported_carrier> carrier = parse_words(words, unit);
+    result<reported_carrier> carrier = parse_words(words, unit);
     if (!carrier)
-      return emulator::at_line(
+      return at_line(
           source_name, line.number,
           "not a whole report line (" + carrier.error() + "): " + quoted(line.text.substr(0, 100)));
     carrier->run = first_run + read.open_paths;
@@ -110,6 +98,8 @@ emulator::result<scan_report> read_report(std::string_view text, std::string_vie
   }
   return read;
 }
+
+uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
 bool within_tolerance(uint32_t khz_a, uint64_t rate_a, uint32_t khz_b, uint64_t rate_b,
                       uint64_t symbol_rate) {
@@ -136,4 +126,4 @@ std::vector<reported_carrier> distinct_carriers(const std::vector<reported_carri
   return kept;
 }
 
-}  // namespace blindscan::after_scan
+}  // namespace blindscan::kit

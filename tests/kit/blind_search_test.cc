@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "emulator/model/blind_search.h"
+#include "kit/blind_search.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 namespace {
 
 using device::blindscan_request;
@@ -153,4 +153,4 @@ TEST(Jitter, FollowsTheSeedTheSameEverywhere) {
 }
 
 }  // namespace
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
-#include "emulator/model/transponder.h"
+#include "kit/transponder.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 // Flag bits the emulated driver sets besides the delivery system, so that a
 // reader that does not mask them notices.
@@ -45,4 +45,4 @@ std::vector<device::blindscan_result> blind_search(const std::vector<transponder
                                                    const device::blindscan_request& request,
                                                    const measurement_jitter& jitter = {});
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

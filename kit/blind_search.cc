@@ -1,4 +1,4 @@
-#include "emulator/model/blind_search.h"
+#include "kit/blind_search.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "device/blindscan_device.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 namespace {
 
@@ -71,4 +71,4 @@ std::vector<device::blindscan_result> blind_search(const std::vector<transponder
   return records;
 }
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "emulator/common/result.h"
+#include "kit/result.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 // The failure of the system call that has just set errno: what was tried,
 // and the C library's words for why it failed.
@@ -18,4 +18,4 @@ inline failure failed(const std::string& what) { return failure{what + ": " + st
 // text in single quotes, as a message shows what it found.
 inline std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

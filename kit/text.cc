@@ -1,8 +1,8 @@
-#include "emulator/input/input_text.h"
+#include "kit/text.h"
 
 #include <algorithm>
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 namespace {
 
@@ -47,4 +47,4 @@ failure at_line(std::string_view source_name, int line_number, const std::string
   return failure{std::string(source_name) + ":" + std::to_string(line_number) + ": " + what};
 }
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -1,15 +1,15 @@
-// The emulated satellite's sky: the two text formats a list of
-// transponders is read from, and the sky built in.
+// A satellite's sky: the two text formats a list of transponders is read
+// from, and where the published lists are kept.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "emulator/common/result.h"
-#include "emulator/model/transponder.h"
+#include "kit/result.h"
+#include "kit/transponder.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 // Parses a sky file in one of two formats, told apart by the first line
 // that holds something ('#' starts a comment; blank lines are ignored):
@@ -32,8 +32,4 @@ inline constexpr std::string_view published_lists_directory = "/usr/share/dvb/dv
 // the name or the whole directory is missing and what to do about it.
 result<std::string> satellite_file(std::string_view directory, std::string_view name);
 
-// The sky built into the emulator (default.sky), and the name its messages carry.
-extern const std::string_view default_sky_text;
-inline constexpr std::string_view default_sky_name = "built-in sky";
-
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

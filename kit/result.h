@@ -1,4 +1,4 @@
-// How every fallible step of the emulator reports: a value, or a message
+// How every fallible step of the kit and its commands reports: a value, or a message
 // saying what went wrong, for the user to read.
 #pragma once
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <variant>
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 // What went wrong, as a sentence for the user.
 struct failure {
@@ -52,4 +52,4 @@ class [[nodiscard]] result<void> {
   bool failed_ = false;
 };
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -7,16 +7,16 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
-#include "emulator/common/result.h"
+#include "kit/result.h"
 
-namespace blindscan::after_scan {
+namespace blindscan::kit {
 
 // The unit of the symbol rates in a report: the driver prints its own, and
 // the stand-in's is kSym/s.
 enum class symbol_unit { sym, ksym, msym };
 
 // The unit a name ("Sym/s", "kSym/s" or "MSym/s") stands for.
-emulator::result<symbol_unit> parse_symbol_unit(std::string_view name);
+result<symbol_unit> parse_symbol_unit(std::string_view name);
 
 // One report line's carrier.  The words after the delivery system are kept
 // as a channel file spells them ("AUTO", "ON", "PSK/8", "35").
@@ -46,8 +46,11 @@ struct scan_report {
 // them are one run's: the carriers are numbered by run from first_run on.  A
 // line that starts with OK but is not a whole report line is refused as
 // "SOURCE:LINE: what is wrong".
-emulator::result<scan_report> read_report(std::string_view text, std::string_view source_name,
-                                          symbol_unit unit, int first_run);
+result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit,
+                                int first_run);
+
+// How far apart two frequencies or two symbol rates are.
+uint64_t distance(uint64_t a, uint64_t b);
 
 // Whether two carriers of the same polarisation are one: their frequencies
 // lie within a quarter of the symbol rate (symbols per second) of each other
@@ -63,4 +66,4 @@ bool within_tolerance(uint32_t khz_a, uint64_t rate_a, uint32_t khz_b, uint64_t 
 // of each is kept, in ascending frequency.
 std::vector<reported_carrier> distinct_carriers(const std::vector<reported_carrier>& carriers);
 
-}  // namespace blindscan::after_scan
+}  // namespace blindscan::kit

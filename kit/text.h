@@ -1,4 +1,4 @@
-// What the emulator's text inputs share: lines that hold something, with
+// What the kit's text inputs share: lines that hold something, with
 // their numbers for messages.
 #pragma once
 
@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/common/messages.h"
+#include "kit/messages.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 // A line that holds something: its number from 1 and its text without the
 // '#' comment and the white space around it.
@@ -36,7 +36,13 @@ bool parse_number(std::string_view text, number& value, int base = 10) {
   return !text.empty() && error == std::errc{} && stop == end;
 }
 
+// As parse_number, for a number above zero.
+template <typename number>
+bool parse_positive(std::string_view text, number& value) {
+  return parse_number(text, value) && value > 0;
+}
+
 // "SOURCE:LINE: what", the failure of one line of an input.
 failure at_line(std::string_view source_name, int line_number, const std::string& what);
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

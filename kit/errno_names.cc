@@ -1,9 +1,12 @@
-#include "emulator/common/errno_names.h"
+#include "kit/errno_names.h"
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
-namespace blindscan::emulator {
+#include "kit/messages.h"
+
+namespace blindscan::kit {
 
 namespace {
 
@@ -18,8 +21,7 @@ struct alias {
 // Second names of a value, which the C library names by its first one.
 constexpr alias aliases[] = {{"EWOULDBLOCK", EWOULDBLOCK}, {"ENOTSUP", ENOTSUP}, {"EDEADLOCK", EDEADLOCK}};
 
-}  // namespace
-
+// The errno value a name stands for; nothing for unknown names.
 std::optional<int> errno_from_name(std::string_view name) {
   for (const alias& entry : aliases)
     if (entry.name == name) return entry.value;
@@ -30,9 +32,16 @@ std::optional<int> errno_from_name(std::string_view name) {
   return std::nullopt;
 }
 
+}  // namespace
+
+result<int> errno_value(std::string_view name) {
+  if (const std::optional<int> value = errno_from_name(name)) return *value;
+  return failure{"unknown errno name " + quoted(name) + " (use a name such as EIO)"};
+}
+
 std::string errno_name(int value) {
   const char* known = strerrorname_np(value);
   return known != nullptr ? std::string(known) : std::to_string(value);
 }
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

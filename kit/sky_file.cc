@@ -1,28 +1,20 @@
-#include "emulator/input/sky_file.h"
+#include "kit/sky_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <utility>
 
-#include "emulator/input/input_text.h"
+#include "kit/text.h"
 
-namespace blindscan::emulator {
+namespace blindscan::kit {
 
 namespace {
-
-// A positive decimal number that fits in 32 bits, digits only.
-bool parse_positive(std::string_view text, uint32_t& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  return error == std::errc{} && stop == end && value > 0;
-}
 
 // One line's four fields as a transponder; the failure says what is wrong.
 result<transponder> parse_fields(const std::vector<std::string_view>& fields) {
@@ -191,4 +183,4 @@ result<std::string> satellite_file(std::string_view directory, std::string_view 
   return path;
 }
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit

@@ -2,16 +2,18 @@
 // library knows them, so they are right on every architecture.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-namespace blindscan::emulator {
+#include "kit/result.h"
 
-// The errno value a name such as "EIO" stands for; nothing for unknown names.
-std::optional<int> errno_from_name(std::string_view name);
+namespace blindscan::kit {
+
+// The errno value a name such as "EIO" stands for, or the failure that says
+// the name is unknown and what one looks like.
+result<int> errno_value(std::string_view name);
 
 // The name of an errno value ("EIO"), or its decimal value if it has none.
 std::string errno_name(int value);
 
-}  // namespace blindscan::emulator
+}  // namespace blindscan::kit
