@@ -17,9 +17,9 @@ import sys
 
 SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 DEVICE = "device/blindscan_device.h"
-FILES = "emulator/plumbing/files.h"
-SKY_FILE = "emulator/input/sky_file.h"
-HEADERS = (DEVICE, FILES, SKY_FILE)
+READ_FILE = "kit/read_file.h"
+SKY_FILE = "kit/sky_file.h"
+HEADERS = (DEVICE, READ_FILE, SKY_FILE)
 # The request code as the header asserts it on each architecture.
 ASSERTED_CODE = r"\nstatic_assert\(\w+ == (0x[0-9A-Fa-f]+)UL\)"
 
@@ -62,7 +62,7 @@ def read_facts(source_dir):
         "MIPS_REQUEST_CODE": int(device(r"defined\(__mips__\)" + ASSERTED_CODE), 16),
         "RECORD_SIZE": int(device(r"static_assert\(sizeof\(blindscan_result\) == (\d+)\)")),
         "MAX_RECORDS": int(device(r"inline constexpr int max_records = (\d+);")),
-        "INPUT_LIMIT": integer(header_value(source_dir, FILES, r"input_file_limit = ([^;]+);")),
+        "INPUT_LIMIT": integer(header_value(source_dir, READ_FILE, r"input_limit_bytes = ([^;]+);")),
         "PUBLISHED_LISTS": header_value(source_dir, SKY_FILE, r'published_lists_directory = "([^"\\]*)"'),
     }
     # Both codes carry the type, number and size the header builds them from.
