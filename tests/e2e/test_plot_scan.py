@@ -50,6 +50,13 @@ def test_the_svg_counts_each_lane_s_carriers_once_and_is_reproducible(scans, tmp
     assert plot(tmp_path, "again.svg", text)[1].read_bytes() == output.read_bytes()
 
 
+def test_a_scan_that_found_nothing_draws_empty_lanes(tmp_path):
+    done, output = plot(tmp_path, "scan.svg", b"open path /dev/blindscan0\n")
+    assert (done.returncode, done.stderr) == (0, b"")
+    labels = [element.text for element in ElementTree.parse(output).iter() if element.tag.endswith("}text")]
+    assert {"HORIZONTAL: 0 carriers", "VERTICAL: 0 carriers"} <= set(labels)
+
+
 def test_a_png_by_name(scans, tmp_path):
     done, output = plot(tmp_path, "scan.PNG", scans[0])
     assert done.returncode == 0
