@@ -12,6 +12,7 @@ import errno
 import re
 
 import kit_facts
+
 # BadTrace is re-exported: the scripts catch it from here.
 from strace_calls import BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
 
