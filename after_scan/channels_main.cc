@@ -65,7 +65,10 @@ kit::result<int> run(int argc, char** argv) {
       return *end;
     }
   }
-  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true);
+  // A channel file of nothing tunes nothing; a table of no carriers is a
+  // scan that found none (its "open path" line shows that it ran).
+  const auto carriers =
+      read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, !tab_separated);
   if (!carriers) return kit::failure{carriers.error()};
   const std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(carriers->carriers);
   const kit::result<void> written =

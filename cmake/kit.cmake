@@ -6,7 +6,25 @@
 # and cpack packs it with the tool into one Debian package.
 set(kit_commands blindscan-emulator blindscan-compare blindscan-channels)
 set(kit_scripts ${PROJECT_SOURCE_DIR}/scripts/replay-trace ${PROJECT_SOURCE_DIR}/scripts/plot-scan)
-set(kit_modules ${PROJECT_SOURCE_DIR}/scripts/lib/trace_reader.py ${PROJECT_SOURCE_DIR}/scripts/lib/strace_calls.py)
+set(kit_modules)
+foreach(module trace_reader strace_calls claim_dir kit_command)
+  list(APPEND kit_modules ${PROJECT_SOURCE_DIR}/scripts/lib/${module}.py)
+endforeach()
+
+# The facts the Python modules share with the C++ code, read from its headers
+# (the module reads them itself in the source tree) and installed as values.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(kit_facts_reader ${PROJECT_SOURCE_DIR}/scripts/lib/kit_facts.py)
+set(kit_facts ${PROJECT_BINARY_DIR}/python/kit_facts.py)
+add_custom_command(
+  OUTPUT ${kit_facts}
+  COMMAND ${Python3_EXECUTABLE} -B ${kit_facts_reader} ${PROJECT_SOURCE_DIR} ${kit_facts} ${kit_facts}.d
+  DEPENDS ${kit_facts_reader}
+  DEPFILE ${kit_facts}.d
+  COMMENT "Writing the facts the Python modules share with the C++ headers"
+  VERBATIM)
+add_custom_target(kit_facts ALL DEPENDS ${kit_facts})
+list(APPEND kit_modules ${kit_facts})
 
 install(TARGETS ${kit_commands} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
 install(PROGRAMS ${kit_scripts} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)

@@ -11,6 +11,8 @@ import dataclasses
 import errno
 import re
 
+import kit_facts
+
 # BadTrace is re-exported: the scripts catch it from here.
 from strace_calls import BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
 
@@ -40,16 +42,19 @@ without it is refused."""
 
 # The scan request as strace prints it: decoded, or its code on most
 # architectures and on MIPS (also PowerPC, SPARC, Alpha), in any base.
-SCAN_REQUEST = re.compile(
-    r"_IOC\(_IOC_WRITE, *(?:0x62|'b'), *(?:0x0*1|1), *(?:0x0*18|24)\)|0x40186201|0x80186201|1075339777|"
-    r"2149081601|AVL2108_SET_PARAMETER")
+SCAN_REQUEST = re.compile("|".join([
+    rf"_IOC\(_IOC_WRITE, *(?:{kit_facts.REQUEST_TYPE:#x}|'{chr(kit_facts.REQUEST_TYPE)}'), "
+    rf"*(?:0x0*{kit_facts.REQUEST_NUMBER:x}|{kit_facts.REQUEST_NUMBER}), "
+    rf"*(?:0x0*{kit_facts.REQUEST_SIZE:x}|{kit_facts.REQUEST_SIZE})\)",
+    *(f"{code:#x}|{code}" for code in (kit_facts.REQUEST_CODE, kit_facts.MIPS_REQUEST_CODE)),
+    kit_facts.REQUEST_NAME]))
 DEVICE = re.compile(r"/dev/blindscan(-?(?:0|[1-9]\d*))")
 # Errors that mean the caller was interrupted while the driver had not answered.
 INTERRUPTED = {"EINTR", "ERESTARTSYS", "ERESTARTNOINTR", "ERESTARTNOHAND", "ERESTART_RESTARTBLOCK"}
 # Errors only the kernel sees, as the answer a FUSE node gives nearest them.
 KERNEL_ERRORS = {"ENOTSUPP": "EOPNOTSUPP", "ENOIOCTLCMD": "ENOTTY"}
 # The stand-in reads an answers file of at most this many bytes.
-ANSWERS_LIMIT = 16 * 1024 * 1024
+ANSWERS_LIMIT = kit_facts.INPUT_LIMIT
 # strace writes no line this long, however long its strings (-s).
 LINE_LIMIT = 1024 * 1024
 
@@ -107,7 +112,8 @@ class Session:
             for scan in node.scans:
                 lines.append("scan" + ending(scan) + ("" if scan.run is None else " ".join([" run", *scan.run])))
                 for read in scan.reads:
-                    records = " ".join(read.data[at:at + 12].hex() for at in range(0, len(read.data), 12))
+                    size = kit_facts.RECORD_SIZE
+                    records = " ".join(read.data[at:at + size].hex() for at in range(0, len(read.data), size))
                     lines.append("read" + (ending(read) or (" " + records if records else "")))
         text = "\n".join(lines) + "\n"
         if len(text) > ANSWERS_LIMIT:

@@ -38,7 +38,7 @@ from blindscan_expect import (  # noqa: E402,F401  (re-exported for the test fil
     request_event,
     run_on_pty,
 )
-from published_lists import DIRECTORY as PUBLISHED_LISTS  # noqa: E402,F401
+from kit_facts import PUBLISHED_LISTS  # noqa: E402,F401
 
 BUILD = REPO / "build/host"
 TOOL = os.environ.get("BLINDSCAN_TOOL", str(BUILD / "mivo_blindscan"))

@@ -25,6 +25,14 @@ DUMP = CALLS + ["-e", "read=all"]
 HOTBIRD = ["--satellite", "Hotbird-13.0E"]
 
 
+def recording_options():
+    """The options of the strace command replay-trace gives box owners, but its -o FILE."""
+    words = subprocess.run([REPLAY, "--recording-line"], capture_output=True, text=True, check=True).stdout.split()
+    assert (words[0], words[-1]) == ("strace", "COMMAND")
+    at = words.index("-o")
+    return words[1:at] + words[at + 2:-1]
+
+
 @pytest.fixture(scope="module", autouse=True)
 def strace():
     if shutil.which("strace") is None:
@@ -66,7 +74,7 @@ def replay(trace, command, timeout=60):
 # Each everyday set of strace's options, with the stand-in's options and the
 # device scanned: what the driver answered, as each set records it.
 FLAG_SETS = {
-    "as the README records": (HOTBIRD, DUMP + ["-x"], "0"),
+    "as replay-trace --recording-line records": (HOTBIRD, recording_options(), "0"),
     "-f in a file, -tt, device 2": (HOTBIRD + ["--device", "2"], DUMP + ["-f", "-tt"], "2"),
     "-T, a refused request": (["--fail-ioctl", "EIO"], DUMP + ["-T"], "0"),
     "-y, a failed read": (["--fail-read", "EIO"], DUMP + ["-y"], "0"),
@@ -203,7 +211,7 @@ def test_kept_answers_and_log_go_to_a_directory_of_replay_traces_own(tmp_path):
     (keep / ".replay-trace").unlink()
     refused = subprocess.run(command, capture_output=True, timeout=60)
     assert (refused.returncode, refused.stdout) == (2, b"")
-    assert refused.stderr.startswith(f"replay-trace: refusing {keep}: it is not empty".encode())
+    assert refused.stderr.startswith(f"replay-trace: {keep}: refused: it is not empty".encode())
 
 
 # Options naming what is not a file or not a program: refused with 2, no traceback.

@@ -4,16 +4,23 @@ diagnostics, result records as the driver delivers them, report lines, the
 driver stand-in's log line for a scan request, and a runner that puts a
 program's standard output on a pseudo-terminal.
 
-The end-to-end harness (tests/e2e) and the host side of the board test
-(tests/target) both import it, so the two can only disagree about how they
-run the tool, never about what it must print."""
+Only the device's layout (the record's size, the most records a read
+fetches) comes from the device header.  The end-to-end harness (tests/e2e)
+and the host side of the board test (tests/target) both import it, so the
+two can only disagree about how they run the tool, never about what it must
+print."""
 
 import os
 import pty
 import struct
 import subprocess
+import sys
 import termios
 import threading
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
+
+import kit_facts  # noqa: E402
 
 USAGE = b"./mivo_blindscan min_frqe max_freq min_symbol max_symbol pol hilow_band"
 # A wrong argument count prints the usage twice: once without a line feed,
@@ -32,9 +39,9 @@ DVB_S2_FLAG = 1 << 2
 NATIVE = "="
 LITTLE_ENDIAN = "<"
 
-# The largest scan a read can deliver.
-MAX_RECORDS = 120
-RECORD_SIZE = 12
+# The largest scan a read can deliver, as the device header defines it.
+MAX_RECORDS = kit_facts.MAX_RECORDS
+RECORD_SIZE = kit_facts.RECORD_SIZE
 
 
 def oscillator_khz(band):

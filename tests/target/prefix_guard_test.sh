@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# build-mipsel-musl refuses, with status 1, a prefix it did not make, and
+# build-mipsel-musl refuses, with status 2, a prefix it did not make, and
 # leaves the tree as it was: a prefix that holds a file of its own, and a
 # prefix that is a link to such a directory (which the guard would see as
 # empty, and stamp, if it followed the link).
@@ -21,7 +21,7 @@ for row in own-file link; do
   before=$(snapshot "$dir")
   "$1" "$dir/prefix" "$dir/work"
   status=$?
-  if [ "$status" -ne 1 ] || [ "$(snapshot "$dir")" != "$before" ]; then
+  if [ "$status" -ne 2 ] || [ "$(snapshot "$dir")" != "$before" ]; then
     echo "FAIL $row: status $status, tree now:"$'\n'"$(snapshot "$dir")"
     failed=1
   fi

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """scripts/box runs the shipped tool on the emulated box: a published sky
 gives what the host's stand-in gives for it, a two-tuner session recorded
-with strace on the host replays there, the README's recording line records
-there a trace that replays on the host, and the command's own exit status
-comes back.
+with strace on the host replays there, replay-trace's recording line
+records there a trace that replays on the host, and the command's own exit
+status comes back.
 
 Exit status: 0 passed, 1 failed, 77 skipped because something the box or
 the host's stand-in needs is missing (in CI, CI=true, a failure)."""
@@ -21,19 +21,22 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
 
 import board  # noqa: E402
-import published_lists  # noqa: E402
+import kit_facts  # noqa: E402
 
 SCAN = ["950", "2150", "1000", "45000"]
 SKY = ["--satellite", "Hotbird-13.0E"]
 
 
-def readme_recording():
-    """The README's front-end sweep and its strace line that records it on a box."""
-    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "README.md")) as readme:
-        lines = readme.read().splitlines()
-    sweep = next(shlex.split(line)[0] for line in lines if line.startswith("sweep="))
-    record = next(line for line in lines if line.startswith("strace ") and line.endswith("# on the box"))
-    return sweep[len("sweep="):], record[: record.index("#")].strip()
+# A front end's four sweeps: both polarisations in both bands.
+SWEEP = "for band in 0 1; do for pol in 0 1; do mivo_blindscan 0 950 2150 1000 45000 $pol $band; done; done"
+
+
+def recording(replay):
+    """The strace command replay-trace gives box owners, recording the sweep."""
+    line = subprocess.run([replay, "--recording-line"], capture_output=True, text=True, check=True).stdout.strip()
+    if not line.endswith(" COMMAND"):
+        raise ValueError(f"replay-trace --recording-line: no COMMAND at the end of {line!r}")
+    return line.removesuffix("COMMAND") + 'sh -c "$sweep"'
 
 
 def main():
@@ -46,8 +49,8 @@ def main():
     for path in (options.host_emulator, host_tool):
         if missing is None and not os.access(path, os.X_OK):
             missing = f"the host build (cmake --preset host) lacks {path}"
-    if missing is None and not os.path.isfile(os.path.join(published_lists.DIRECTORY, SKY[1])):
-        missing = f"no {SKY[1]} in {published_lists.DIRECTORY} (Debian: dtv-scan-tables)"
+    if missing is None and not os.path.isfile(os.path.join(kit_facts.PUBLISHED_LISTS, SKY[1])):
+        missing = f"no {SKY[1]} in {kit_facts.PUBLISHED_LISTS} (Debian: dtv-scan-tables)"
     if missing is None and shutil.which("strace") is None:
         missing = "strace is not installed"
     if missing is not None:
@@ -89,18 +92,17 @@ def main():
                         "-e", "read=all", "sh", "-c", session.replace("mivo_blindscan", host_tool))
         check("a two-tuner session, replayed", box("--trace", trace, "--", "sh", "-c", session), recorded)
 
-    # The README's recording line runs in the box as on a real one; the trace
-    # it writes, brought out on standard error, replays here to the same bytes.
-    sweep, record = readme_recording()
-    in_box = box(*SKY, "--", "sh", "-c", f"sweep={shlex.quote(sweep)}; {record} && cat scan.trace >&2")
-    check("the README's recording in the box", (in_box[2], in_box[0].count(b"open path")), (0, 4))
+    # The recording line runs in the box as on a real one; the trace it
+    # writes, brought out on standard error, replays here to the same bytes.
+    replay = os.path.join(os.path.dirname(options.box), "replay-trace")
+    in_box = box(*SKY, "--", "sh", "-c", f"sweep={shlex.quote(SWEEP)}; {recording(replay)} && cat scan.trace >&2")
+    check("the recording line in the box", (in_box[2], in_box[0].count(b"open path")), (0, 4))
     with tempfile.TemporaryDirectory(prefix="box-test-") as scratch:
         trace = os.path.join(scratch, "scan.trace")
         with open(trace, "wb") as out:
             out.write(in_box[1])
-        replayed = subprocess.run([os.path.join(os.path.dirname(options.box), "replay-trace"), "--emulator",
-                                   options.host_emulator, trace, "--", "sh", "-c", sweep], capture_output=True,
-                                  timeout=60, env={**os.environ, "PATH": f"{os.path.dirname(host_tool)}:{os.environ['PATH']}"})
+        replayed = subprocess.run([replay, "--emulator", options.host_emulator, trace, "--", "sh", "-c", SWEEP],
+                                  capture_output=True, timeout=60, env={**os.environ, "PATH": f"{os.path.dirname(host_tool)}:{os.environ['PATH']}"})
         check("its trace replayed on the host", (replayed.stdout, replayed.returncode), (in_box[0], 0))
 
     # An empty name is the box's stand-in's to refuse, as the host's does,

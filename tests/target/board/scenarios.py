@@ -8,6 +8,9 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "lib"))
+sys.path.insert(1, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
+
+import kit_facts  # noqa: E402
 
 from blindscan_expect import (  # noqa: E402
     DVB_S2_FLAG,
@@ -26,8 +29,10 @@ from blindscan_expect import records as packed_records  # noqa: E402
 SCAN = ["950", "2150", "2000", "45000", "0", "0"]  # the six search arguments of a plain run
 
 # The scan request's code on MIPS, whose request codes put the write
-# direction in bit 31 (the device header asserts the same value for MIPS).
-MIPS_REQUEST_CODE = 0x80186201
+# direction in bit 31, as the device header asserts it.
+MIPS_REQUEST_CODE = kit_facts.MIPS_REQUEST_CODE
+# The whole result area the tool reads.
+READ_SIZE = kit_facts.READ_SIZE
 
 def records(*triples):
     """(frequency, symbol_rate, flags) triples as the mipsel driver delivers
@@ -50,7 +55,8 @@ def request_line(min_freq, max_freq, min_symbol, max_symbol, pol, band):
 def scan_log(request, delivered, node="/dev/blindscan0"):
     """The driver's log of a complete run: the request as the driver saw it
     and one read of the whole result area."""
-    return [f"mounted path={node}", "open flags=O_RDWR", request, f"read size=1440 delivered={delivered}", "release"]
+    return [f"mounted path={node}", "open flags=O_RDWR", request, f"read size={READ_SIZE} delivered={delivered}",
+            "release"]
 
 
 PLAIN_REQUEST = request_line(950, 2150, 2000, 45000, 0, 0)
@@ -168,10 +174,11 @@ def read_scenarios():
                     data=records(*THREE)[:25], log=scan_log(PLAIN_REQUEST, 25)),
         # The full result area: 120 records; the tool never asks for more.
         with_driver("full_read", ["0", *SCAN], report(many[:120], 0, 0) + open_path(0), 0,
-                    data=records(*many), stdout="pipe", log=scan_log(PLAIN_REQUEST, 1440)),
+                    data=records(*many), stdout="pipe", log=scan_log(PLAIN_REQUEST, READ_SIZE)),
         # The largest report there is: 120 lines of the longest form, 11,040 bytes.
         with_driver("longest_report", ["0", *SCAN], LONGEST_LINE * MAX_RECORDS + open_path(0), 0,
-                    data=records(*[LONGEST_RECORD] * MAX_RECORDS), stdout="pipe", log=scan_log(PLAIN_REQUEST, 1440)),
+                    data=records(*[LONGEST_RECORD] * MAX_RECORDS), stdout="pipe",
+                    log=scan_log(PLAIN_REQUEST, READ_SIZE)),
     ]
 
 
@@ -195,7 +202,7 @@ def failure_scenarios():
                     driver=["--fail-ioctl", "EIO"], stdout="tty"),
         with_driver("read_fails", ["0", *SCAN], open_path(0), 255, driver=["--fail-read", "EIO"],
                     log=["mounted path=/dev/blindscan0", "open flags=O_RDWR", PLAIN_REQUEST,
-                         "read-failed size=1440 errno=EIO", "release"]),
+                         f"read-failed size={READ_SIZE} errno=EIO", "release"]),
         # An unknown delivery system anywhere: no report at all.
         with_driver("bad_delivery_system", ["0", *SCAN], open_path(0), 255, data=bad_third,
                     log=scan_log(PLAIN_REQUEST, 36)),

@@ -1,0 +1,42 @@
+"""What the kit's Python commands share: where they find the kit's other
+programs, and how they report a failure."""
+
+import os
+import shutil
+import sys
+
+# Bad input and files that cannot be read or written, as the C++ commands
+# end for them.
+FAILED = 2
+
+
+def find_program(name, scripts_dir):
+    """The kit's program name for a command in scripts_dir: the host build's
+    when the command runs from the source tree (beside lib/, its modules),
+    else the one installed beside it, else the first on PATH."""
+    candidates = [os.path.join(scripts_dir, name)]
+    if os.path.isdir(os.path.join(scripts_dir, "lib")):
+        candidates.insert(0, os.path.join(os.path.dirname(scripts_dir), "build", "host", name))
+    for candidate in candidates:
+        if os.path.isfile(candidate):
+            return candidate
+    return shutil.which(name) or name
+
+
+def lookup_help(name, command):
+    """Where find_program looks, as an option's help says it."""
+    return (f"(default: the host build's {name} when {command} runs from the source tree, else the {name} "
+            f"installed beside {command}, else the first on PATH)")
+
+
+def not_a_program(path, option):
+    """What to say of a kit program that is not there."""
+    return (f"{path}: not a program: build it (cmake --preset host && cmake --build --preset host) or install "
+            f"the kit's package, or name it with {option}")
+
+
+def fail(command, what):
+    """Says "COMMAND: WHAT: WHY" (what holds both) on standard error; the
+    status to end with."""
+    print(f"{command}: {what}", file=sys.stderr)
+    return FAILED
