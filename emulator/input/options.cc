@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #include "emulator/input/fault_option.h"
 #include "kit/errno_names.h"
+#include "kit/lnb.h"
 #include "kit/sky_file.h"
 #include "kit/text.h"
 #include "tool/arguments.h"
@@ -34,6 +36,7 @@ enum option_id : int {
   mode_option,
   jitter_option,
   seed_option,
+  lnb_option,
   serve_option,
   help_option,
   option_count,
@@ -87,6 +90,9 @@ constexpr option_row option_rows[] = {
      recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
     // The seed is that of --jitter's offsets, idle where they are.
     {"seed", seed_option, required_argument, 0, any_of({jitter_option})},
+    // The dish is that of a search, as --jitter's offsets are.
+    {"lnb", lnb_option, required_argument,
+     recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
     {"serve", serve_option, required_argument, 0, 0},
     {"help", help_option, no_argument, 0, 0},
 };
@@ -218,6 +224,12 @@ kit::result<void> set_option(options& chosen, int id, const char* value) {
       if (!kit::parse_number(text, chosen.driver.jitter.seed))
         return kit::failure{"--seed needs a whole number, not " + kit::quoted(text)};
       return {};
+    case lnb_option: {
+      kit::result<kit::lnb> dish = kit::parse_lnb(text);
+      if (!dish) return kit::failure{"--lnb: " + dish.error()};
+      chosen.driver.dish = std::move(*dish);
+      return {};
+    }
     case help_option:
       chosen.help = true;
       return {};
@@ -303,6 +315,11 @@ std::string usage() {
          "                      to KHZ kHz and off its symbol rate by up to KSYM kSym/s\n"
          "                      (never below 1), the same for a carrier in every scan\n"
          "  --seed N            seed the offsets of --jitter (default 1)\n"
+         "  --lnb LNB           serve the sky through LNB: a name dvbv5-scan -l help\n"
+         "                      lists, or its oscillators in MHz, LOW or LOW,HIGH,SWITCH\n"
+         "                      (default: " +
+         kit::tool_bands().description +
+         ")\n"
          "  --serve PATH        serve on PATH in the current mount namespace\n"
          "  --help              print this help\n"
          "\n"
