@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
+#include "kit/lnb.h"
 #include "kit/report_lines.h"
 #include "kit/result.h"
 #include "kit/transponder.h"
@@ -17,8 +18,8 @@
 namespace blindscan::after_scan {
 
 // The intermediate range a satellite tuner takes, MHz: a whole sweep's.
-inline constexpr int32_t tuner_lowest_mhz = 950;
-inline constexpr int32_t tuner_highest_mhz = 2150;
+using kit::tuner_highest_mhz;
+using kit::tuner_lowest_mhz;
 
 // One run of the tool: its request, and its arguments as given, for messages.
 struct sweep {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "device/blindscan_device.h"
@@ -42,20 +43,21 @@ std::pair<int64_t, int64_t> jitter_offsets(const transponder& carrier, const mea
 
 std::vector<device::blindscan_result> blind_search(const std::vector<transponder>& sky,
                                                    const device::blindscan_request& request,
-                                                   const measurement_jitter& jitter) {
+                                                   const measurement_jitter& jitter, const lnb& dish) {
   const bool vertical = request.pol != 0;
-  const int64_t oscillator = device::lnb_offset_khz(request.hilow_band);
   const int64_t lowest_khz = int64_t{request.min_freq} * 1000;
   const int64_t highest_khz = int64_t{request.max_freq} * 1000;
 
   std::vector<std::pair<int64_t, const transponder*>> found;
   for (const transponder& candidate : sky) {
-    const int64_t tuner_khz = int64_t{candidate.downlink_khz} - oscillator;
     if (candidate.vertical != vertical) continue;
-    if (tuner_khz < lowest_khz || tuner_khz > highest_khz) continue;
+    // A carrier the dish does not take on this band and polarisation never
+    // reaches the tuner.
+    const std::optional<int64_t> tuner_khz = intermediate_khz(dish, request, candidate.downlink_khz);
+    if (!tuner_khz || *tuner_khz < lowest_khz || *tuner_khz > highest_khz) continue;
     if (candidate.symbol_rate < int64_t{request.min_symbol}) continue;
     if (candidate.symbol_rate > int64_t{request.max_symbol}) continue;
-    found.emplace_back(tuner_khz, &candidate);
+    found.emplace_back(*tuner_khz, &candidate);
   }
   std::stable_sort(found.begin(), found.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });

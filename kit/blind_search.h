@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/blindscan_device.h"
+#include "kit/lnb.h"
 #include "kit/transponder.h"
 
 namespace blindscan::kit {
@@ -35,14 +36,17 @@ struct measurement_jitter {
 std::pair<int64_t, int64_t> jitter_offsets(const transponder& carrier, const measurement_jitter& jitter);
 
 // The blind search: the transponders of the requested polarisation (pol 0
-// horizontal, else vertical) whose tuner frequency (downlink minus the band's
-// oscillator) lies in [min_freq, max_freq] MHz and whose symbol rate lies in
-// [min_symbol, max_symbol] kSym/s, as records in ascending tuner frequency.
-// Which are found and their order follow from the true values; each is
-// then reported with jitter's offsets.  A tuner frequency below zero is
-// delivered modulo 2^32, as the hardware's 32-bit register would hold it.
+// horizontal, else vertical) that dish delivers on the request's band and
+// polarisation, whose intermediate frequency (through the dish's oscillator)
+// lies in [min_freq, max_freq] MHz and whose symbol rate lies in
+// [min_symbol, max_symbol] kSym/s, as records of that frequency in kHz, in
+// ascending order.  Which are found and their order follow from the true
+// values; each is then reported with jitter's offsets.  An intermediate
+// frequency below zero is delivered modulo 2^32, as the hardware's 32-bit
+// register would hold it.
 std::vector<device::blindscan_result> blind_search(const std::vector<transponder>& sky,
                                                    const device::blindscan_request& request,
-                                                   const measurement_jitter& jitter = {});
+                                                   const measurement_jitter& jitter = {},
+                                                   const lnb& dish = tool_bands());
 
 }  // namespace blindscan::kit

@@ -12,6 +12,7 @@
 
 #include "emulator/input/fault_option.h"
 #include "kit/errno_names.h"
+#include "kit/lnb.h"
 #include "kit/read_file.h"
 #include "kit/sky_file.h"
 #include "kit/text.h"
@@ -36,6 +37,7 @@ enum option_id : int {
   mode_option,
   jitter_option,
   seed_option,
+  lnb_option,
   serve_option,
   help_option,
   option_count,
@@ -142,6 +144,13 @@ kit::result<void> set_seed(options& chosen, std::string_view option, const char*
   return {};
 }
 
+kit::result<void> set_lnb(options& chosen, std::string_view option, const char* value) {
+  kit::result<kit::lnb> dish = kit::parse_lnb(value);
+  if (!dish) return kit::failure{std::string(option) + ": " + dish.error()};
+  chosen.driver.dish = std::move(*dish);
+  return {};
+}
+
 kit::result<void> ask_for_help(options& chosen, std::string_view, const char*) {
   chosen.help = true;
   return {};
@@ -237,6 +246,11 @@ constexpr option_row option_rows[] = {
     // The seed is that of --jitter's offsets, idle where they are.
     {"seed", seed_option, "N", "seed the offsets of --jitter (default 1)", set_seed, 0,
      any_of({jitter_option})},
+    // The dish is that of a search, as --jitter's offsets are.
+    {"lnb", lnb_option, "LNB",
+     "serve the sky through LNB: a name dvbv5-scan -l help lists, or its oscillators in MHz, LOW or "
+     "LOW,HIGH,SWITCH (default: {tool bands})",
+     set_lnb, recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
     {"serve", serve_option, "PATH",
      "serve on PATH, an existing file, in the current mount namespace (the second form)",
      set_file_name<&options::serve_path>, 0, 0},
@@ -358,7 +372,8 @@ std::string option_entries() {
     entries.append(column + 2 > help_text_column ? help_text_column : help_text_column - column, ' ');
     append_filled(entries,
                   with_facts(row.help, {{"{lists}", std::string(kit::published_lists_directory)},
-                                        {"{longest scan}", std::to_string(longest_scan_ms)}}),
+                                        {"{longest scan}", std::to_string(longest_scan_ms)},
+                                        {"{tool bands}", kit::tool_bands().description}}),
                   help_text_column, help_text_column);
   }
   return entries;

@@ -22,7 +22,7 @@ struct options {
   std::optional<std::string> records_file;  // --records: exact record bytes to serve
   std::optional<std::string> answers_file;  // --answers: a real driver's answers, node by node
   driver_settings driver;                   // --fault, --fail-ioctl, --fail-read, --read-bytes,
-                                            // --scan-ms, --jitter, --seed
+                                            // --scan-ms, --jitter, --seed, --lnb
   std::optional<std::string> log_file;      // --log: the driver's event log
   mode_t node_mode = 0666;                  // --mode: permission bits of the node
   std::optional<std::string> serve_path;    // --serve: serve on this file, no namespaces

@@ -19,6 +19,7 @@
 #include "emulator/model/scan_faults.h"
 #include "emulator/model/scan_records.h"
 #include "kit/blind_search.h"
+#include "kit/lnb.h"
 #include "kit/transponder.h"
 
 namespace blindscan::emulator {
@@ -32,6 +33,7 @@ struct driver_settings {
   // Each open in turn, as a real driver answered it: 0 taken, or the errno
   // it was refused with.  Opens beyond these are taken.
   std::vector<int> recorded_opens;
+  kit::lnb dish = kit::tool_bands();  // what brings the sky to the tuner
 };
 
 // What scans are answered from: a sky, searched blindly; the exact bytes of

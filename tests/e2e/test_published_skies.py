@@ -19,11 +19,10 @@ SWEEPS = {
 }
 
 
-@pytest.fixture(scope="module")
-def carriers():
+def carriers(satellite):
     """(downlink_khz, vertical, ksym, dvb_s2) of each carrier of the list,
     the first entry of a carrier listed more than once."""
-    path = LISTS / SATELLITE
+    path = LISTS / satellite
     if not path.exists():
         missing(f"{path} is missing (Debian: dtv-scan-tables)")
     entries, found = [], {}
@@ -40,24 +39,39 @@ def carriers():
     return list(found.values())
 
 
-def expected_report(carriers, arguments):
+def expected_report(carriers, arguments, lnb=None):
+    """The report of a sweep through lnb, (oscillator, lowest, highest) MHz of
+    one oscillator and the downlinks it takes, or the tool's own bands, which
+    take every one.  An oscillator above its band turns the spectrum over."""
     _, min_freq, max_freq, min_symbol, max_symbol, pol, band = (int(a) for a in arguments)
-    oscillator = oscillator_khz(band)
+    oscillator, lowest, highest = (mhz * 1000 for mhz in lnb or (oscillator_khz(band) // 1000, 0, 2**32))
     found = sorted(
-        (downlink, ksym, dvb_s2)
+        ((downlink - oscillator) * (-1 if oscillator > highest else 1), ksym, dvb_s2)
         for downlink, vertical, ksym, dvb_s2 in carriers
-        if vertical == (pol != 0)
-        and min_freq * 1000 <= downlink - oscillator <= max_freq * 1000
-        and min_symbol <= ksym <= max_symbol
+        if vertical == (pol != 0) and lowest <= downlink <= highest and min_symbol <= ksym <= max_symbol
     )
-    return b"".join(report_line(pol != 0, *carrier) for carrier in found)
+    # The tool adds its band's oscillator to the intermediate frequency.
+    return b"".join(report_line(pol != 0, khz + oscillator_khz(band), *rest)
+                    for khz, *rest in found if min_freq * 1000 <= khz <= max_freq * 1000)
+
+
+# The satellite scanned through each dish, and for an LNB other than the
+# tool's own bands its oscillator and the downlinks it takes, MHz, as
+# dvbv5-scan -l help states them.  Each list holds carriers its LNB does not
+# take.
+DISHES = {
+    "the tool's own bands": (SATELLITE, [], None),
+    "C-BAND": ("AsiaSat-5-100.5E", ["--lnb", "C-BAND"], (5150, 3700, 4200)),
+    "L10750": ("Eutelsat-36B-35.9E", ["--lnb", "L10750"], (10750, 11700, 12200)),
+}
 
 
 @pytest.mark.parametrize("arguments", SWEEPS.values(), ids=SWEEPS.keys())
-def test_sweep_of_a_published_list(carriers, arguments):
-    report = expected_report(carriers, arguments)
-    assert report.count(b"\n") >= 20, "every sweep of this satellite should find many carriers"
-    result = run(arguments, ["--satellite", SATELLITE])
+@pytest.mark.parametrize("satellite, lnb_options, lnb", DISHES.values(), ids=DISHES.keys())
+def test_sweep_of_a_published_list(satellite, lnb_options, lnb, arguments):
+    report = expected_report(carriers(satellite), arguments, lnb)
+    assert report.count(b"\n") >= 5, "every sweep of this satellite should find several carriers"
+    result = run(arguments, ["--satellite", satellite, *lnb_options])
     assert (result.stderr, result.status) == (b"", 0)
     assert result.stdout.splitlines(keepends=True) == (report + open_path(0)).splitlines(keepends=True)
 

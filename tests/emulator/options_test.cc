@@ -85,7 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "--read-bytes has no effect with --fail-read"},
         bad_case{{"--jitter", "1,1", "--fail-ioctl", "EIO", "--", "true"},
                  "--jitter has no effect with --fail-ioctl"},
-        bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"}));
+        bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"},
+        bad_case{{"--lnb", "30001", "--", "true"},
+                 "--lnb: LNB '30001': oscillator 30001 MHz lies outside 2150-30000 MHz"},
+        bad_case{{"--records", "r", "--lnb", "C-BAND", "--", "true"}, "--lnb has no effect with --records"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const kit::result<options> result =

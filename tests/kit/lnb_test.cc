@@ -1,0 +1,108 @@
+#include "kit/lnb.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace blindscan::kit {
+namespace {
+
+lnb dish(const std::string& name) { return name.empty() ? tool_bands() : *parse_lnb(name); }
+
+device::blindscan_request sweep(int32_t hilow_band, int32_t pol) {
+  return {950, 2150, 1, 100000, pol, hilow_band};
+}
+
+// One carrier through each kind of LNB: its intermediate frequency for a
+// band and polarisation, and back.  "" is the tool's own bands.
+TEST(Lnb, CarrierArrivesAtItsIntermediateFrequencyAndBack) {
+  const struct {
+    std::string dish;
+    int32_t band, pol;
+    uint32_t downlink_khz;
+    std::optional<int64_t> intermediate_khz;
+  } rows[] = {
+      {"", 0, 0, 11'000'000, 1'250'000},
+      {"", 1, 1, 11'000'000, 400'000},
+      {"", 0, 1, 9'000'000, -750'000},
+      {"EXTENDED", 0, 0, 11'800'000, std::nullopt},
+      {"C-BAND", 0, 1, 4'000'000, 1'150'000},
+      {"C-MULT", 1, 1, 4'000'000, 1'150'000},
+      {"C-MULT", 1, 0, 4'000'000, 1'750'000},
+      {"DISHPRO", 0, 0, 12'500'000, 1'850'000},
+      {"AMAZONAS", 1, 0, 11'000'000, 1'000'000},
+      {"STACKED-BRASILSAT", 0, 1, 11'000'000, std::nullopt},
+      {"9750,10600,11700", 0, 0, 11'700'000, 1'950'000},
+      {"9750,10600,11700", 1, 0, 11'700'000, 1'100'000},
+      {"5150", 0, 0, 3'000'000, 2'150'000},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.dish + " " + std::to_string(row.band) + " " + std::to_string(row.pol));
+    const lnb through = dish(row.dish);
+    EXPECT_EQ(intermediate_khz(through, sweep(row.band, row.pol), row.downlink_khz), row.intermediate_khz);
+    if (!row.intermediate_khz) continue;
+    const auto back = downlink_khz(through, sweep(row.band, row.pol), *row.intermediate_khz);
+    ASSERT_TRUE(back) << back.error();
+    EXPECT_EQ(*back, row.downlink_khz);
+  }
+}
+
+TEST(Lnb, IntermediateFrequencyWithoutOneDownlink) {
+  const auto beyond_range = downlink_khz(dish("EXTENDED"), sweep(0, 0), 2'100'000);
+  ASSERT_TRUE(beyond_range) << beyond_range.error();
+  EXPECT_EQ(*beyond_range, 11'850'000);
+  EXPECT_FALSE(downlink_khz(dish("AMAZONAS"), sweep(0, 0), 1'500'000));
+  EXPECT_FALSE(downlink_khz(dish("STACKED-BRASILSAT"), sweep(0, 1), 1'000'000));
+}
+
+TEST(Lnb, BadNamesAndOscillatorsAreRefused) {
+  const struct {
+    const char* text;
+    const char* message;  // "" where the text is a good LNB
+  } rows[] = {
+      {"c-band", ""},
+      {"FOO", "OI-BRASILSAT, AMAZONAS, GVT-BRASILSAT, or its oscillators in MHz"},
+      {"10600,10600,11700", "out of order: 10600 MHz is not below 10600 MHz"},
+      {"30001", "oscillator 30001 MHz lies outside 2150-30000 MHz"},
+      {" 9750, 10600 ", "give one oscillator, or LOW,HIGH,SWITCH"},
+      {"9750,x,11700", "'x' is not a whole number of MHz"},
+      {"9750,10600,12751", "band switch 12751 MHz lies outside 10700-12750 MHz"},
+  };
+  for (const auto& row : rows) {
+    const auto parsed = parse_lnb(row.text);
+    if (*row.message == '\0')
+      EXPECT_TRUE(parsed) << row.text;
+    else
+      EXPECT_NE(parsed ? std::string::npos : parsed.error().find(row.message), std::string::npos)
+          << row.text << ": " << (parsed ? "accepted" : parsed.error());
+  }
+}
+
+// The table holds what dvb-tools' own list of LNBs states, entry by entry.
+TEST(Lnb, TableIsWhatDvbToolsList) {
+  FILE* listing = popen("LC_ALL=C dvbv5-scan -l help 2>&1", "r");
+  std::string stated;
+  char buffer[4096];
+  for (size_t n = 0; listing && (n = fread(buffer, 1, sizeof buffer, listing)) > 0;) stated.append(buffer, n);
+  if (!listing || pclose(listing) == 127 << 8) GTEST_SKIP() << "dvbv5-scan (dvb-tools) is not installed";
+  constexpr const char* labels[] = {"Freqs     ", "Horizontal", "Vertical  ", "Left      ", "Right     "};
+  std::string table = "Please select one of the LNBf's below:\n";
+  for (const lnb& type : known_lnbs()) {
+    const bool stacked = std::any_of(type.paths.begin(), type.paths.end(), [](const lnb_path& path) {
+      return path.polarisation != lnb_polarisation::either;
+    });
+    table += type.name + "\n\t" + type.description + (stacked ? " (bandstacking)\n" : "\n");
+    for (const lnb_path& path : type.paths)
+      table += "\t" + std::string(labels[static_cast<int>(path.polarisation)]) + ": " +
+               std::to_string(path.lowest_khz / 1000) + " to " + std::to_string(path.highest_khz / 1000) +
+               " MHz, LO: " + std::to_string(path.oscillator_khz / 1000) + " MHz\n";
+    table += "\n";
+  }
+  EXPECT_EQ(stated, table);
+}
+
+}  // namespace
+}  // namespace blindscan::kit
