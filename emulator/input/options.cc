@@ -35,6 +35,7 @@ enum option_id : int {
   jitter_option,
   seed_option,
   serve_option,
+  partial_option,
   help_option,
   option_count,
 };
@@ -88,6 +89,9 @@ constexpr option_row option_rows[] = {
     // The seed is that of --jitter's offsets, idle where they are.
     {"seed", seed_option, required_argument, 0, any_of({jitter_option})},
     {"serve", serve_option, required_argument, 0, 0},
+    // Answers left out are named once the command has ended; served on a
+    // file, nothing ends.
+    {"partial", partial_option, no_argument, any_of({serve_option}), any_of({answers_option})},
     {"help", help_option, no_argument, 0, 0},
 };
 
@@ -218,6 +222,9 @@ kit::result<void> set_option(options& chosen, int id, const char* value) {
       if (!kit::parse_number(text, chosen.driver.jitter.seed))
         return kit::failure{"--seed needs a whole number, not " + kit::quoted(text)};
       return {};
+    case partial_option:
+      chosen.partial = true;
+      return {};
     case help_option:
       chosen.help = true;
       return {};
@@ -304,6 +311,8 @@ std::string usage() {
          "                      (never below 1), the same for a carrier in every scan\n"
          "  --seed N            seed the offsets of --jitter (default 1)\n"
          "  --serve PATH        serve on PATH in the current mount namespace\n"
+         "  --partial           let COMMAND take part of the --answers: what it left\n"
+         "                      out is named, and its status stands (otherwise 3)\n"
          "  --help              print this help\n"
          "\n"
          "--sky, --satellite, --records and --answers exclude each other.  A sky,\n"

@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "--read-bytes has no effect with --fail-read"},
         bad_case{{"--jitter", "1,1", "--fail-ioctl", "EIO", "--", "true"},
                  "--jitter has no effect with --fail-ioctl"},
-        bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"}));
+        bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"},
+        bad_case{{"--partial", "--", "true"}, "--partial has no effect without --answers"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const kit::result<options> result =
