@@ -205,6 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
             {"0" + std::to_string(EBUSY) + "0", "done", "refused ENODATA", "done +2", "1",
              "1 recorded open(s)|1 recorded scan(s) and 1 read(s) of the run '0 950'|1 recorded read(s) "
              "of the run '1 950'"}},
+        // A read before any scan falls with the first, and fails with it.
+        driver_case{"AReadBeforeAnyScanFallsWithTheFirst",
+                    distinct_records(1),
+                    driver_settings{{}, {{1, true, fault_kind::fail_read, EIO, 0}}, {}, {}},
+                    [](driver& d) { return std::vector{as_text(d.read(d.open(O_RDWR), 1440, 0))}; },
+                    {"refused EIO"}},
         // Each fault falls on the scans it names, counted on the node: the
         // second scan only refused, the third left waiting until its caller
         // gives up, the reads after the fifth failed, and those after the
