@@ -26,7 +26,8 @@ namespace blindscan::emulator {
 
 namespace {
 
-// The status of a replay whose command asked for a scan the answers do not hold.
+// The status of a replay that differs from its recording: its command asked
+// for a scan the answers do not hold, or left answers that no request took.
 constexpr int unrecorded_status = 3;
 
 // The scans of one node, answered from source.
@@ -118,6 +119,25 @@ kit::result<int> answered_as_recorded(const kit::result<int>& status, const std:
   return result_status;
 }
 
+// The status, unless answers are left that no request took: each node's are
+// named, and the status is unrecorded_status; with partial, they are named
+// as left out, and the status stands.
+int all_answers_taken(int status, int command_status, const std::vector<served_node>& nodes, bool partial) {
+  int result_status = status;
+  for (const served_node& node : nodes) {
+    for (const std::string& left : unasked_lines(node.answering.unasked())) {
+      if (partial) {
+        warnx("%s: left out (--partial): %s", node.path.c_str(), left.c_str());
+        continue;
+      }
+      warnx("%s: the command did not ask for %s; the command's status was %d", node.path.c_str(),
+            left.c_str(), command_status);
+      result_status = unrecorded_status;
+    }
+  }
+  return result_status;
+}
+
 // The emulator's exit status, or the failure that ends it with status 2.
 kit::result<int> run(const std::vector<std::string_view>& arguments) {
   const kit::result<options> parsed = parse_options(arguments);
@@ -162,9 +182,12 @@ kit::result<int> run(const std::vector<std::string_view>& arguments) {
     drivers.emplace_back(std::move(node.source), settings, node_log);
     nodes.push_back({path, drivers.back(), node_log});
   }
-  const kit::result<int> status = chosen.serve_path ? serve_existing_file(nodes.front(), chosen.node_mode)
-                                                    : serve_command(chosen.command, nodes, chosen.node_mode);
-  return answered_as_recorded(status, nodes);
+  if (chosen.serve_path)
+    return answered_as_recorded(serve_existing_file(nodes.front(), chosen.node_mode), nodes);
+  const kit::result<int> status = serve_command(chosen.command, nodes, chosen.node_mode);
+  kit::result<int> answered = answered_as_recorded(status, nodes);
+  if (!answered) return answered;
+  return all_answers_taken(*answered, *status, nodes, chosen.partial);
 }
 
 }  // namespace

@@ -41,6 +41,53 @@ kit::result<std::string> bytes_of(const std::vector<std::string_view>& words) {
   return bytes;
 }
 
+// "open" or "open failed ERRNO": the next open of node, taken or refused.
+kit::result<void> add_open(recorded_node& node, const std::vector<std::string_view>& fields) {
+  int error = 0;
+  const kit::result<recorded_end> end = ending_of(fields, error);
+  if (!end) return kit::failure{end.error()};
+  if (*end == recorded_end::unfinished || (*end == recorded_end::answered && fields.size() > 1))
+    return kit::failure{"expected open or open failed ERRNO"};
+  node.opens.push_back(error);
+  return {};
+}
+
+// "scan", "scan failed ERRNO" or "scan unfinished", with "run ARG..." at
+// the end naming the run that made it: the next scan of node.
+kit::result<void> add_scan(recorded_node& node, const std::vector<std::string_view>& fields) {
+  recorded_scan scan;
+  const auto run = std::find(fields.begin(), fields.end(), "run");
+  if (run != fields.end()) scan.run = std::vector<std::string>(run + 1, fields.end());
+  const std::vector<std::string_view> ending(fields.begin(), run);
+  const kit::result<recorded_end> end = ending_of(ending, scan.error);
+  if (!end) return kit::failure{end.error()};
+  if (*end == recorded_end::answered && ending.size() > 1)
+    return kit::failure{"expected scan, scan failed ERRNO or scan unfinished"};
+  scan.end = *end;
+  node.scans.push_back(std::move(scan));
+  return {};
+}
+
+// "read HEX...", "read failed ERRNO" or "read unfinished": the next read
+// after node's last scan.
+kit::result<void> add_read(recorded_node& node, const std::vector<std::string_view>& fields) {
+  if (node.scans.empty())
+    return kit::failure{"read before the first scan of device " + std::to_string(node.device_number)};
+  recorded_read read;
+  const kit::result<recorded_end> end = ending_of(fields, read.error);
+  if (!end) return kit::failure{end.error()};
+  read.end = *end;
+  if (read.end == recorded_end::answered) {
+    kit::result<std::string> bytes = bytes_of({fields.begin() + 1, fields.end()});
+    if (!bytes) return kit::failure{bytes.error()};
+    read.bytes = std::move(*bytes);
+  }
+  node.scans.back().reads.push_back(std::move(read));
+  return {};
+}
+
+// One line of the file, its words in fields: a device line starts a node;
+// the others add to the last one.
 kit::result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>& devices,
                            const std::vector<std::string_view>& fields) {
   const std::string_view keyword = fields.front();
@@ -55,43 +102,9 @@ kit::result<void> add_line(std::vector<recorded_node>& nodes, std::set<int32_t>&
   if (keyword != "open" && keyword != "scan" && keyword != "read")
     return kit::failure{"expected device, open, scan or read, found " + kit::quoted(keyword)};
   if (nodes.empty()) return kit::failure{std::string(keyword) + " before the first device line"};
-  if (keyword == "open") {
-    int error = 0;
-    const kit::result<recorded_end> end = ending_of(fields, error);
-    if (!end) return kit::failure{end.error()};
-    if (*end == recorded_end::unfinished || (*end == recorded_end::answered && fields.size() > 1))
-      return kit::failure{"expected open or open failed ERRNO"};
-    nodes.back().opens.push_back(error);
-    return {};
-  }
-  std::vector<recorded_scan>& scans = nodes.back().scans;
-  if (keyword == "scan") {
-    recorded_scan scan;
-    // "run ARG..." at the end names the run that made the scan.
-    const auto run = std::find(fields.begin(), fields.end(), "run");
-    if (run != fields.end()) scan.run = std::vector<std::string>(run + 1, fields.end());
-    const std::vector<std::string_view> ending(fields.begin(), run);
-    const kit::result<recorded_end> end = ending_of(ending, scan.error);
-    if (!end) return kit::failure{end.error()};
-    if (*end == recorded_end::answered && ending.size() > 1)
-      return kit::failure{"expected scan, scan failed ERRNO or scan unfinished"};
-    scan.end = *end;
-    scans.push_back(std::move(scan));
-    return {};
-  }
-  if (scans.empty())
-    return kit::failure{"read before the first scan of device " + std::to_string(nodes.back().device_number)};
-  recorded_read read;
-  const kit::result<recorded_end> end = ending_of(fields, read.error);
-  if (!end) return kit::failure{end.error()};
-  read.end = *end;
-  if (read.end == recorded_end::answered) {
-    kit::result<std::string> bytes = bytes_of({fields.begin() + 1, fields.end()});
-    if (!bytes) return kit::failure{bytes.error()};
-    read.bytes = std::move(*bytes);
-  }
-  scans.back().reads.push_back(std::move(read));
-  return {};
+  if (keyword == "open") return add_open(nodes.back(), fields);
+  if (keyword == "scan") return add_scan(nodes.back(), fields);
+  return add_read(nodes.back(), fields);
 }
 
 }  // namespace

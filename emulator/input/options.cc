@@ -39,6 +39,7 @@ enum option_id : int {
   seed_option,
   lnb_option,
   serve_option,
+  partial_option,
   help_option,
   option_count,
 };
@@ -151,6 +152,11 @@ kit::result<void> set_lnb(options& chosen, std::string_view option, const char* 
   return {};
 }
 
+kit::result<void> allow_partial(options& chosen, std::string_view, const char*) {
+  chosen.partial = true;
+  return {};
+}
+
 kit::result<void> ask_for_help(options& chosen, std::string_view, const char*) {
   chosen.help = true;
   return {};
@@ -254,6 +260,12 @@ constexpr option_row option_rows[] = {
     {"serve", serve_option, "PATH",
      "serve on PATH, an existing file, in the current mount namespace (the second form)",
      set_file_name<&options::serve_path>, 0, 0},
+    // Answers left out are named once the command has ended; served on a
+    // file, nothing ends.
+    {"partial", partial_option, nullptr,
+     "let COMMAND take part of the --answers: what it left out is named, and its status stands "
+     "(otherwise 3)",
+     allow_partial, any_of({serve_option}), any_of({answers_option})},
     {"help", help_option, nullptr, "print this help and exit", ask_for_help, 0, 0},
 };
 

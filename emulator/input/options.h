@@ -21,6 +21,7 @@ struct options {
   std::optional<std::string> satellite;     // --satellite: a published list by name
   std::optional<std::string> records_file;  // --records: exact record bytes to serve
   std::optional<std::string> answers_file;  // --answers: a real driver's answers, node by node
+  bool partial = false;                     // --partial: the command may leave answers out
   driver_settings driver;                   // --fault, --fail-ioctl, --fail-read, --read-bytes,
                                             // --scan-ms, --jitter, --seed, --lnb
   std::optional<std::string> log_file;      // --log: the driver's event log

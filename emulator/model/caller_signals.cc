@@ -79,4 +79,9 @@ bool ends_interruptible_wait(const caller_signals& signals) {
   return false;
 }
 
+bool status_ends_wait(std::string_view status) {
+  const std::optional<caller_signals> signals = parse_caller_signals(status);
+  return !signals || ends_interruptible_wait(*signals);
+}
+
 }  // namespace blindscan::emulator

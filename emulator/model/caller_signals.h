@@ -31,4 +31,9 @@ std::optional<caller_signals> parse_caller_signals(std::string_view status);
 // interruptible wait: caught, or killing by default.
 bool ends_interruptible_wait(const caller_signals& signals);
 
+// Whether a caller whose /proc/PID/status reads status ends its wait; one
+// whose status is empty or unreadable (a caller that is gone) waits for
+// nothing.
+bool status_ends_wait(std::string_view status);
+
 }  // namespace blindscan::emulator

@@ -83,7 +83,7 @@ pending_request driver::next_scan(uint64_t file, const device::blindscan_request
       return scan;
     }
     const recorded_scan& next = recorded[*chosen];
-    scan.reads = recorded_reads{next.reads};
+    scan.reads = recorded_reads{next.reads, 0, *chosen};
     if (next.end == recorded_end::failed) scan.refusal = next.error;
     if (next.end == recorded_end::unfinished) scan.due.reset();
   }
@@ -92,13 +92,33 @@ pending_request driver::next_scan(uint64_t file, const device::blindscan_request
 
 std::optional<size_t> driver::next_recorded(const std::vector<recorded_scan>& recorded,
                                             const std::vector<std::string>& caller_arguments) {
-  recorded_used_.resize(recorded.size());
+  recorded_use_.resize(recorded.size());
   for (size_t at = 0; at < recorded.size(); ++at) {
-    if (recorded_used_[at] || (recorded[at].run && *recorded[at].run != caller_arguments)) continue;
-    recorded_used_[at] = true;
+    if (recorded_use_[at].taken || (recorded[at].run && *recorded[at].run != caller_arguments)) continue;
+    recorded_use_[at].taken = true;
     return at;
   }
   return std::nullopt;
+}
+
+unasked_answers driver::unasked() const {
+  unasked_answers left;
+  left.opens = settings_.recorded_opens.size() - next_recorded_open_;
+  const auto* recorded = std::get_if<std::vector<recorded_scan>>(&source_);
+  if (recorded == nullptr) return left;
+  for (size_t at = 0; at < recorded->size(); ++at) {
+    const recorded_scan& scan = (*recorded)[at];
+    const recorded_use use = at < recorded_use_.size() ? recorded_use_[at] : recorded_use{};
+    const size_t reads = scan.reads.size() - use.reads;
+    if (use.taken && reads == 0) continue;
+    // The runs in the order the recording first names them.
+    auto run = std::find_if(left.runs.begin(), left.runs.end(),
+                            [&](const unasked_run& earlier) { return earlier.run == scan.run; });
+    if (run == left.runs.end()) run = left.runs.insert(left.runs.end(), unasked_run{scan.run});
+    run->scans += use.taken ? 0 : 1;
+    run->reads += reads;
+  }
+  return left;
 }
 
 outcome driver::read(uint64_t file, size_t size, uint64_t offset) {
@@ -132,6 +152,7 @@ outcome driver::read_recorded(uint64_t file, recorded_reads& recorded, size_t si
     return succeeded{};
   }
   const recorded_read& next = recorded.reads[recorded.next++];
+  ++recorded_use_[recorded.scan].reads;
   switch (next.end) {
     case recorded_end::failed:
       log_(events::read_failed(size, next.error));

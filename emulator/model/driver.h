@@ -18,6 +18,7 @@
 #include "emulator/model/pending_requests.h"
 #include "emulator/model/scan_faults.h"
 #include "emulator/model/scan_records.h"
+#include "emulator/model/unasked_answers.h"
 #include "kit/blind_search.h"
 #include "kit/lnb.h"
 #include "kit/transponder.h"
@@ -97,6 +98,8 @@ class driver {
   size_t open_files() const { return files_.size(); }
   // Scan requests refused because the recorded answers hold none for them.
   size_t unrecorded_requests() const { return unrecorded_requests_; }
+  // The recorded opens, scans and reads that no request has taken so far.
+  unasked_answers unasked() const;
 
  private:
   // The scan that answers request, as a pending request not yet queued.
@@ -114,7 +117,13 @@ class driver {
   event_sink log_;
   uint64_t next_file_ = 1;
   uint64_t next_ticket_ = 1;
-  std::vector<bool> recorded_used_;
+  // For each recorded scan: whether a request took it, and how many of the
+  // reads after it were taken.
+  struct recorded_use {
+    bool taken = false;
+    size_t reads = 0;
+  };
+  std::vector<recorded_use> recorded_use_;
   size_t unrecorded_requests_ = 0;
   size_t next_recorded_open_ = 0;
   uint64_t scans_ = 0;  // scan requests made on the node

@@ -53,10 +53,12 @@ struct recorded_scan {
   std::optional<std::vector<std::string>> run{};
 };
 
-// The recorded reads after a scan, answered one per read from next on.
+// The recorded reads after a scan, answered one per read from next on;
+// scan is that scan's place among the recorded ones.
 struct recorded_reads {
   std::vector<recorded_read> reads;
   size_t next = 0;
+  size_t scan = 0;
 };
 
 // What the reads of a file deliver after its last scan: that scan's records,

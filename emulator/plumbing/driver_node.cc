@@ -40,13 +40,11 @@ std::vector<std::string> caller_arguments(pid_t caller) {
   return arguments;
 }
 
-// Whether the caller thread's signals end its wait; a caller that is gone
-// (or whose status cannot be read) waits for nothing.
+// Whether the caller thread's signals end its wait.
 bool caller_wait_ends(pid_t caller) {
   std::ifstream status("/proc/" + std::to_string(caller) + "/status");
   const std::string text{std::istreambuf_iterator<char>(status), std::istreambuf_iterator<char>()};
-  const std::optional<caller_signals> signals = parse_caller_signals(text);
-  return !signals || ends_interruptible_wait(*signals);
+  return status_ends_wait(text);
 }
 
 kit::result<int> open_fuse_device() {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "emulator/plumbing/command.h"
 #include "emulator/plumbing/driver_node.h"
@@ -48,11 +49,9 @@ kit::result<int> block_into_descriptor(sigset_t set, inherited_signals& inherite
 // What stat shows of the node: its mode, owned by whoever serves it.
 node_attributes attributes_of(mode_t mode) { return {mode, geteuid(), getegid()}; }
 
-}  // namespace
-
-kit::result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
-                               mode_t node_mode) {
-  if (const kit::result<void> entered = enter_private_dev(); !entered) return kit::failure{entered.error()};
+// Each node, new in the private /dev, mounted; its log says so.
+kit::result<std::vector<std::unique_ptr<driver_node>>> mount_nodes(const std::vector<served_node>& nodes,
+                                                                   mode_t node_mode) {
   std::vector<std::unique_ptr<driver_node>> mounted;
   for (const served_node& node : nodes) {
     if (const kit::result<void> created = create_node(node.path); !created)
@@ -63,6 +62,60 @@ kit::result<int> serve_command(const std::vector<std::string>& command, const st
     mounted.push_back(std::move(*attached));
     node.log(events::mounted(node.path));
   }
+  return mounted;
+}
+
+// Serves until child has exited, passing the stopping signals on; its exit
+// status, or nothing when a node went away under it.
+std::optional<int> serve_until_exit(const std::vector<std::unique_ptr<driver_node>>& mounted, int signal_fd,
+                                    pid_t child) {
+  std::optional<int> status;
+  int forwarded = 0;
+  loop_control until_exit;
+  until_exit.on_signal = [&](const signalfd_siginfo& info) {
+    if (info.ssi_signo != SIGCHLD) {
+      // Passed on; a second one ends a command that does not stop.
+      kill(child, ++forwarded > 1 ? SIGKILL : static_cast<int>(info.ssi_signo));
+      return false;
+    }
+    int wait_status = 0;
+    if (waitpid(child, &wait_status, WNOHANG) != child) return false;
+    status = exit_status_of(wait_status);
+    return true;
+  };
+  if (run_event_loop(mounted, signal_fd, until_exit) != loop_end::stopped) return std::nullopt;
+  return status;
+}
+
+// Ends child, which cannot go on without its node; its exit status.
+int kill_command(pid_t child) {
+  kill(child, SIGKILL);
+  int wait_status = 0;
+  waitpid(child, &wait_status, 0);
+  return exit_status_of(wait_status);
+}
+
+// Serves a moment longer, while the kernel closes the command's copies of
+// the nodes, so that the log ends with their release.
+void serve_until_released(const std::vector<std::unique_ptr<driver_node>>& mounted, int signal_fd,
+                          const std::vector<served_node>& nodes) {
+  loop_control until_released;
+  until_released.on_signal = [](const signalfd_siginfo& info) { return info.ssi_signo != SIGCHLD; };
+  until_released.finished = [&] {
+    return std::all_of(nodes.begin(), nodes.end(),
+                       [](const served_node& node) { return node.answering.open_files() == 0; });
+  };
+  until_released.deadline = scan_clock::now() + release_grace;
+  run_event_loop(mounted, signal_fd, until_released);
+}
+
+}  // namespace
+
+kit::result<int> serve_command(const std::vector<std::string>& command, const std::vector<served_node>& nodes,
+                               mode_t node_mode) {
+  if (const kit::result<void> entered = enter_private_dev(); !entered) return kit::failure{entered.error()};
+  kit::result<std::vector<std::unique_ptr<driver_node>>> mounted = mount_nodes(nodes, node_mode);
+  if (!mounted) return kit::failure{mounted.error()};
 
   sigset_t handled = stopping_signals();
   sigaddset(&handled, SIGCHLD);
@@ -72,38 +125,10 @@ kit::result<int> serve_command(const std::vector<std::string>& command, const st
   const kit::result<pid_t> child = start_command(command, inherited);
   if (!child) return kit::failure{child.error()};
 
-  int status = 0;
-  int forwarded = 0;
-  loop_control until_exit;
-  until_exit.on_signal = [&](const signalfd_siginfo& info) {
-    if (info.ssi_signo != SIGCHLD) {
-      // Passed on; a second one ends a command that does not stop.
-      kill(*child, ++forwarded > 1 ? SIGKILL : static_cast<int>(info.ssi_signo));
-      return false;
-    }
-    int wait_status = 0;
-    if (waitpid(*child, &wait_status, WNOHANG) != *child) return false;
-    status = exit_status_of(wait_status);
-    return true;
-  };
-  const loop_end end = run_event_loop(mounted, *signal_fd, until_exit);
-  if (end != loop_end::stopped) {
-    // The node went away under the command; it cannot go on.
-    kill(*child, SIGKILL);
-    int wait_status = 0;
-    waitpid(*child, &wait_status, 0);
-    status = exit_status_of(wait_status);
-  } else {
-    loop_control until_released;
-    until_released.on_signal = [](const signalfd_siginfo& info) { return info.ssi_signo != SIGCHLD; };
-    until_released.finished = [&] {
-      return std::all_of(nodes.begin(), nodes.end(),
-                         [](const served_node& node) { return node.answering.open_files() == 0; });
-    };
-    until_released.deadline = scan_clock::now() + release_grace;
-    run_event_loop(mounted, *signal_fd, until_released);
-  }
-  return status;
+  const std::optional<int> status = serve_until_exit(*mounted, *signal_fd, *child);
+  if (!status) return kill_command(*child);
+  serve_until_released(*mounted, *signal_fd, nodes);
+  return *status;
 }
 
 kit::result<int> serve_existing_file(const served_node& served, mode_t node_mode) {

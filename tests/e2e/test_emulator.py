@@ -50,6 +50,9 @@ BAD_INPUT = {
                     "blindscan-emulator: {dir}/absent.sky: cannot read: No such file or directory\n"),
     "sky is a directory": (["--sky", "{dir}", "--", "true"], {},
                            "blindscan-emulator: {dir}: cannot read: Is a directory\n"),
+    "log in a missing directory": (["--log", "{dir}/absent/log", "--", "true"], {},
+                                   "blindscan-emulator: {dir}/absent/log: cannot open the log: No such file or "
+                                   "directory\n"),
     # A file of that name, not the built-in sky it would display as.
     "sky named as the built-in one": (["--sky", "built-in sky", "--", "true"], {},
                                       "blindscan-emulator: built-in sky: cannot read: No such file or directory\n"),
@@ -91,17 +94,23 @@ def test_an_input_file_holds_at_most_16_mib(size, status, tmp_path):
 
 # What a command may do to its node: take it away, which ends the command at
 # once; or leave it open in the background, which holds the emulator a
-# moment (a second's grace for the last release), not until it closes.
+# moment (a second's grace for the last release, which the log then shows),
+# not until it closes.
 NODE_FATES = {
-    "unmounted under the command": ("umount /dev/blindscan0; exec sleep 600", 128 + signal.SIGKILL),
-    "held open in the background": ("exec 3</dev/blindscan0; sleep 29.5 <&3 >/dev/null 2>&1 & exit 0", 0),
+    "unmounted under the command": ("umount /dev/blindscan0; exec sleep 600", 128 + signal.SIGKILL, []),
+    "held open in the background": ("exec 3</dev/blindscan0; sleep 29.5 <&3 >/dev/null 2>&1 & exit 0", 0,
+                                    ["open flags=O_RDONLY"]),
+    "closed in the background at once": ("exec 3</dev/blindscan0; sleep .2 <&3 >/dev/null 2>&1 & exit 0", 0,
+                                         ["open flags=O_RDONLY", "release"]),
 }
 
 
-@pytest.mark.parametrize("script, status", NODE_FATES.values(), ids=NODE_FATES.keys())
-def test_the_emulator_ends_whatever_becomes_of_its_node(script, status):
+@pytest.mark.parametrize("script, status, events", NODE_FATES.values(), ids=NODE_FATES.keys())
+def test_the_emulator_ends_whatever_becomes_of_its_node(script, status, events, tmp_path):
+    log = tmp_path / "log"
     try:
-        done = subprocess.run([EMULATOR, "--", "sh", "-c", script], capture_output=True, timeout=10)
+        done = subprocess.run([EMULATOR, "--log", str(log), "--", "sh", "-c", script], capture_output=True,
+                              timeout=10)
     finally:
         for holder in pathlib.Path("/proc").glob("[0-9]*/cmdline"):
             try:
@@ -110,6 +119,17 @@ def test_the_emulator_ends_whatever_becomes_of_its_node(script, status):
             except OSError:
                 pass
     assert (done.stdout, done.stderr, done.returncode) == (b"", b"", status)
+    assert log.read_text().splitlines()[1:] == events
+
+
+def test_the_log_starts_afresh_and_takes_no_warning_with_standard_error_closed(tmp_path):
+    log = tmp_path / "log"
+    log.write_text("a line of the last run\n")
+    answers = tmp_path / "answers"
+    answers.write_text("device 0\nscan\n")  # a scan the command leaves out, which is warned of
+    done = subprocess.run([EMULATOR, "--log", str(log), "--answers", str(answers), "--", "true"],
+                          stdout=subprocess.DEVNULL, preexec_fn=lambda: os.close(2), timeout=60)
+    assert (done.returncode, log.read_text()) == (3, "mounted path=/dev/blindscan0\n")
 
 
 def test_help_goes_to_standard_output():

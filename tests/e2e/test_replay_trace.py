@@ -306,8 +306,32 @@ def test_runs_at_the_same_time_get_their_own_scans_whatever_their_order(tmp_path
     assert replay(trace, replaying) == recorded
 
 
-def test_a_replay_asking_for_a_scan_the_trace_never_answered_says_so(tmp_path):
-    trace, _ = record(tmp_path, HOTBIRD, DUMP, scan())
-    stdout, stderr, status = replay(trace, [TOOL, *LOW_HORIZONTAL[:-1], "1"])
-    assert (stdout, status) == (open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n", 3)
-    assert b"/dev/blindscan0: 1 scan request(s) that the answers hold no recorded scan for" in stderr
+HIGH = ["0", "950", "2150", "1000", "45000", "1", "1"]
+LEFT_OUT = {"low": b"1 recorded scan(s) and 1 read(s) of the run '0 950 1950 1000 45000 0 0'",
+            "high": b"1 recorded scan(s) and 1 read(s) of the run '0 950 2150 1000 45000 1 1'"}
+# A replay that does less than the recording, or other than it, says so on
+# standard error, node by node; --partial makes doing less a choice, which
+# keeps the command's status.  (The stand-in's words follow its name.)
+SUBSETS = {
+    "one run of two": ([], LOW_HORIZONTAL, 3, [
+        b"/dev/blindscan0: the command did not ask for " + LEFT_OUT["high"] + b"; the command's status was 0"]),
+    "one run of two, --partial": (["--partial"], LOW_HORIZONTAL, 0, [
+        b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["high"]]),
+    "a scan never recorded, --partial": (["--partial"], LOW_HORIZONTAL[:-1] + ["1"], 3, [
+        b"/dev/blindscan0: 1 scan request(s) that the answers hold no recorded scan for (other arguments, or more "
+        b"scans than recorded) refused with ENODATA; the command's status was 255",
+        b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["low"],
+        b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["high"]]),
+}
+
+
+@pytest.mark.parametrize("options,arguments,status,said", SUBSETS.values(), ids=SUBSETS.keys())
+def test_a_replay_that_differs_from_the_recording_says_how(tmp_path, options, arguments, status, said):
+    both = ["sh", "-c", f"{TOOL} {' '.join(LOW_HORIZONTAL)}; {TOOL} {' '.join(HIGH)}"]
+    trace, (recorded, _, _) = record(tmp_path, HOTBIRD, DUMP + ["-f"], both)
+    done = subprocess.run([REPLAY, "--emulator", EMULATOR, *options, str(trace), "--", TOOL, *arguments],
+                          capture_output=True, timeout=60)
+    low = recorded[: recorded.index(open_path(0)) + len(open_path(0))]
+    expected = low if arguments == LOW_HORIZONTAL else open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n"
+    assert (done.stdout, done.returncode) == (expected, status)
+    assert done.stderr.splitlines() == [b"blindscan-emulator: " + line for line in said]

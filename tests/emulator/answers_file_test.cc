@@ -85,10 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
         bad_answers_case{"device 0\nscan\nread 0c0\n", "a:3: hex bytes '0c0' have an odd number of digits"},
         bad_answers_case{"device 0\nclose\n", "a:2: expected device, open, scan or read, found 'close'"},
         bad_answers_case{"device 0\nopen unfinished\n", "a:2: expected open or open failed ERRNO"},
+        bad_answers_case{"device 0\nopen junk\n", "a:2: expected open or open failed ERRNO"},
 
         // Words after a complete answer.
         bad_answers_case{"device 0\nscan unfinished x\n",
                          "a:2: expected scan, scan failed ERRNO or scan unfinished"},
+        bad_answers_case{"device 0\nscan failed EIO x\n", "a:2: expected failed ERRNO, such as failed EIO"},
         bad_answers_case{"device 0\nscan 0c00\n",
                          "a:2: expected scan, scan failed ERRNO or scan unfinished"}));
 

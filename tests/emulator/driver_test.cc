@@ -54,6 +54,14 @@ std::string as_text(const outcome& given) {
   return text;
 }
 
+// What the driver's recorded answers still hold, one line for each node's
+// opens and for each run, joined by '|'.
+std::string as_text(const unasked_answers& left) {
+  std::string text;
+  for (const std::string& line : unasked_lines(left)) text += (text.empty() ? "" : "|") + line;
+  return text;
+}
+
 std::string as_text(const std::vector<finished_request>& finished) {
   std::string text = "finished";
   for (const finished_request& scan : finished)
@@ -170,24 +178,39 @@ INSTANTIATE_TEST_SUITE_P(
                      "pending 4", "finished", "finished 3:refused EINTR 4:refused EINTR", "refused ENODATA"}},
         // A scan recorded with its run answers only a run with the same
         // arguments, whichever comes first; one no recording holds is
-        // refused and counted.  Opens are refused in their turn.
-        driver_case{"RecordedRunsGetTheirOwnScans",
-                    std::vector<recorded_scan>{
-                        {recorded_end::answered, 0, {{recorded_end::answered, "a", 0}}, {{"0", "950"}}},
-                        {recorded_end::answered, 0, {{recorded_end::answered, "bb", 0}}, {{"1", "950"}}}},
-                    driver_settings{{}, {}, {}, {0, EBUSY}},
-                    [](driver& d) {
-                      const std::optional<int> first = d.refuse_open(O_RDWR), second = d.refuse_open(O_RDWR),
-                                               third = d.refuse_open(O_RDWR);
-                      const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
-                      return std::vector{
-                          std::to_string(first.value_or(0)) + std::to_string(second.value_or(0)) +
-                              std::to_string(third.value_or(0)),
-                          as_text(d.ioctl(f, scan_code, scan_request(), t0, {"1", "950"})),
-                          as_text(d.ioctl(g, scan_code, scan_request(), t0, {"1", "950"})),
-                          as_text(d.read(f, 1440, 0)), std::to_string(d.unrecorded_requests())};
-                    },
-                    {"0" + std::to_string(EBUSY) + "0", "done", "refused ENODATA", "done +2", "1"}},
+        // refused and counted.  Opens are refused in their turn.  What no
+        // request took is left: an open, a run's scan with its read, and a
+        // read after a scan taken.
+        driver_case{
+            "RecordedRunsGetTheirOwnScans",
+            std::vector<recorded_scan>{
+                {recorded_end::answered, 0, {{recorded_end::answered, "a", 0}}, {{"0", "950"}}},
+                {recorded_end::answered,
+                 0,
+                 {{recorded_end::answered, "bb", 0}, {recorded_end::answered, "c", 0}},
+                 {{"1", "950"}}}},
+            driver_settings{{}, {}, {}, {0, EBUSY, 0, 0}},
+            [](driver& d) {
+              const std::optional<int> first = d.refuse_open(O_RDWR), second = d.refuse_open(O_RDWR),
+                                       third = d.refuse_open(O_RDWR);
+              const uint64_t f = d.open(O_RDWR), g = d.open(O_RDWR);
+              return std::vector{std::to_string(first.value_or(0)) + std::to_string(second.value_or(0)) +
+                                     std::to_string(third.value_or(0)),
+                                 as_text(d.ioctl(f, scan_code, scan_request(), t0, {"1", "950"})),
+                                 as_text(d.ioctl(g, scan_code, scan_request(), t0, {"1", "950"})),
+                                 as_text(d.read(f, 1440, 0)),
+                                 std::to_string(d.unrecorded_requests()),
+                                 as_text(d.unasked())};
+            },
+            {"0" + std::to_string(EBUSY) + "0", "done", "refused ENODATA", "done +2", "1",
+             "1 recorded open(s)|1 recorded scan(s) and 1 read(s) of the run '0 950'|1 recorded read(s) "
+             "of the run '1 950'"}},
+        // A read before any scan falls with the first, and fails with it.
+        driver_case{"AReadBeforeAnyScanFallsWithTheFirst",
+                    distinct_records(1),
+                    driver_settings{{}, {{1, true, fault_kind::fail_read, EIO, 0}}, {}, {}},
+                    [](driver& d) { return std::vector{as_text(d.read(d.open(O_RDWR), 1440, 0))}; },
+                    {"refused EIO"}},
         // Each fault falls on the scans it names, counted on the node: the
         // second scan only refused, the third left waiting until its caller
         // gives up, the reads after the fifth failed, and those after the

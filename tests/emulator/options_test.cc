@@ -88,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--seed", "3", "--", "true"}, "--seed has no effect without --jitter"},
         bad_case{{"--lnb", "30001", "--", "true"},
                  "--lnb: LNB '30001': oscillator 30001 MHz lies outside 2150-30000 MHz"},
-        bad_case{{"--records", "r", "--lnb", "C-BAND", "--", "true"}, "--lnb has no effect with --records"}));
+        bad_case{{"--records", "r", "--lnb", "C-BAND", "--", "true"}, "--lnb has no effect with --records"},
+        bad_case{{"--partial", "--", "true"}, "--partial has no effect without --answers"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
   const kit::result<options> result =

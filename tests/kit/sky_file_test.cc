@@ -185,5 +185,23 @@ TEST(PublishedLists, EveryFileLoads) {
   std::cout << loaded << " published lists loaded\n";
 }
 
+// A satellite is a file of the lists' folder by its name, never a path that
+// leads out of the folder or into one below it.
+TEST(SatelliteFile, IsANameInTheListsFolderAlone) {
+  const std::filesystem::path scratch = std::filesystem::path(testing::TempDir()) / "satellite_file_test";
+  std::filesystem::create_directories(scratch / "lists" / "a");
+  for (const char* file : {"lists/Astra-19.2E", "lists/a/b", "x"}) std::ofstream{scratch / file};
+  const std::string lists = (scratch / "lists").string();
+  const result<std::string> found = satellite_file(lists, "Astra-19.2E");
+  EXPECT_TRUE(found && *found == lists + "/Astra-19.2E");
+  for (const char* name : {"../x", "a/b", "..", "."}) {
+    const result<std::string> refused = satellite_file(lists, name);
+    ASSERT_FALSE(refused) << name;
+    EXPECT_EQ(refused.error(),
+              "no satellite '" + std::string(name) + "' in " + lists + " (ls " + lists + " lists the names)");
+  }
+  std::filesystem::remove_all(scratch);
+}
+
 }  // namespace
 }  // namespace blindscan::kit
