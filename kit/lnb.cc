@@ -221,6 +221,18 @@ result<int64_t> downlink_khz(const lnb& dish, const device::blindscan_request& r
                  " kHz on the " + request_words(request)};
 }
 
+result<uint32_t> reported_downlink_khz(const lnb& dish, const device::blindscan_request& request,
+                                       uint32_t reported_khz) {
+  const int64_t tuner_khz = int64_t{reported_khz} - device::lnb_offset_khz(request.hilow_band);
+  const result<int64_t> downlink = downlink_khz(dish, request, tuner_khz);
+  if (!downlink) return failure{downlink.error()};
+  if (*downlink < 1 || *downlink > UINT32_MAX)
+    return failure{"LNB " + dish.name + " brings " + std::to_string(tuner_khz) + " kHz on the " +
+                   request_words(request) + " to " + std::to_string(*downlink) +
+                   " kHz, no downlink frequency"};
+  return static_cast<uint32_t>(*downlink);
+}
+
 bool takes(const lnb& dish, uint32_t downlink_khz) {
   return std::any_of(dish.paths.begin(), dish.paths.end(),
                      [&](const lnb_path& path) { return path_takes(path, downlink_khz); });

@@ -89,6 +89,15 @@ std::optional<int64_t> intermediate_khz(const lnb& dish, const device::blindscan
 result<int64_t> downlink_khz(const lnb& dish, const device::blindscan_request& request,
                              int64_t intermediate_khz);
 
+// The downlink, kHz, of a frequency the tool's report gives for a sweep
+// with request: the report adds the tool's own oscillator for the request's
+// band (tool_bands()) to the intermediate frequency, so that is taken off
+// again and the rest brought up through dish, as downlink_khz does.  Through
+// tool_bands() it is reported_khz itself.  A failure says why it cannot be
+// told, or that it lies beyond what a report line can hold.
+result<uint32_t> reported_downlink_khz(const lnb& dish, const device::blindscan_request& request,
+                                       uint32_t reported_khz);
+
 // Whether any path of the LNB takes downlink_khz.
 bool takes(const lnb& dish, uint32_t downlink_khz);
 

@@ -58,6 +58,29 @@ TEST(Lnb, IntermediateFrequencyWithoutOneDownlink) {
   EXPECT_FALSE(downlink_khz(dish("STACKED-BRASILSAT"), sweep(0, 1), 1'000'000));
 }
 
+// A report line's frequency holds the tool's own oscillator for the band,
+// whatever the dish: it comes back as the downlink through the dish.
+TEST(Lnb, ReportedFrequencyComesBackAsTheDownlink) {
+  const struct {
+    std::string dish;
+    int32_t band;
+    uint32_t reported_khz;
+    std::optional<uint32_t> downlink_khz;
+  } rows[] = {
+      {"", 0, 11'000'000, 11'000'000},
+      {"", 1, 1'000, 1'000},  // below the oscillator: the register wrapped
+      {"C-BAND", 0, 10'900'000, 4'000'000},
+      {"C-BAND", 1, 11'750'000, 4'000'000},
+      {"L10750", 1, 11'800'000, 11'950'000},
+      {"C-BAND", 0, 15'000'000, std::nullopt},  // above the oscillator: no downlink
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.dish + " " + std::to_string(row.band) + " " + std::to_string(row.reported_khz));
+    const auto back = reported_downlink_khz(dish(row.dish), sweep(row.band, 0), row.reported_khz);
+    EXPECT_EQ(back ? std::optional<uint32_t>(*back) : std::nullopt, row.downlink_khz);
+  }
+}
+
 TEST(Lnb, BadNamesAndOscillatorsAreRefused) {
   const struct {
     const char* text;
