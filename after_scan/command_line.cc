@@ -14,7 +14,7 @@ namespace blindscan::after_scan {
 using kit::failure;
 
 kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
-                                           bool carriers_needed) {
+                                           bool carriers_needed, std::vector<report_input>* read_inputs) {
   kit::scan_report all;
   int runs = 0;
   const std::vector<std::string> names = inputs.empty() ? std::vector<std::string>{"-"} : inputs;
@@ -22,9 +22,10 @@ kit::result<kit::scan_report> read_reports(const std::vector<std::string>& input
     const bool standard_input = name == "-";
     const kit::result<std::string> text = kit::read_file(standard_input ? "/dev/stdin" : name, "a report");
     if (!text) return failure{text.error()};
-    const kit::result<kit::scan_report> read =
-        kit::read_report(*text, standard_input ? "standard input" : name, unit, runs);
+    const std::string shown = standard_input ? "standard input" : name;
+    const kit::result<kit::scan_report> read = kit::read_report(*text, shown, unit, runs);
     if (!read) return failure{read.error()};
+    if (read_inputs) read_inputs->push_back({shown, runs, read->open_paths});
     all.carriers.insert(all.carriers.end(), read->carriers.begin(), read->carriers.end());
     all.open_paths += read->open_paths;
     runs += read->open_paths + 1;
@@ -67,6 +68,12 @@ std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, st
   // getopt has said what is wrong.
   kit::suggest_help();
   return 2;
+}
+
+kit::result<kit::lnb> lnb_argument(const char* value) {
+  kit::result<kit::lnb> dish = kit::parse_lnb(value);
+  if (!dish) return kit::failure{"--lnb: " + dish.error()};
+  return dish;
 }
 
 }  // namespace blindscan::after_scan

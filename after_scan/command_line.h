@@ -9,18 +9,28 @@
 #include <string_view>
 #include <vector>
 
+#include "kit/lnb.h"
 #include "kit/report_lines.h"
 #include "kit/result.h"
 
 namespace blindscan::after_scan {
 
+// One input of a report as read: its name for messages, the run its
+// carriers are numbered from, and its "open path" lines.
+struct report_input {
+  std::string name;
+  int first_run;
+  int open_paths;
+};
+
 // The reports of each input in turn ("-" is standard input), read whole
 // first, as one, the runs of each input apart from the others'; a failure
 // when one cannot be read or holds a broken report line, or when none holds
 // a line of the tool's output at all (a report line or an "open path" line),
-// or, with carriers_needed, no report line.
+// or, with carriers_needed, no report line.  Each input read is added to
+// read, where given.
 kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
-                                           bool carriers_needed);
+                                           bool carriers_needed, std::vector<report_input>* read = nullptr);
 
 // Writes text whole to path, created or emptied, or to standard output for "-".
 kit::result<void> write_output(const std::string& path, std::string_view text);
@@ -39,9 +49,30 @@ inline constexpr std::string_view shared_options_help =
 inline constexpr struct option symbol_unit_option = {"symbol-unit", required_argument, nullptr, 'u'};
 inline constexpr struct option help_option = {"help", no_argument, nullptr, 'h'};
 
+// The sweeps that made the report and the dish's LNB, as both commands take
+// them: their help, and their entries in getopt_long's table.
+inline constexpr std::string_view sweep_options_help =
+    "  --sweep ARGS          the tool's seven arguments of one sweep, in one\n"
+    "                        argument: '0 950 2150 1000 45000 0 1'; repeat it for\n"
+    "                        each sweep (default: the four whole sweeps, each\n"
+    "                        polarisation in each band, 950-2150 MHz,\n"
+    "                        1-100000 kSym/s)\n"
+    "  --lnb LNB             the dish's LNB, by name or by its oscillators, as\n"
+    "                        blindscan-emulator --help gives them: the n-th run\n"
+    "                        of the tool (told apart by 'open path' lines) is the\n"
+    "                        n-th --sweep, and each of its lines is brought back\n"
+    "                        through LNB on that sweep's band and polarisation to\n"
+    "                        the true downlink frequency (default: the\n"
+    "                        oscillators the report adds, 9750 and 10600 MHz)\n";
+inline constexpr struct option sweep_option = {"sweep", required_argument, nullptr, 'w'};
+inline constexpr struct option lnb_option = {"lnb", required_argument, nullptr, 'L'};
+
 // The options both commands take, by getopt_long id: 'u' (--symbol-unit)
 // sets unit from optarg, 'h' (--help) prints usage, and any other id is one
 // getopt has found wrong.  The status to end with, or nothing to go on with.
 std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage);
+
+// The value of --lnb, or what is wrong with it.
+kit::result<kit::lnb> lnb_argument(const char* value);
 
 }  // namespace blindscan::after_scan

@@ -4,10 +4,12 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "after_scan/command_line.h"
 #include "after_scan/comparison.h"
+#include "after_scan/report_downlinks.h"
 #include "kit/command.h"
 #include "kit/read_file.h"
 #include "kit/sky_file.h"
@@ -18,7 +20,8 @@ namespace {
 
 constexpr char usage_head[] =
     "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
-    "                         [--symbol-unit UNIT] [--summary] [--tsv] [REPORT...]\n"
+    "                         [--lnb LNB] [--symbol-unit UNIT] [--summary] [--tsv]\n"
+    "                         [REPORT...]\n"
     "\n"
     "Checks mivo_blindscan's report lines, read from each REPORT (none or '-':\n"
     "standard input), against a published transponder list, given the sweeps\n"
@@ -41,12 +44,8 @@ constexpr char usage_middle[] =
     " (package\n"
     "                        dtv-scan-tables; ls that directory for the names)\n"
     "  --list FILE           the list in FILE: a DVBv5 channel file, or the\n"
-    "                        driver stand-in's sky file\n"
-    "  --sweep ARGS          the tool's seven arguments of one sweep, in one\n"
-    "                        argument: '0 950 2150 1000 45000 0 1'; repeat it for\n"
-    "                        each sweep (default: the four whole sweeps, each\n"
-    "                        polarisation in each band, 950-2150 MHz,\n"
-    "                        1-100000 kSym/s)\n"
+    "                        driver stand-in's sky file\n";
+constexpr char usage_summary[] =
     "  --summary             print the summary line alone\n"
     "  --tsv                 print the table as tab-separated values (below),\n"
     "                        without the summary line (not with --summary)\n";
@@ -71,7 +70,8 @@ constexpr char usage_tsv[] =
 kit::result<int> run(int argc, char** argv) {
   constexpr struct option options[] = {{"satellite", required_argument, nullptr, 's'},
                                        {"list", required_argument, nullptr, 'l'},
-                                       {"sweep", required_argument, nullptr, 'w'},
+                                       sweep_option,
+                                       lnb_option,
                                        symbol_unit_option,
                                        {"summary", no_argument, nullptr, 'S'},
                                        {"tsv", no_argument, nullptr, 't'},
@@ -79,6 +79,7 @@ kit::result<int> run(int argc, char** argv) {
                                        {nullptr, 0, nullptr, 0}};
   std::optional<std::string> satellite, list_file;
   std::vector<sweep> sweeps;
+  std::optional<kit::lnb> dish;
   kit::symbol_unit unit = kit::symbol_unit::ksym;
   bool summary_only = false;
   bool tab_separated = false;
@@ -91,13 +92,18 @@ kit::result<int> run(int argc, char** argv) {
       const kit::result<sweep> parsed = parse_sweep(optarg);
       if (!parsed) return kit::failure{parsed.error()};
       sweeps.push_back(*parsed);
+    } else if (id == 'L') {
+      kit::result<kit::lnb> parsed = lnb_argument(optarg);
+      if (!parsed) return kit::failure{parsed.error()};
+      dish = std::move(*parsed);
     } else if (id == 'S') {
       summary_only = true;
     } else if (id == 't') {
       tab_separated = true;
     } else if (auto end = shared_option(id, unit,
                                         usage_head + std::string(kit::published_lists_directory) +
-                                            usage_middle + std::string(shared_options_help) + usage_tail +
+                                            usage_middle + std::string(sweep_options_help) + usage_summary +
+                                            std::string(shared_options_help) + usage_tail +
                                             shown_header(tsv_header) + usage_tsv)) {
       return *end;
     }
@@ -118,10 +124,19 @@ kit::result<int> run(int argc, char** argv) {
   if (!text) return kit::failure{text.error()};
   const auto list = kit::parse_sky(*text, path);
   if (!list) return kit::failure{list.error()};
-  const auto carriers = read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, false);
+  std::vector<report_input> inputs;
+  const auto carriers =
+      read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, false, &inputs);
   if (!carriers) return kit::failure{carriers.error()};
 
-  const comparison compared = compare(*list, carriers->carriers, sweeps);
+  comparison compared;
+  if (dish) {
+    const auto downlinks = downlinks_through(carriers->carriers, inputs, sweeps, *dish);
+    if (!downlinks) return kit::failure{downlinks.error()};
+    compared = compare(*list, *downlinks, sweeps, *dish);
+  } else {
+    compared = compare(*list, carriers->carriers, sweeps);
+  }
   std::string output;
   if (tab_separated) {
     output = tab_separated_table(compared);

@@ -38,9 +38,9 @@ std::string offsets(int64_t khz, int64_t symbols) {
   return (khz >= 0 ? "+" : "") + std::to_string(khz) + " kHz, " + ksym(symbols, true) + " kSym/s";
 }
 
-// Whether the blind search with request finds carrier.
-bool reaches(const transponder& carrier, const device::blindscan_request& request) {
-  return !kit::blind_search({carrier}, request).empty();
+// Whether the blind search with request finds carrier through dish.
+bool reaches(const transponder& carrier, const device::blindscan_request& request, const kit::lnb& dish) {
+  return !kit::blind_search({carrier}, request, {}, dish).empty();
 }
 
 // request over every symbol rate.
@@ -67,15 +67,17 @@ const char* verdict_words(verdict result) {
 }
 
 // Which band and intermediate frequency would reach a carrier no sweep reached.
-std::string reachable_by(const transponder& listed) {
+std::string reachable_by(const transponder& listed, const kit::lnb& dish) {
   for (const sweep& whole : whole_sweeps()) {
-    if ((whole.request.pol != 0) != listed.vertical || !reaches(listed, any_rate(whole.request))) continue;
-    const int64_t tuner_khz = int64_t{listed.downlink_khz} - device::lnb_offset_khz(whole.request.hilow_band);
+    if ((whole.request.pol != 0) != listed.vertical || !reaches(listed, any_rate(whole.request), dish))
+      continue;
+    const int64_t tuner_khz = *kit::intermediate_khz(dish, whole.request, listed.downlink_khz);
     char text[120];
     (void)std::snprintf(text, sizeof text, "out of range: the %s reaches it at %.3f MHz",
                         band_names[whole.request.hilow_band], static_cast<double>(tuner_khz) / 1000);
     return text;
   }
+  if (!kit::takes(dish, listed.downlink_khz)) return "out of range: LNB " + dish.name + " does not take it";
   return "out of range: neither band brings it within " + std::to_string(tuner_lowest_mhz) + "-" +
          std::to_string(tuner_highest_mhz) + " MHz";
 }
@@ -84,17 +86,17 @@ std::string reachable_by(const transponder& listed) {
 // over the list decides: the records of each sweep, in the order it reports
 // them, tell whether the cap came before it.
 listed_outcome missed(const transponder& listed, const std::vector<sweep>& sweeps,
-                      const std::vector<std::vector<device::blindscan_result>>& records) {
+                      const std::vector<std::vector<device::blindscan_result>>& records,
+                      const kit::lnb& dish) {
   bool rate_only = false;
   const sweep* capped = nullptr;
   for (size_t i = 0; i < sweeps.size(); ++i) {
     const device::blindscan_request& request = sweeps[i].request;
-    if (!reaches(listed, request)) {
-      rate_only = rate_only || reaches(listed, any_rate(request));
+    if (!reaches(listed, request, dish)) {
+      rate_only = rate_only || reaches(listed, any_rate(request), dish);
       continue;
     }
-    const auto tuner_khz =
-        static_cast<uint32_t>(listed.downlink_khz - device::lnb_offset_khz(request.hilow_band));
+    const auto tuner_khz = static_cast<uint32_t>(*kit::intermediate_khz(dish, request, listed.downlink_khz));
     const auto at =
         std::find_if(records[i].begin(), records[i].end(),
                      [&](const device::blindscan_result& record) { return record.frequency == tuner_khz; });
@@ -107,17 +109,17 @@ listed_outcome missed(const transponder& listed, const std::vector<sweep>& sweep
             "record cap: sweep '" + capped->arguments + "' found " + std::to_string(device::max_records) +
                 " carriers below it"};
   if (rate_only) return {listed, verdict::symbol_rate_out_of_range, "symbol rate out of range"};
-  return {listed, verdict::out_of_range, reachable_by(listed)};
+  return {listed, verdict::out_of_range, reachable_by(listed, dish)};
 }
 
 // Why a reported carrier is none of the listed ones.
 std::string extra_detail(const kit::reported_carrier& carrier, const std::vector<transponder>& list,
-                         const std::vector<sweep>& sweeps) {
+                         const std::vector<sweep>& sweeps, const kit::lnb& dish) {
   const transponder as_listed{
       carrier.downlink_khz, carrier.vertical,
       static_cast<uint32_t>(std::max<uint64_t>((carrier.symbol_rate + 500) / 1000, 1)), carrier.system};
   if (std::none_of(sweeps.begin(), sweeps.end(),
-                   [&](const sweep& s) { return reaches(as_listed, s.request); }))
+                   [&](const sweep& s) { return reaches(as_listed, s.request, dish); }))
     return "outside every sweep given";
   const transponder* nearest = nullptr;
   for (const transponder& listed : list)
@@ -138,10 +140,11 @@ std::string extra_detail(const kit::reported_carrier& carrier, const std::vector
 
 // The records each sweep's blind search over the list reports.
 std::vector<std::vector<device::blindscan_result>> sweep_records(const std::vector<transponder>& list,
-                                                                 const std::vector<sweep>& sweeps) {
+                                                                 const std::vector<sweep>& sweeps,
+                                                                 const kit::lnb& dish) {
   std::vector<std::vector<device::blindscan_result>> records;
   records.reserve(sweeps.size());
-  for (const sweep& s : sweeps) records.push_back(kit::blind_search(list, s.request));
+  for (const sweep& s : sweeps) records.push_back(kit::blind_search(list, s.request, {}, dish));
   return records;
 }
 
@@ -231,7 +234,7 @@ std::vector<sweep> whole_sweeps() {
 }
 
 comparison compare(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
-                   const std::vector<sweep>& sweeps) {
+                   const std::vector<sweep>& sweeps, const kit::lnb& dish) {
   const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
   const std::vector<std::optional<size_t>> found = pair_up(candidates(carriers, list), list.size());
   std::vector<bool> matched(carriers.size());
@@ -240,11 +243,15 @@ comparison compare(const std::vector<transponder>& list, const std::vector<kit::
 
   comparison compared;
   for (size_t c = 0; c < carriers.size(); ++c)
-    if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps)});
-  const std::vector<std::vector<device::blindscan_result>> records = sweep_records(list, sweeps);
+    if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps, dish)});
+  const std::vector<std::vector<device::blindscan_result>> records = sweep_records(list, sweeps, dish);
   for (size_t i = 0; i < list.size(); ++i)
     compared.listed.push_back(found[i] ? found_at(list[i], carriers[*found[i]])
-                                       : missed(list[i], sweeps, records));
+                                       : missed(list[i], sweeps, records, dish));
+  if (!list.empty() && std::none_of(list.begin(), list.end(),
+                                    [&](const transponder& t) { return kit::takes(dish, t.downlink_khz); }))
+    compared.finding =
+        "LNB " + dish.name + " takes none of the listed downlinks: its band and the list never meet";
   return compared;
 }
 
@@ -260,7 +267,8 @@ std::string summary_line(std::string_view list_name, const comparison& compared)
     line += std::to_string(counts[static_cast<size_t>(why)]) + " " + verdict_words(why);
     line += why == verdict::not_found ? "), " : ", ";
   }
-  return line + std::to_string(compared.extras.size()) + " extra\n";
+  line += std::to_string(compared.extras.size()) + " extra";
+  return line + (compared.finding.empty() ? "" : "; " + compared.finding) + "\n";
 }
 
 namespace {

@@ -57,12 +57,18 @@ struct extra_carrier {
 struct comparison {
   std::vector<listed_outcome> listed;  // in the list's order
   std::vector<extra_carrier> extras;   // in ascending frequency
+  std::string finding;                 // about the whole list, or empty
 };
 
+// What a sweep reaches is the blind search through dish, whose downlinks the
+// carriers' frequencies are.  An LNB that takes none of the listed downlinks
+// is the comparison's finding.
 comparison compare(const std::vector<kit::transponder>& list,
-                   const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps);
+                   const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps,
+                   const kit::lnb& dish = kit::tool_bands());
 
-// "NAME: N listed, N found; missed: N out of range, ...; N extra".
+// "NAME: N listed, N found; missed: N out of range, ...; N extra", and
+// "; " and the finding where there is one.
 std::string summary_line(std::string_view list_name, const comparison& compared);
 
 // One line per listed transponder and per extra carrier, in ascending
