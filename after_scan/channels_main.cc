@@ -2,11 +2,15 @@
 // DVBv5 channel file.
 #include <getopt.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "after_scan/channel_file.h"
 #include "after_scan/command_line.h"
+#include "after_scan/comparison.h"
+#include "after_scan/report_downlinks.h"
 #include "kit/command.h"
 
 namespace blindscan::after_scan {
@@ -14,7 +18,8 @@ namespace blindscan::after_scan {
 namespace {
 
 constexpr char usage_head[] =
-    "Usage: blindscan-channels [--output FILE] [--symbol-unit UNIT] [--tsv] [REPORT...]\n"
+    "Usage: blindscan-channels [--output FILE] [--sweep ARGS]... [--lnb LNB]\n"
+    "                          [--symbol-unit UNIT] [--tsv] [REPORT...]\n"
     "\n"
     "Reads mivo_blindscan's report lines from each REPORT (none or '-': standard\n"
     "input) and writes the transponders they hold as a DVBv5 channel file, the\n"
@@ -24,7 +29,10 @@ constexpr char usage_head[] =
     "with its delivery system, frequency, polarisation, symbol rate, modulation,\n"
     "roll-off, pilot, inversion and code rate as reported.  Lines that are not\n"
     "report lines ('open path ...', a failed request, headings) are passed over;\n"
-    "a line starting with OK that is not a whole report line is refused.\n"
+    "a line starting with OK that is not a whole report line is refused.  With\n"
+    "--lnb the frequencies are the true downlinks, which dvbv5-scan reads with\n"
+    "the same LNB (its --lnbf); the sweeps tell each run's band and polarisation,\n"
+    "and are not read without it.\n"
     "\n"
     "  -o, --output FILE     write the channel file to FILE (default: standard output)\n"
     "  --tsv                 write the transponders as tab-separated values (below)\n"
@@ -48,29 +56,49 @@ constexpr char usage_tail[] =
 kit::result<int> run(int argc, char** argv) {
   constexpr struct option options[] = {{"output", required_argument, nullptr, 'o'},
                                        {"tsv", no_argument, nullptr, 't'},
+                                       sweep_option,
+                                       lnb_option,
                                        symbol_unit_option,
                                        help_option,
                                        {nullptr, 0, nullptr, 0}};
   std::string output = "-";
   bool tab_separated = false;
   kit::symbol_unit unit = kit::symbol_unit::ksym;
+  std::vector<sweep> sweeps;
+  std::optional<kit::lnb> dish;
   for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
     if (id == 'o') {
       output = optarg;
     } else if (id == 't') {
       tab_separated = true;
+    } else if (id == 'w') {
+      const kit::result<sweep> parsed = parse_sweep(optarg);
+      if (!parsed) return kit::failure{parsed.error()};
+      sweeps.push_back(*parsed);
+    } else if (id == 'L') {
+      kit::result<kit::lnb> parsed = lnb_argument(optarg);
+      if (!parsed) return kit::failure{parsed.error()};
+      dish = std::move(*parsed);
     } else if (auto end = shared_option(id, unit,
-                                        usage_head + std::string(shared_options_help) + usage_tsv +
+                                        usage_head + std::string(sweep_options_help) +
+                                            std::string(shared_options_help) + usage_tsv +
                                             shown_header(carrier_tsv_header) + usage_tail)) {
       return *end;
     }
   }
   // A channel file of nothing tunes nothing; a table of no carriers is a
   // scan that found none (its "open path" line shows that it ran).
+  std::vector<report_input> inputs;
   const auto carriers =
-      read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, !tab_separated);
+      read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, !tab_separated, &inputs);
   if (!carriers) return kit::failure{carriers.error()};
-  const std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(carriers->carriers);
+  std::vector<kit::reported_carrier> reported = carriers->carriers;
+  if (dish) {
+    auto downlinks = downlinks_through(reported, inputs, sweeps.empty() ? whole_sweeps() : sweeps, *dish);
+    if (!downlinks) return kit::failure{downlinks.error()};
+    reported = std::move(*downlinks);
+  }
+  const std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(reported);
   const kit::result<void> written =
       write_output(output, tab_separated ? carrier_table(distinct) : channel_file(distinct));
   if (!written) return kit::failure{written.error()};
