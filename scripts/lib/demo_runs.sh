@@ -2,10 +2,10 @@
 # The runs of scripts/demo, once it has built what they run: the tool under
 # the driver stand-in, each scan taking 300 ms.
 #   demo_runs.sh BUILD_DIR OUT_DIR                  four scans of the built-in sky
-#   demo_runs.sh BUILD_DIR OUT_DIR --satellite NAME those four scans of a published
+#   demo_runs.sh BUILD_DIR OUT_DIR --satellite NAME [--lnb LNB] those four scans of a published
 #       list, checked against it (OUT_DIR/NAME-comparison.txt, its summary line
 #       printed), written as the channel file OUT_DIR/NAME.conf and drawn into
-#       OUT_DIR/NAME.svg, whose path is the last line
+#       OUT_DIR/NAME.svg, whose path is the last line; all through LNB where given
 #   demo_runs.sh BUILD_DIR OUT_DIR ARGUMENT...      one run of the tool with them
 # Exit status: as scripts/demo --help gives it.
 set -euo pipefail
@@ -23,6 +23,12 @@ scan_ms=300
 unset satellite
 if [ "${1-}" = --satellite ]; then
   satellite=$2
+  shift 2
+fi
+# The dish's LNB, for every command that reckons a frequency.
+dish=()
+if [ "${1-}" = --lnb ]; then
+  dish=(--lnb "$2")
   shift 2
 fi
 
@@ -45,7 +51,7 @@ emulator_options=(--scan-ms "$scan_ms")
 if [ -n "${satellite+given}" ]; then
   low=(950 2150 1 100000)
   high=("${low[@]}")
-  emulator_options+=(--satellite "$satellite")
+  emulator_options+=(--satellite "$satellite" "${dish[@]}")
 fi
 
 status=0
@@ -90,15 +96,15 @@ cat "$report"
 comparison=$out/$satellite-comparison.txt
 listed=$out/$satellite-comparison.tsv
 channels=$out/$satellite.conf
-compare=("$build/blindscan-compare" --satellite "$satellite" "${swept[@]}")
+compare=("$build/blindscan-compare" --satellite "$satellite" "${swept[@]}" "${dish[@]}")
 # Status 1 says that a listed transponder was missed; 2 that it failed.
 "${compare[@]}" "$report" >"$comparison" || status=$?
 head -n 1 "$comparison"
 [ "$status" -le 1 ] || exit "$status"
 "${compare[@]}" --tsv "$report" >"$listed" || { missed=$?; [ $missed -eq 1 ] || exit $missed; }
-"$build/blindscan-channels" -o "$channels" "$report"
+"$build/blindscan-channels" -o "$channels" "${swept[@]}" "${dish[@]}" "$report"
 echo "$channels"
 "$scripts/plot-scan" --channels "$build/blindscan-channels" --title "$satellite" --comparison "$listed" \
-  -o "$picture" "$report"
+  "${swept[@]}" "${dish[@]}" -o "$picture" "$report"
 echo "$picture"
 exit $status
