@@ -67,18 +67,13 @@ kit::result<int> run(int argc, char** argv) {
   std::vector<sweep> sweeps;
   std::optional<kit::lnb> dish;
   for (int id = 0; (id = getopt_long(argc, argv, "o:", options, nullptr)) != -1;) {
+    const kit::result<bool> taken = dish_option(id, sweeps, dish);
+    if (!taken) return kit::failure{taken.error()};
+    if (*taken) continue;
     if (id == 'o') {
       output = optarg;
     } else if (id == 't') {
       tab_separated = true;
-    } else if (id == 'w') {
-      const kit::result<sweep> parsed = parse_sweep(optarg);
-      if (!parsed) return kit::failure{parsed.error()};
-      sweeps.push_back(*parsed);
-    } else if (id == 'L') {
-      kit::result<kit::lnb> parsed = lnb_argument(optarg);
-      if (!parsed) return kit::failure{parsed.error()};
-      dish = std::move(*parsed);
     } else if (auto end = shared_option(id, unit,
                                         usage_head + std::string(sweep_options_help) +
                                             std::string(shared_options_help) + usage_tsv +

@@ -4,6 +4,8 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "kit/command.h"
 #include "kit/messages.h"
 #include "kit/read_file.h"
@@ -70,10 +72,18 @@ std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, st
   return 2;
 }
 
-kit::result<kit::lnb> lnb_argument(const char* value) {
-  kit::result<kit::lnb> dish = kit::parse_lnb(value);
-  if (!dish) return kit::failure{"--lnb: " + dish.error()};
-  return dish;
+kit::result<bool> dish_option(int id, std::vector<sweep>& sweeps, std::optional<kit::lnb>& dish) {
+  if (id == 'w') {
+    const kit::result<sweep> parsed = parse_sweep(optarg);
+    if (!parsed) return kit::failure{parsed.error()};
+    sweeps.push_back(*parsed);
+    return true;
+  }
+  if (id != 'L') return false;
+  kit::result<kit::lnb> parsed = kit::parse_lnb(optarg);
+  if (!parsed) return kit::failure{"--lnb: " + parsed.error()};
+  dish = std::move(*parsed);
+  return true;
 }
 
 }  // namespace blindscan::after_scan

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "after_scan/comparison.h"
 #include "kit/lnb.h"
 #include "kit/report_lines.h"
 #include "kit/result.h"
@@ -72,7 +73,9 @@ inline constexpr struct option lnb_option = {"lnb", required_argument, nullptr, 
 // getopt has found wrong.  The status to end with, or nothing to go on with.
 std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage);
 
-// The value of --lnb, or what is wrong with it.
-kit::result<kit::lnb> lnb_argument(const char* value);
+// The sweeps and the dish, by getopt_long id: 'w' (--sweep) adds a sweep
+// from optarg, 'L' (--lnb) sets the dish.  Whether id is one of them, or what
+// is wrong with its value.
+kit::result<bool> dish_option(int id, std::vector<sweep>& sweeps, std::optional<kit::lnb>& dish);
 
 }  // namespace blindscan::after_scan

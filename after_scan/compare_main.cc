@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "after_scan/command_line.h"
@@ -84,18 +83,13 @@ kit::result<int> run(int argc, char** argv) {
   bool summary_only = false;
   bool tab_separated = false;
   for (int id = 0; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+    const kit::result<bool> taken = dish_option(id, sweeps, dish);
+    if (!taken) return kit::failure{taken.error()};
+    if (*taken) continue;
     if (id == 's') {
       satellite = optarg;
     } else if (id == 'l') {
       list_file = optarg;
-    } else if (id == 'w') {
-      const kit::result<sweep> parsed = parse_sweep(optarg);
-      if (!parsed) return kit::failure{parsed.error()};
-      sweeps.push_back(*parsed);
-    } else if (id == 'L') {
-      kit::result<kit::lnb> parsed = lnb_argument(optarg);
-      if (!parsed) return kit::failure{parsed.error()};
-      dish = std::move(*parsed);
     } else if (id == 'S') {
       summary_only = true;
     } else if (id == 't') {
