@@ -40,14 +40,14 @@ A read's bytes come from the hex dump of -e read=all where there is one,
 otherwise from its string, which must then be whole (-s large enough: a
 string cut short, "..."..., is refused).  An execve whose arguments strace
 did not show (-e verbose=none) is taken as no execve.  A trace of the calls
-that succeeded alone (-z) is refused where it shows: a run that ends without
-the scan request after its open, or without the read after an answered one.
-A call that never returned (= ?, ERESTARTSYS and its kin, or EINTR: the
-caller was interrupted) is replayed as one that returns only when a signal
-is delivered to the command.  A failed open of a node is replayed as failed.
-A descriptor whose open the trace does not show (strace -p, or a trace cut
-short) is known by its -y or -yy path; a scan request on one without it is
-refused."""
+that succeeded alone (-z) is refused where it shows: no call failed, and a
+run ends without the scan request after its open, or without the read after
+an answered one.  A call that never returned (= ?, ERESTARTSYS and its kin,
+or EINTR: the caller was interrupted) is replayed as one that returns only
+when a signal is delivered to the command.  A failed open of a node is
+replayed as failed.  A descriptor whose open the trace does not show
+(strace -p, or a trace cut short) is known by its -y or -yy path; a scan
+request on one without it is refused."""
 
 # The scan request as strace prints it: decoded, or its code on most
 # architectures and on MIPS (also PowerPC, SPARC, Alpha), in any base.
@@ -164,6 +164,7 @@ class Reader:
         self.bytes_read = 0  # what the reads on nodes delivered, which the answers file holds in hex
         self.calls = set()  # the names of the calls in the trace
         self.dropped = None  # the first line where a call the tool always makes is missing
+        self.failures = False  # whether the trace shows a call that failed, which strace -z leaves out
         # Where the processes' calls come from files of their own (strace -ff):
         # device -> (process, time, answer) of each open and scan on the node.
         self.placed = None
@@ -187,6 +188,7 @@ class Reader:
 
     def call(self, call):
         self.calls.add(call.name)
+        self.failures = self.failures or (call.value is not None and call.value < 0)
         if call.name == EXIT:
             for key in [key for key in self.files if key[0] == call.process]:
                 self.closed(self.files.pop(key), call.line)
@@ -206,7 +208,7 @@ class Reader:
         """Notes a node's descriptor closed, or its process ended, without a
         call the tool always makes on one: the scan request after its open,
         the read after an answered request.  Only a trace of the calls that
-        succeeded leaves them out."""
+        succeeded leaves them out; one that shows a failure is not that."""
         if opened is None or opened.device is None or self.dropped is not None:
             return
         scan = opened.last_scan
@@ -320,7 +322,7 @@ class Reader:
         if "read" not in self.calls and any(scan.end == "answered" for scan in scans):
             raise BadTrace("no read call: the trace does not show what the scans delivered " + TRACED_CALLS,
                            last_line)
-        if self.dropped is not None:
+        if self.dropped is not None and not self.failures:
             raise BadTrace("a run ended without the scan request that follows each open of a node, or without the "
                            "read that follows an answered one: the trace leaves out the calls that failed, as strace "
                            "-z (--successful-only) records; record without -z", self.dropped)
