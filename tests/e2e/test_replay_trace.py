@@ -113,12 +113,13 @@ def test_an_execve_without_its_arguments_leaves_the_requests_unchecked(tmp_path)
 TWO_SWEEPS = ["sh", "-c", f"{TOOL} 0 950 1950 1000 45000 0 0; {TOOL} 0 950 1950 1000 45000 1 0"]
 
 
-# The files of -ff replay as one recording where their time stamps order
-# the runs, or the runs' arguments tell them apart.
+# The files of -ff, given in any order, replay as one recording where their
+# time stamps order the runs, or the runs' arguments tell them apart.
 @pytest.mark.parametrize("strace_options", [["-ttt", "-e", "verbose=none"], []], ids=["-ttt", "execve"])
 def test_the_files_of_one_recording_per_process(tmp_path, strace_options):
     _, recorded = record(tmp_path, HOTBIRD, DUMP + ["-ff", *strace_options], TWO_SWEEPS)
-    assert replay(sorted(tmp_path.glob("scan.trace.*")), TWO_SWEEPS, checked=not strace_options) == recorded
+    traces = sorted(tmp_path.glob("scan.trace.*"), reverse=True)
+    assert replay(traces, TWO_SWEEPS, checked=not strace_options) == recorded
 
 
 # Recordings that are not what they must be, refused with how to record
