@@ -331,7 +331,8 @@ SESSIONS = {
         OPEN + "5 ioctl(3, 0x40186201, 0x7ffd <unfinished ...>\n5 +++ killed by SIGKILL +++\n", "scan unfinished\n"),
     "an open alone, in a trace that shows failures": (OPEN + "5 ioctl(1, TCGETS, 0x1) = -1 ENOTTY (Not a tty)\n5 +++ "
                                                       "exited with 0 +++\n", "device 0\n"),
-    "a MIPS request by number": (OPEN + "5 ioctl(3, 0x80186201, 0x7ffd) = 0\n" + READ, "scan\nread 010203\n"),
+    "a MIPS request by number, read, then the exit": (
+        OPEN + "5 ioctl(3, 0x80186201, 0x7ffd) = 0\n" + READ + "5 +++ exited with 0 +++\n", "scan\nread 010203\n"),
     "a node known by -yy, then -C's summary": (
         "5 ioctl(3</dev/blindscan2>, 0x40186201, 0x7ffd) = ? ERESTARTSYS (To be restarted)\n5 +++ killed by "
         "SIGKILL +++\n% time     seconds  usecs/call     calls    errors syscall\n------ ----------- ---\n"
