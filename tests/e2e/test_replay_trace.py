@@ -115,7 +115,8 @@ TWO_SWEEPS = ["sh", "-c", f"{TOOL} 0 950 1950 1000 45000 0 0; {TOOL} 0 950 1950 
 
 # The files of -ff, given in any order, replay as one recording where their
 # time stamps order the runs, or the runs' arguments tell them apart.
-@pytest.mark.parametrize("strace_options", [["-ttt", "-e", "verbose=none"], []], ids=["-ttt", "execve"])
+@pytest.mark.parametrize("strace_options", [["-ttt", "-e", "verbose=none"], ["-tt", "-e", "verbose=none"], []],
+                         ids=["-ttt", "-tt", "execve"])
 def test_the_files_of_one_recording_per_process(tmp_path, strace_options):
     _, recorded = record(tmp_path, HOTBIRD, DUMP + ["-ff", *strace_options], TWO_SWEEPS)
     traces = sorted(tmp_path.glob("scan.trace.*"), reverse=True)
