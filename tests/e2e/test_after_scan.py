@@ -133,8 +133,9 @@ def test_each_report_file_is_a_run_of_its_own(tmp_path):
     assert (done.returncode, len(done.stdout.splitlines())) == (0, 2)
 
 
-def test_output_that_cannot_be_written_is_status_2_with_the_reason():
+@pytest.mark.parametrize("options", [[], ["--help"]], ids=["channel file", "help"])
+def test_output_that_cannot_be_written_is_status_2_with_the_reason(options):
     with open("/dev/full", "wb") as full:
-        done = subprocess.run([CHANNELS], input=line(11000000, 27500), stdout=full, stderr=subprocess.PIPE,
+        done = subprocess.run([CHANNELS, *options], input=line(11000000, 27500), stdout=full, stderr=subprocess.PIPE,
                               timeout=60)
     assert (done.returncode, done.stderr) == (2, b"blindscan-channels: cannot write: No space left on device\n")
