@@ -36,11 +36,15 @@ INSTANTIATE_TEST_SUITE_P(
                                const kit::reported_carrier extra{false, 11500000, 22000500, dvb_s, "AUTO",
                                                                  "ON",  "AUTO",   "QPSK",   "35",  0};
                                const auto sweep = parse_sweep("0 950 1950 1000 45000 0 0");
+                               // Listed vertical first: the table puts H before V at one frequency.
                                return tab_separated_table(
-                                   compare({{11000000, false, 27500, dvb_s}}, {found, extra}, {*sweep}));
+                                   compare({{11000000, true, 27500, dvb_s}, {11000000, false, 27500, dvb_s}},
+                                           {found, extra}, {*sweep}));
                              },
                              "result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n"
                              "found\tH\t11000000\t27500000\tDVB-S\t+500 kHz, -100 kSym/s\n"
+                             "missed\tV\t11000000\t27500000\tDVB-S\tout of range: the low band reaches it at "
+                             "1250.000 MHz\n"
                              "extra\tH\t11500000\t22000500\tDVB-S\tunpublished\n"},
                     tsv_case{
                         "carriers",
