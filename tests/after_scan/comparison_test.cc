@@ -64,6 +64,25 @@ TEST(Comparison, EachListedCarrierIsFoundOrMissedForItsReason) {
   EXPECT_EQ(exit_status(compared), 1);
 }
 
+// A carrier a quarter of the listed rate off, in frequency or in rate, is the
+// listed one; a kHz or a symbol more is not.
+TEST(Comparison, FindsAListedCarrierWithinAQuarterOfItsListedRate) {
+  const struct {
+    uint32_t khz;
+    uint64_t rate;
+    bool found;
+  } cases[] = {{11006875, 27500000, true},
+               {11006876, 27500000, false},
+               {11000000, 34375000, true},
+               {11000000, 34375001, false}};
+  for (const auto& c : cases) {
+    kit::reported_carrier carrier = reported(c.khz, 0);
+    carrier.symbol_rate = c.rate;
+    const comparison compared = compare({{11000000, false, 27500, dvb_s}}, {carrier}, whole_sweeps());
+    EXPECT_EQ(compared.listed[0].result == verdict::found, c.found) << c.khz << " " << c.rate;
+  }
+}
+
 // Two listed carriers 6 MHz apart, each measured nearer the other: both found.
 TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
   const std::vector<transponder> list = {{12558000, false, 27800, dvb_s}, {12564000, false, 29473, dvb_s}};
