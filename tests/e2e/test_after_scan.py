@@ -96,6 +96,16 @@ def test_deleted_report_lines_are_named_in_range_and_not_found(names):
     assert sorted(named) == sorted((report[i].split()[1].decode()[0], report[i].split()[2].decode()) for i in deleted)
 
 
+def test_a_sweep_whose_read_is_cut_short_ends_early_with_status_0(names):
+    name = "Eutelsat-10A-10.0E"
+    done = run([COMPARE, "--satellite", name], scan(["--satellite", name, "--fault", "2:read-bytes=240"]))
+    summary, _, *rows = done.stdout.decode().splitlines()
+    early = [row for row in rows if "sweep ended early" in row]
+    assert (done.returncode, done.stderr) == (0, b"")
+    assert f" 0 record cap, {len(early)} sweep ended early, 0 in range and not found)" in summary
+    assert len(early) > 2 and all("sweep '0 950 2150 1 100000 1 0' reported 20 carriers" in row for row in early)
+
+
 def line(khz, ksym):
     return f"OK HORIZONTAL {khz} {ksym} DVB-S INVERSION_AUTO PILOT_ON FEC_AUTO QPSK ROLLOFF_35\n".encode()
 
