@@ -103,9 +103,10 @@ TEST(Comparison, ASweepCutShortEndsEarlyAndASingleMissingCarrierIsNotFound) {
     int runs;
     size_t ended_early, not_found;
   };
-  for (const row& r : {row{"cut short", 20, 99, 1, 10, 0}, row{"one missing in the middle", 30, 10, 1, 0, 1},
-                       row{"the last missing", 29, 99, 1, 0, 1}, row{"runs not told apart", 20, 99, 0, 0, 10},
-                       row{"more runs than sweeps", 20, 99, 2, 0, 10}}) {
+  for (const row& r :
+       {row{"cut short", 20, 99, 1, 10, 0}, row{"cut short, one missing before", 20, 10, 1, 10, 1},
+        row{"one missing in the middle", 30, 10, 1, 0, 1}, row{"the last missing", 29, 99, 1, 0, 1},
+        row{"runs not told apart", 20, 99, 0, 0, 10}, row{"more runs than sweeps", 20, 99, 2, 0, 10}}) {
     std::vector<transponder> list;
     std::vector<kit::reported_carrier> report;
     for (uint32_t i = 0; i < 30; ++i) {
