@@ -68,29 +68,29 @@ const char* verdict_words(verdict result) {
   return "";
 }
 
-// Which band and intermediate frequency would reach a carrier no sweep reached.
-std::string reachable_by(const transponder& listed) {
-  for (const sweep& whole : whole_sweeps()) {
-    if ((whole.request.pol != 0) != listed.vertical || !reaches(listed, any_rate(whole.request))) continue;
-    const int64_t tuner_khz = int64_t{listed.downlink_khz} - device::lnb_offset_khz(whole.request.hilow_band);
-    char text[120];
-    (void)std::snprintf(text, sizeof text, "out of range: the %s reaches it at %.3f MHz",
-                        band_names[whole.request.hilow_band], static_cast<double>(tuner_khz) / 1000);
-    return text;
-  }
-  return "out of range: neither band brings it within " + std::to_string(tuner_lowest_mhz) + "-" +
-         std::to_string(tuner_highest_mhz) + " MHz";
-}
-
 // The intermediate frequency, kHz, at which request brings downlink_khz to
 // the tuner: the tool's band oscillators.
 int64_t tuner_khz(uint32_t downlink_khz, const device::blindscan_request& request) {
   return int64_t{downlink_khz} - device::lnb_offset_khz(request.hilow_band);
 }
 
+// Which band and intermediate frequency would reach a carrier no sweep reached.
+std::string reachable_by(const transponder& listed) {
+  for (const sweep& whole : whole_sweeps()) {
+    if ((whole.request.pol != 0) != listed.vertical || !reaches(listed, any_rate(whole.request))) continue;
+    const int64_t khz = tuner_khz(listed.downlink_khz, whole.request);
+    char text[120];
+    (void)std::snprintf(text, sizeof text, "out of range: the %s reaches it at %.3f MHz",
+                        band_names[whole.request.hilow_band], static_cast<double>(khz) / 1000);
+    return text;
+  }
+  return "out of range: neither band brings it within " + std::to_string(tuner_lowest_mhz) + "-" +
+         std::to_string(tuner_highest_mhz) + " MHz";
+}
+
 // Where a sweep's own lines end, when they end early.
 struct early_end {
-  int64_t last_khz;  // the intermediate frequency of its highest line
+  int64_t last_khz;  // cppcheck-suppress unusedStructMember ; read in missed: its last line's tuner kHz
   std::string detail;
 };
 
