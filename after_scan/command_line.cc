@@ -66,7 +66,11 @@ std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, st
     unit = *parsed;
     return std::nullopt;
   }
-  if (id == 'h') return write_output("-", usage) ? 0 : 2;
+  if (id == 'h') {
+    const kit::result<void> written = write_output("-", usage);
+    if (!written) return kit::failure{written.error()};
+    return 0;
+  }
   // getopt has said what is wrong.
   kit::suggest_help();
   return 2;

@@ -28,11 +28,16 @@ constexpr char usage_head[] =
     "carrier's frequency and symbol-rate offsets) or missed, and why: out of\n"
     "range (no sweep of its polarisation reached its frequency; the band that\n"
     "would is named), symbol rate out of range, record cap (each sweep that\n"
-    "reached it reported 120 carriers below it first), or in range and not\n"
-    "found: the dish, the cable or the driver.  Each reported carrier that is\n"
-    "none of the listed ones is an extra: unpublished, off a listed carrier's\n"
-    "frequency, or outside every sweep given.  What a sweep reaches is what the\n"
-    "driver stand-in's blind search finds in the list.\n"
+    "reached it reported 120 carriers below it first), sweep ended early (the\n"
+    "lines of each sweep that reached it end below it, at the 120 records'\n"
+    "cap or with two listed carriers or more beyond the last: a cut-short read\n"
+    "or an interrupted scan, which a replay of its trace shows), or in range\n"
+    "and not found: the dish, the cable or the driver.  Sweeps are told apart\n"
+    "where the report holds one run of the tool, one 'open path' line, per\n"
+    "sweep, in their order.  Each reported carrier that is none of the listed\n"
+    "ones is an extra: unpublished, off a listed carrier's frequency, or\n"
+    "outside every sweep given.  What a sweep reaches is what the driver\n"
+    "stand-in's blind search finds in the list.\n"
     "\n"
     "A reported carrier is a listed one when it has the same polarisation and\n"
     "both its frequency and its symbol rate lie within a quarter of the listed\n"
@@ -127,9 +132,9 @@ kit::result<int> run(int argc, char** argv) {
   if (dish) {
     const auto downlinks = downlinks_through(carriers->carriers, inputs, sweeps, *dish);
     if (!downlinks) return kit::failure{downlinks.error()};
-    compared = compare(*list, *downlinks, sweeps, *dish);
+    compared = compare(*list, *downlinks, sweeps, carriers->open_paths, *dish);
   } else {
-    compared = compare(*list, carriers->carriers, sweeps);
+    compared = compare(*list, carriers->carriers, sweeps, carriers->open_paths);
   }
   std::string output;
   if (tab_separated) {

@@ -60,10 +60,23 @@ const char* verdict_words(verdict result) {
       return "symbol rate out of range";
     case verdict::record_cap:
       return "record cap";
+    case verdict::sweep_ended_early:
+      return "sweep ended early";
     case verdict::not_found:
       return "in range and not found";
   }
   return "";
+}
+
+// The intermediate frequency, kHz, at which request brings downlink_khz to
+// the tuner through dish; a downlink beyond what the dish takes as the
+// request's first path would bring it, since a line may lie there.
+int64_t tuner_khz(uint32_t downlink_khz, const device::blindscan_request& request, const kit::lnb& dish) {
+  if (const std::optional<int64_t> khz = kit::intermediate_khz(dish, request, downlink_khz)) return *khz;
+  const std::vector<kit::lnb_path> paths = kit::selected_paths(dish, request);
+  if (paths.empty()) return int64_t{downlink_khz} - device::lnb_offset_khz(request.hilow_band);
+  const int64_t oscillator_khz = paths.front().oscillator_khz;
+  return kit::inverted(paths.front()) ? oscillator_khz - downlink_khz : downlink_khz - oscillator_khz;
 }
 
 // Which band and intermediate frequency would reach a carrier no sweep reached.
@@ -71,10 +84,10 @@ std::string reachable_by(const transponder& listed, const kit::lnb& dish) {
   for (const sweep& whole : whole_sweeps()) {
     if ((whole.request.pol != 0) != listed.vertical || !reaches(listed, any_rate(whole.request), dish))
       continue;
-    const int64_t tuner_khz = *kit::intermediate_khz(dish, whole.request, listed.downlink_khz);
+    const int64_t khz = tuner_khz(listed.downlink_khz, whole.request, dish);
     char text[120];
     (void)std::snprintf(text, sizeof text, "out of range: the %s reaches it at %.3f MHz",
-                        band_names[whole.request.hilow_band], static_cast<double>(tuner_khz) / 1000);
+                        band_names[whole.request.hilow_band], static_cast<double>(khz) / 1000);
     return text;
   }
   if (!kit::takes(dish, listed.downlink_khz)) return "out of range: LNB " + dish.name + " does not take it";
@@ -82,32 +95,103 @@ std::string reachable_by(const transponder& listed, const kit::lnb& dish) {
          std::to_string(tuner_highest_mhz) + " MHz";
 }
 
+// Where a sweep's own lines end, when they end early.
+struct early_end {
+  int64_t last_khz;  // cppcheck-suppress unusedStructMember ; read in missed: its last line's tuner kHz
+  std::string detail;
+};
+
+// Each sweep's lines: those of the report's n-th run for the n-th sweep,
+// when the report holds one run per sweep and each line lies within its
+// run's sweep (its polarisation, its range within the tolerance); else
+// nothing, the runs not told apart from one another.
+std::optional<std::vector<std::vector<const kit::reported_carrier*>>> lines_by_sweep(
+    const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps, int runs,
+    const kit::lnb& dish) {
+  if (runs <= 0 || static_cast<size_t>(runs) != sweeps.size()) return std::nullopt;
+  std::vector<std::vector<const kit::reported_carrier*>> lines(sweeps.size());
+  for (const kit::reported_carrier& carrier : reported) {
+    if (carrier.run < 0 || carrier.run >= runs) return std::nullopt;
+    const device::blindscan_request& request = sweeps[static_cast<size_t>(carrier.run)].request;
+    const auto margin_khz = static_cast<int64_t>(carrier.symbol_rate / 4000);
+    const int64_t khz = tuner_khz(carrier.downlink_khz, request, dish);
+    if (carrier.vertical != (request.pol != 0) || khz < int64_t{request.min_freq} * 1000 - margin_khz ||
+        khz > int64_t{request.max_freq} * 1000 + margin_khz)
+      return std::nullopt;
+    lines[static_cast<size_t>(carrier.run)].push_back(&carrier);
+  }
+  return lines;
+}
+
+// Whether the sweep's lines end early, and where: when they fill the record
+// cap, or when two or more listed carriers the sweep reaches lie beyond its
+// highest line and none of its lines is theirs.  A single one beyond is a
+// carrier not found, as one missing among the others is; a sweep without a
+// line ends nowhere, a dish that finds nothing being as likely.
+std::optional<early_end> ended_early(const sweep& swept,
+                                     const std::vector<const kit::reported_carrier*>& lines,
+                                     const std::vector<transponder>& list, const kit::lnb& dish) {
+  if (lines.empty()) return std::nullopt;
+  const kit::reported_carrier* last = lines.front();
+  for (const kit::reported_carrier* line : lines)
+    if (tuner_khz(line->downlink_khz, swept.request, dish) >
+        tuner_khz(last->downlink_khz, swept.request, dish))
+      last = line;
+  const int64_t last_khz = tuner_khz(last->downlink_khz, swept.request, dish);
+  const std::string reported = "sweep ended early: sweep '" + swept.arguments + "' reported " +
+                               std::to_string(lines.size()) + " carriers, the last at " +
+                               std::to_string(last->downlink_khz) + " kHz";
+  if (lines.size() >= static_cast<size_t>(device::max_records))
+    return early_end{last_khz, reported + ", the record cap"};
+  const size_t beyond =
+      static_cast<size_t>(std::count_if(list.begin(), list.end(), [&](const transponder& listed) {
+        return reaches(listed, swept.request, dish) &&
+               tuner_khz(listed.downlink_khz, swept.request, dish) > last_khz &&
+               std::none_of(lines.begin(), lines.end(), [&](const kit::reported_carrier* line) {
+                 return kit::within_tolerance(line->downlink_khz, line->symbol_rate, listed.downlink_khz,
+                                              listed_rate(listed), listed_rate(listed));
+               });
+      }));
+  if (beyond < 2) return std::nullopt;
+  return early_end{last_khz, reported + ", and none of the " + std::to_string(beyond) +
+                                 " listed beyond it (a cut-short read or an interrupted scan: replay its " +
+                                 "trace to see)"};
+}
+
 // Why the sweeps did not report a listed transponder, as the blind search
 // over the list decides: the records of each sweep, in the order it reports
-// them, tell whether the cap came before it.
+// them, tell whether the cap came before it, and the end of each sweep's
+// own lines (none where runs are not told apart) whether it ended first.
 listed_outcome missed(const transponder& listed, const std::vector<sweep>& sweeps,
                       const std::vector<std::vector<device::blindscan_result>>& records,
-                      const kit::lnb& dish) {
+                      const std::vector<std::optional<early_end>>& ends, const kit::lnb& dish) {
   bool rate_only = false;
   const sweep* capped = nullptr;
+  const early_end* ended = nullptr;
   for (size_t i = 0; i < sweeps.size(); ++i) {
     const device::blindscan_request& request = sweeps[i].request;
     if (!reaches(listed, request, dish)) {
       rate_only = rate_only || reaches(listed, any_rate(request), dish);
       continue;
     }
-    const auto tuner_khz = static_cast<uint32_t>(*kit::intermediate_khz(dish, request, listed.downlink_khz));
+    const auto khz = static_cast<uint32_t>(tuner_khz(listed.downlink_khz, request, dish));
     const auto at =
         std::find_if(records[i].begin(), records[i].end(),
-                     [&](const device::blindscan_result& record) { return record.frequency == tuner_khz; });
-    if (at - records[i].begin() < device::max_records)
+                     [&](const device::blindscan_result& record) { return record.frequency == khz; });
+    if (at - records[i].begin() >= device::max_records) {
+      capped = &sweeps[i];
+    } else if (i < ends.size() && ends[i] &&
+               tuner_khz(listed.downlink_khz, request, dish) > ends[i]->last_khz) {
+      ended = &*ends[i];
+    } else {
       return {listed, verdict::not_found, "in range and not found"};
-    capped = &sweeps[i];
+    }
   }
   if (capped)
     return {listed, verdict::record_cap,
             "record cap: sweep '" + capped->arguments + "' found " + std::to_string(device::max_records) +
                 " carriers below it"};
+  if (ended) return {listed, verdict::sweep_ended_early, ended->detail};
   if (rate_only) return {listed, verdict::symbol_rate_out_of_range, "symbol rate out of range"};
   return {listed, verdict::out_of_range, reachable_by(listed, dish)};
 }
@@ -234,7 +318,7 @@ std::vector<sweep> whole_sweeps() {
 }
 
 comparison compare(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
-                   const std::vector<sweep>& sweeps, const kit::lnb& dish) {
+                   const std::vector<sweep>& sweeps, int runs, const kit::lnb& dish) {
   const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
   const std::vector<std::optional<size_t>> found = pair_up(candidates(carriers, list), list.size());
   std::vector<bool> matched(carriers.size());
@@ -245,9 +329,13 @@ comparison compare(const std::vector<transponder>& list, const std::vector<kit::
   for (size_t c = 0; c < carriers.size(); ++c)
     if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps, dish)});
   const std::vector<std::vector<device::blindscan_result>> records = sweep_records(list, sweeps, dish);
+  std::vector<std::optional<early_end>> ends;
+  if (const auto lines = lines_by_sweep(reported, sweeps, runs, dish))
+    for (size_t i = 0; i < sweeps.size(); ++i)
+      ends.push_back(ended_early(sweeps[i], (*lines)[i], list, dish));
   for (size_t i = 0; i < list.size(); ++i)
     compared.listed.push_back(found[i] ? found_at(list[i], carriers[*found[i]])
-                                       : missed(list[i], sweeps, records, dish));
+                                       : missed(list[i], sweeps, records, ends, dish));
   if (!list.empty() && std::none_of(list.begin(), list.end(),
                                     [&](const transponder& t) { return kit::takes(dish, t.downlink_khz); }))
     compared.finding =
@@ -256,14 +344,16 @@ comparison compare(const std::vector<transponder>& list, const std::vector<kit::
 }
 
 std::string summary_line(std::string_view list_name, const comparison& compared) {
-  size_t counts[5] = {};
+  size_t counts[static_cast<size_t>(verdict::not_found) + 1] = {};
   for (const listed_outcome& outcome : compared.listed) ++counts[static_cast<size_t>(outcome.result)];
   const size_t found = counts[static_cast<size_t>(verdict::found)];
   std::string line = std::string(list_name) + ": " + std::to_string(compared.listed.size()) + " listed, " +
                      std::to_string(found) + " found, " + std::to_string(compared.listed.size() - found) +
                      " missed (";
-  for (const verdict why :
-       {verdict::out_of_range, verdict::symbol_rate_out_of_range, verdict::record_cap, verdict::not_found}) {
+  for (const verdict why : {verdict::out_of_range, verdict::symbol_rate_out_of_range, verdict::record_cap,
+                            verdict::sweep_ended_early, verdict::not_found}) {
+    // Only where a sweep ended early, so that every other summary reads as before.
+    if (why == verdict::sweep_ended_early && counts[static_cast<size_t>(why)] == 0) continue;
     line += std::to_string(counts[static_cast<size_t>(why)]) + " " + verdict_words(why);
     line += why == verdict::not_found ? "), " : ", ";
   }

@@ -40,7 +40,10 @@ enum class verdict {
   out_of_range,  // no sweep of its polarisation reached its frequency
   symbol_rate_out_of_range,
   record_cap,  // only sweeps that filled their records before it reached it
-  not_found,   // in range and not found: the dish, the cable, the driver
+  // only sweeps whose own lines end below it: a read cut short, a scan
+  // interrupted, or the cap filled by carriers the list does not hold
+  sweep_ended_early,
+  not_found,  // in range and not found: the dish, the cable, the driver
 };
 
 struct listed_outcome {
@@ -60,15 +63,20 @@ struct comparison {
   std::string finding;                 // about the whole list, or empty
 };
 
+// With runs, the number of the report's "open path" lines, equal to the
+// number of sweeps, the n-th run's lines are the n-th sweep's (when each of
+// them lies within that sweep), and a sweep whose lines end early is named
+// for the listed carriers beyond its end; with 0 the runs are not told apart.
 // What a sweep reaches is the blind search through dish, whose downlinks the
 // carriers' frequencies are.  An LNB that takes none of the listed downlinks
 // is the comparison's finding.
 comparison compare(const std::vector<kit::transponder>& list,
                    const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps,
-                   const kit::lnb& dish = kit::tool_bands());
+                   int runs = 0, const kit::lnb& dish = kit::tool_bands());
 
-// "NAME: N listed, N found; missed: N out of range, ...; N extra", and
-// "; " and the finding where there is one.
+// "NAME: N listed, N found, N missed (N out of range, ...), N extra"; the
+// count of carriers beyond a sweep that ended early only where there are any;
+// then "; " and the finding where there is one.
 std::string summary_line(std::string_view list_name, const comparison& compared);
 
 // One line per listed transponder and per extra carrier, in ascending

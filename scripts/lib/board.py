@@ -19,6 +19,8 @@ import time
 QEMU = "qemu-system-mipsel"
 FUNCTIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "board_functions.sh")
 STRIP = "mipsel-linux-gnu-strip"
+# How a missing Debian part is got.
+FETCH_ADVICE = " (run scripts/fetch-mipsel-packages)"
 
 
 @dataclasses.dataclass
@@ -39,7 +41,7 @@ def find_parts(sysroot, tool, emulator):
         return None, "cpio not found"
     kernels = sorted(glob.glob(os.path.join(sysroot, "boot", "vmlinuz-*-4kc-malta")))
     if not kernels:
-        return None, f"no 4kc-malta kernel under {sysroot} (run scripts/fetch-mipsel-packages)"
+        return None, f"no 4kc-malta kernel under {sysroot}{FETCH_ADVICE}"
     kernel = kernels[-1]
     release = os.path.basename(kernel)[len("vmlinuz-") :]
     fuse_module = os.path.join(sysroot, "lib", "modules", release, "kernel", "fs", "fuse", "fuse.ko")
@@ -67,7 +69,7 @@ def find_strace(sysroot):
     }
     for path in files.values():
         if not os.path.isfile(path):
-            return None, f"strace or its C library missing: {path} (run scripts/fetch-mipsel-packages)"
+            return None, f"strace or its C library missing: {path}{FETCH_ADVICE}"
     return files, None
 
 

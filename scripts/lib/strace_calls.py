@@ -9,6 +9,9 @@ import re
 # The largest process id Linux hands out: a larger leading number is a time
 # stamp of --timestamps=unix (whole seconds), not the process column of -f.
 PID_MAX = 4194304
+# A decimal stamp below this many seconds is one of -r alone, relative to the
+# line before, not one of -ttt or --timestamps=unix since the epoch (2001).
+EPOCH_FLOOR = 10**9
 
 # What may precede a call, in strace's order; each is skipped in turn.
 # The process column of -f: bracketed on standard error, bare in a file;
@@ -16,17 +19,22 @@ PID_MAX = 4194304
 BRACKETED_PID = re.compile(r"\[pid\s+(\d+)(?:<[^>]*>)?\]\s*")
 NAMED_PID = re.compile(r"(\d+)<[^>]*>\s+")
 BARE_NUMBER = re.compile(r"(\d+)\s+")
+TIME_OF_DAY = re.compile(r"(\d+):(\d\d):(\d\d)(?:\.(\d+))?\s+")  # -t, -tt
+SECONDS = re.compile(r"(\d+)\.(\d+)\s+")  # -ttt, --timestamps=unix with any precision, -r alone
 SKIPPED_PREFIXES = [
-    re.compile(r"\d+:\d\d:\d\d(?:\.\d+)?\s+"),  # -t, -tt
+    TIME_OF_DAY,
     re.compile(r"\(\+\s*\d+\.\d+\)\s+"),  # -r after -t
-    re.compile(r"\d+\.\d+\s+"),  # -ttt, --timestamps=unix with any precision, -r alone
+    SECONDS,
     re.compile(r"\[\s*[0-9a-f?]+\]\s+"),  # the syscall number of -n, the instruction pointer of -i
 ]
 NAME = r"(?:\w+|\?\?\?)"
 RESUMED = re.compile(rf"<\.\.\. (?P<name>{NAME}) resumed>(?P<rest>.*)$")
 CALL = re.compile(rf"(?P<name>{NAME})\((?P<rest>.*)$")
 UNFINISHED = re.compile(r"(?P<args>.*?)\s*<unfinished \.\.\.>(?P<gone>\)\s*=\s*\?.*)?$")
-EXITED = re.compile(r"\+\+\+ (?:exited with|killed by) .*\+\+\+$")
+EXITED = re.compile(r"\+\+\+ (?P<how>exited with|killed by) .*\+\+\+$")
+# The name of the call a process's exit (+++ exited with N +++) is given:
+# no system call has it.
+EXIT = "+++ exited"
 # Signals, strace's own notes, personality changes and the frames of -k.
 NOTICE = re.compile(r"(?:--- .* ---|\+\+\+ .* \+\+\+|strace: .*|\[ Process .* \]|> .*)$")
 # The summary of -c or -C after the calls: its heading, rules and rows.
@@ -40,6 +48,10 @@ DESCRIPTOR = re.compile(r"(?P<number>0x[0-9a-f]+|\d+)(?:<(?P<path>.*)>)?$", re.D
 NAMED_ESCAPES = {"n": 10, "t": 9, "r": 13, "v": 11, "f": 12, "a": 7, "b": 8, "e": 27, '"': 34, "\\": 92,
                  "'": 39, "?": 63}
 
+# Why a line is not strace's, the likeliest way first.
+MIXED = ("the command's own output may be mixed into the trace (strace on the command's standard error, as with "
+         "2>&1, | tee or a terminal): record with strace -o FILE, which keeps the trace apart")
+
 
 class BadTrace(Exception):
     """A trace that cannot be replayed: what is wrong and, where one line is
@@ -49,8 +61,10 @@ class BadTrace(Exception):
         super().__init__(what)
         self.what = what
         self.line = line
+        self.path = None  # the file of the line, where a recording is read from several
 
     def located(self, path):
+        path = self.path or path
         return f"{path}:{self.line}: {self.what}" if self.line else f"{path}: {self.what}"
 
 
@@ -71,6 +85,7 @@ class Call:
     ended: bool = True
     begun_before: bool = False  # resumed, its beginning not in the trace (strace -p)
     begun_text: str = ""  # the arguments' text of a call not yet ended
+    time: tuple | None = None  # when it began, (seconds, nanoseconds), if the line is stamped with a clock
 
 
 def number(text):
@@ -170,9 +185,21 @@ def split_arguments(text):
     return arguments, None
 
 
+def stamp(match):
+    """The time a prefix gives, as (seconds, nanoseconds), or None when it
+    gives none: not a clock's stamp, or one relative to the line before."""
+    if match.re is TIME_OF_DAY:
+        hours, minutes, seconds, fraction = match.groups()
+        return int(hours) * 3600 + int(minutes) * 60 + int(seconds), int((fraction or "")[:9].ljust(9, "0"))
+    if match.re is SECONDS and int(match[1]) >= EPOCH_FLOOR:
+        return int(match[1]), int(match[2][:9].ljust(9, "0"))
+    return None
+
+
 def split_prefix(line):
-    """The process id before a call (or None) and the rest of the line."""
-    pid, rest, first = None, line, True
+    """The process id before a call (or None), the time it is stamped with
+    (or None) and the rest of the line."""
+    pid, time, rest, first = None, None, line, True
     while True:
         rest = rest.lstrip(" ")
         match = BRACKETED_PID.match(rest) or NAMED_PID.match(rest)
@@ -181,10 +208,13 @@ def split_prefix(line):
         elif (match := BARE_NUMBER.match(rest)) is not None:
             if first and int(match[1]) <= PID_MAX:
                 pid = int(match[1])
+            elif time is None and int(match[1]) > PID_MAX:
+                time = int(match[1]), 0  # --timestamps=unix, whole seconds
         else:
             match = next((m for m in (p.match(rest) for p in SKIPPED_PREFIXES) if m), None)
             if match is None:
-                return pid, rest
+                return pid, time, rest
+            time = time or stamp(match)
         first = False
         rest = rest[match.end() :]
 
@@ -194,7 +224,7 @@ def set_result(call, after):
     a returned descriptor, its error."""
     result = RESULT.match(after or "")
     if result is None:
-        raise BadTrace(f"{call.name}( without its result", call.line)
+        raise BadTrace(f"{call.name}( without its result: the line is cut short, or " + MIXED, call.line)
     call.value = None if result["value"] == "?" else number(result["value"])
     rest = result["rest"]
     if rest.startswith("<"):
@@ -242,15 +272,18 @@ class CallReader:
         yield from self.release()
         if self.in_summary and SUMMARY.fullmatch(line):
             return
-        pid, rest = split_prefix(line)
+        pid, time, rest = split_prefix(line)
         if not rest.strip():
             return
         if rest.startswith("% time"):
             self.in_summary = True
             return
-        if EXITED.match(rest):
+        exited = EXITED.match(rest)
+        if exited:
             if pid in self.unfinished:
                 yield from self.never_returned(self.unfinished[pid])
+            if exited["how"] == "exited with":
+                yield Call(number_, pid, EXIT, [], time=time)
             return
         if NOTICE.match(rest):
             return
@@ -260,16 +293,15 @@ class CallReader:
             return
         call = CALL.match(rest)
         if call is None:
-            raise BadTrace("not a line of strace's output (record with strace -o FILE, so that the "
-                           "command's own output stays out of the trace)", number_)
+            raise BadTrace("not a line of strace's output: " + MIXED, number_)
         unfinished = UNFINISHED.match(call["rest"])
         if unfinished is None:
             arguments, after = split_arguments(call["rest"])
-            self.held = Call(number_, pid, call["name"], arguments)
+            self.held = Call(number_, pid, call["name"], arguments, time=time)
             set_result(self.held, after)
             return
         arguments, _ = split_arguments(unfinished["args"])
-        began = Call(number_, pid, call["name"], arguments, ended=False, begun_text=unfinished["args"])
+        began = Call(number_, pid, call["name"], arguments, ended=False, begun_text=unfinished["args"], time=time)
         if unfinished["gone"]:
             set_result(began, unfinished["gone"][1:])
             began.ended = True

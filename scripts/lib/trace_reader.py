@@ -14,10 +14,13 @@ import re
 import kit_facts
 
 # BadTrace is re-exported: the scripts catch it from here.
-from strace_calls import BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
+from strace_calls import EXIT, BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
 
 # What a user is told to record on a box.
 RECORD = "strace -f -o scan.trace -e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND"
+# How a trace missing a kind of call was likely recorded, and how to record it.
+TRACED_CALLS = ("(record with -e trace=execve,open,openat,ioctl,read, or with no -e trace, and without -z, which "
+                "leaves out the calls that failed)")
 
 FORMS = """\
 It reads what strace writes with any of its everyday output options: the
@@ -27,18 +30,24 @@ any precision, relative ones of -r, alone or after -t, and durations of -T;
 syscall numbers (-n) and instruction pointers (-i); stack traces (-k), which
 it skips; descriptor and path decorations of -y and -yy; strings escaped
 (-x, -xx, or as text) and numbers in any base (-X raw, -X verbose, -e raw=);
-calls split into <unfinished ...> and resumed halves; the summary of -C after
-the calls; open as well as openat (with their paths: not -e raw=open
-unless -y names the result), and the scan request by name or by number, as
-older strace releases print them.  A read's bytes come from the
-hex dump of -e read=all where there is one, otherwise from its string, which
-must then be whole (-s large enough: a string cut short, "..."..., is
-refused).  A call that never returned (= ?, ERESTARTSYS and its kin, or
-EINTR: the caller was interrupted) is replayed as one that returns only when
-a signal is delivered to the command.  A failed open of a node is replayed
-as failed.  A descriptor whose open the trace does not show (strace -p, or a
-trace cut short) is known by its -y or -yy path; a scan request on one
-without it is refused."""
+calls split into <unfinished ...> and resumed halves; the files of -ff,
+TRACE.PID each, given together, in the order of their time stamps (a replay
+that depends on how different processes' calls on one node were ordered is
+refused without them); the summary of -C after the calls; open as well as
+openat (with their paths: not -e raw=open unless -y names the result), and
+the scan request by name or by number, as older strace releases print them.
+A read's bytes come from the hex dump of -e read=all where there is one,
+otherwise from its string, which must then be whole (-s large enough: a
+string cut short, "..."..., is refused).  An execve whose arguments strace
+did not show (-e verbose=none) is taken as no execve.  A trace of the calls
+that succeeded alone (-z) is refused where it shows: no call failed, and a
+run ends without the scan request after its open, or without the read after
+an answered one.  A call that never returned (= ?, ERESTARTSYS and its kin,
+or EINTR: the caller was interrupted) is replayed as one that returns only
+when a signal is delivered to the command.  A failed open of a node is
+replayed as failed.  A descriptor whose open the trace does not show
+(strace -p, or a trace cut short) is known by its -y or -yy path; a scan
+request on one without it is refused."""
 
 # The scan request as strace prints it: decoded, or its code on most
 # architectures and on MIPS (also PowerPC, SPARC, Alpha), in any base.
@@ -89,6 +98,7 @@ class OpenFile:
 
     device: int | None
     last_scan: Scan | None = None
+    opened: bool = False  # the trace shows its open, not only its -y path
 
 
 @dataclasses.dataclass
@@ -153,6 +163,11 @@ class Reader:
         self.runs = {}  # process -> its last execve
         self.bytes_read = 0  # what the reads on nodes delivered, which the answers file holds in hex
         self.calls = set()  # the names of the calls in the trace
+        self.dropped = None  # the first line where a call the tool always makes is missing
+        self.failures = False  # whether the trace shows a call that failed, which strace -z leaves out
+        # Where the processes' calls come from files of their own (strace -ff):
+        # device -> (process, time, answer) of each open and scan on the node.
+        self.placed = None
 
     def file_of(self, call, fd_text):
         """The descriptor a call names; one the trace did not see opened is
@@ -173,29 +188,51 @@ class Reader:
 
     def call(self, call):
         self.calls.add(call.name)
-        if call.name == "execve" and call.ended and call.value == 0:
+        self.failures = self.failures or (call.value is not None and call.value < 0)
+        if call.name == EXIT:
+            for key in [key for key in self.files if key[0] == call.process]:
+                self.closed(self.files.pop(key), call.line)
+        elif call.name == "execve" and call.ended and call.value == 0:
             self.runs[call.process] = call
         elif call.name in ("open", "openat") and call.ended:
             self.open(call, call.arguments[call.name == "openat" :])
         elif call.name == "close" and call.ended and call.arguments:
             fd, _ = descriptor(call.arguments[0])
-            self.files.pop((call.process, fd), None)
+            self.closed(self.files.pop((call.process, fd), None), call.line)
         elif call.name == "ioctl" and call.arguments:
             self.ioctl(call)
         elif call.name == "read" and call.ended and call.arguments:
             self.read(call)
 
+    def closed(self, opened, line):
+        """Notes a node's descriptor closed, or its process ended, without a
+        call the tool always makes on one: the scan request after its open,
+        the read after an answered request.  Only a trace of the calls that
+        succeeded leaves them out; one that shows a failure is not that."""
+        if opened is None or opened.device is None or self.dropped is not None:
+            return
+        scan = opened.last_scan
+        if (scan is None and opened.opened) or (scan is not None and scan.end == "answered" and not scan.reads):
+            self.dropped = line
+
     @staticmethod
     def run_arguments(call):
-        """The arguments an execve gave, after the program's name."""
+        """The arguments an execve gave, after the program's name; None when
+        strace showed only where they were (-e verbose=none, -e raw=execve)."""
         listed = call.arguments[1] if len(call.arguments) > 1 else ""
-        inner, _ = split_arguments(listed[1:] + ")") if listed.startswith("[") else ([None], None)
+        if not listed.startswith("["):
+            return None
+        inner, _ = split_arguments(listed[1:] + ")")
         arguments = [whole_string(argument, call.line) if argument else None for argument in inner[1:]]
-        if listed.startswith("[") and all(argument is not None for argument in arguments):
+        if all(argument is not None for argument in arguments):
             if all(re.fullmatch(rb"[!-\x7e]+", argument) and b"#" not in argument for argument in arguments):
                 return [argument.decode() for argument in arguments]
-        raise BadTrace("execve( with its arguments cut short or not as printable words: record with -s 256 "
-                       "(and without -e raw=execve)", call.line)
+        raise BadTrace("execve( with its arguments cut short or not as printable words: record with -s 256",
+                       call.line)
+
+    def place(self, device, call, answer):
+        if self.placed is not None:
+            self.placed.setdefault(device, []).append((call.process, call.time, answer))
 
     def open(self, call, arguments):
         path = whole_string(arguments[0], call.line) if arguments else None
@@ -210,8 +247,9 @@ class Reader:
                 raise BadTrace(f"an open of {path} that never returned: the stand-in cannot replay it",
                                call.line)
             self.session.nodes.setdefault(int(node[1]), Node()).opens.append(error)
+            self.place(int(node[1]), call, error)
         if call.value is not None and call.value >= 0:
-            self.files[(call.process, call.value)] = OpenFile(int(node[1]) if node else None)
+            self.files[(call.process, call.value)] = OpenFile(int(node[1]) if node else None, opened=True)
 
     def ioctl(self, call):
         """A scan request is in the session from the moment it was made."""
@@ -231,6 +269,7 @@ class Reader:
             run = self.runs.get(call.process)
             scan = Scan(run=None if run is None else self.run_arguments(run))
             self.session.nodes[opened.device].scans.append(scan)
+            self.place(opened.device, call, scan)
             opened.last_scan = scan
         if not call.ended:
             self.begun[call] = scan
@@ -278,13 +317,42 @@ class Reader:
         if not self.session.nodes:
             raise BadTrace("no open of a /dev/blindscanN device (record with " + RECORD + ")")
         if "ioctl" not in self.calls:
-            raise BadTrace("no ioctl call: the trace does not show the scan requests (record with -e trace="
-                           "execve,open,openat,ioctl,read, or with no -e trace)")
+            raise BadTrace("no ioctl call: the trace does not show the scan requests " + TRACED_CALLS)
         scans = [scan for node in self.session.nodes.values() for scan in node.scans]
         if "read" not in self.calls and any(scan.end == "answered" for scan in scans):
-            raise BadTrace("no read call: the trace does not show what the scans delivered (record with "
-                           "-e trace=execve,open,openat,ioctl,read, or with no -e trace)", last_line)
+            raise BadTrace("no read call: the trace does not show what the scans delivered " + TRACED_CALLS,
+                           last_line)
+        if self.dropped is not None and not self.failures:
+            raise BadTrace("a run ended without the scan request that follows each open of a node, or without the "
+                           "read that follows an answered one: the trace leaves out the calls that failed, as strace "
+                           "-z (--successful-only) records; record without -z", self.dropped)
+        device = self.unordered() if self.placed is not None else None
+        if device is not None:
+            raise BadTrace(f"the files of strace -ff do not show in which order their processes' calls on "
+                           f"/dev/blindscan{device} came, and the replay depends on it: record with -ttt (or -tt) "
+                           "too, or with -f into one file")
         return self.session
+
+    def unordered(self):
+        """The first node given answers whose order decides the replay but
+        that nothing orders: answers that differ, given to calls of one kind
+        (an open; a scan request of one run, or of any run where the runs are
+        not known) by different processes, at one time or with no time (the
+        files of strace -ff order each process's calls alone).  None if none."""
+        for device, events in self.placed.items():
+            runs_unknown = any(isinstance(answer, Scan) and answer.run is None for _, _, answer in events)
+            classes = {}
+            for process, time, answer in events:
+                if isinstance(answer, Scan):
+                    kind = ("scan", None if runs_unknown else tuple(answer.run))
+                    answer = (answer.end, answer.error, tuple((read.end, read.error, read.data) for read in answer.reads))
+                else:
+                    kind = ("open",)
+                classes.setdefault((kind, time), []).append((process, answer))
+            if any(len({process for process, _ in given}) > 1 and len({answer for _, answer in given}) > 1
+                   for given in classes.values()):
+                return device
+        return None
 
 
 def numbered_lines(trace):
@@ -295,23 +363,94 @@ def numbered_lines(trace):
         yield number, line.decode("latin-1").rstrip("\r\n")
 
 
-def read_trace(path):
-    """The session strace recorded in the file at path; BadTrace says why it
-    cannot be replayed."""
-    reader = Reader()
-    last_line = 0
+# A file of strace -ff: TRACE.PID.
+FF_FILE = re.compile(r"(?P<stem>.+)\.(?P<pid>[1-9]\d*)")
+
+
+def recording_name(paths):
+    """The recording as messages name it: its file, or its -ff files' TRACE.*."""
+    match = FF_FILE.fullmatch(str(paths[0]))
+    return str(paths[0]) if len(paths) == 1 or match is None else match["stem"] + ".*"
+
+
+def file_calls(path, process, lines_read):
+    """The calls of one trace file, in its order, given process where the
+    lines name none (-ff's files); lines_read[0] follows the lines read."""
     try:
         with open(path, "rb") as trace:
             lines = numbered_lines(trace)
 
             def counted():
-                nonlocal last_line
                 for number, line in lines:
-                    last_line = number
+                    lines_read[0] = number
                     yield number, line
 
             for call in CallReader().lines(counted()):
-                reader.call(call)
+                if call.process is None:
+                    call.process = process
+                yield call
     except OSError as error:
         raise BadTrace(f"cannot read: {error.strerror}") from None
-    return reader.finish(last_line)
+
+
+def ff_processes(paths):
+    """The process of each file of one strace -ff recording, from its name."""
+    matches = [FF_FILE.fullmatch(str(path)) for path in paths]
+    for path, match in zip(paths, matches):
+        if match is None or match["stem"] != (matches[0] or match)["stem"]:
+            error = BadTrace("several traces are read as the files of one strace -ff recording, TRACE.PID each, "
+                             "with one TRACE: this is not one of them")
+            error.path = str(path)
+            raise error
+    processes = [int(match["pid"]) for match in matches]
+    if len(set(processes)) != len(processes):
+        raise BadTrace("a file of the recording is given twice")
+    return processes
+
+
+def merged_calls(paths):
+    """The calls of the files of one strace -ff recording with their files,
+    in the order of their time stamps when every call has one (and each file's
+    run forward); else file by file, without times, which then order nothing."""
+    files = [(path, list(located_calls(path, file_calls(path, process, [0]))))
+             for path, process in zip(paths, ff_processes(paths))]
+    times = [[call.time for call in calls] for _, calls in files]
+    if all(None not in stamps and stamps == sorted(stamps) for stamps in times):
+        return sorted(((path, call) for path, calls in files for call in calls), key=lambda placed: placed[1].time)
+    for _, calls in files:
+        for call in calls:
+            call.time = None
+    return [(path, call) for path, calls in files for call in calls]
+
+
+def located_calls(path, calls):
+    """The calls, an error among them named with path."""
+    try:
+        yield from calls
+    except BadTrace as error:
+        error.path = error.path or str(path)
+        raise
+
+
+def read_trace(*paths):
+    """The session strace recorded in the file at path, or in the files of
+    one strace -ff recording, TRACE.PID each; BadTrace says why it cannot be
+    replayed."""
+    reader = Reader()
+    lines_read = [0]
+    if len(paths) == 1:
+        for call in located_calls(paths[0], file_calls(paths[0], None, lines_read)):
+            reader.call(call)
+        return reader.finish(lines_read[0])
+    reader.placed = {}
+    try:
+        for path, call in merged_calls(paths):
+            try:
+                reader.call(call)
+            except BadTrace as error:
+                error.path = str(path)
+                raise
+        return reader.finish(None)
+    except BadTrace as error:
+        error.path = error.path or recording_name(paths)
+        raise

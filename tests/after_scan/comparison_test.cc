@@ -64,6 +64,25 @@ TEST(Comparison, EachListedCarrierIsFoundOrMissedForItsReason) {
   EXPECT_EQ(exit_status(compared), 1);
 }
 
+// A carrier a quarter of the listed rate off, in frequency or in rate, is the
+// listed one; a kHz or a symbol more is not.
+TEST(Comparison, FindsAListedCarrierWithinAQuarterOfItsListedRate) {
+  const struct {
+    uint32_t khz;
+    uint64_t rate;
+    bool found;
+  } cases[] = {{11006875, 27500000, true},
+               {11006876, 27500000, false},
+               {11000000, 34375000, true},
+               {11000000, 34375001, false}};
+  for (const auto& c : cases) {
+    kit::reported_carrier carrier = reported(c.khz, 0);
+    carrier.symbol_rate = c.rate;
+    const comparison compared = compare({{11000000, false, 27500, dvb_s}}, {carrier}, whole_sweeps());
+    EXPECT_EQ(compared.listed[0].result == verdict::found, c.found) << c.khz << " " << c.rate;
+  }
+}
+
 // Two listed carriers 6 MHz apart, each measured nearer the other: both found.
 TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
   const std::vector<transponder> list = {{12558000, false, 27800, dvb_s}, {12564000, false, 29473, dvb_s}};
@@ -72,6 +91,35 @@ TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
   EXPECT_TRUE(compared.extras.empty());
   for (const listed_outcome& outcome : compared.listed) EXPECT_EQ(outcome.result, verdict::found);
   EXPECT_EQ(exit_status(compared), 0);
+}
+
+// Thirty carriers in one sweep, reported but for some: the report's tail
+// cut short is the sweep's early end where its one run is told apart, and a
+// single carrier missing, even the last, is not.
+TEST(Comparison, ASweepCutShortEndsEarlyAndASingleMissingCarrierIsNotFound) {
+  struct row {
+    const char* name;
+    uint32_t reported, skipped;  // the first carriers reported, but for one
+    int runs;
+    size_t ended_early, not_found;
+  };
+  for (const row& r :
+       {row{"cut short", 20, 99, 1, 10, 0}, row{"cut short, one missing before", 20, 10, 1, 10, 1},
+        row{"one missing in the middle", 30, 10, 1, 0, 1}, row{"the last missing", 29, 99, 1, 0, 1},
+        row{"runs not told apart", 20, 99, 0, 0, 10}, row{"more runs than sweeps", 20, 99, 2, 0, 10}}) {
+    std::vector<transponder> list;
+    std::vector<kit::reported_carrier> report;
+    for (uint32_t i = 0; i < 30; ++i) {
+      list.push_back({10800000 + i * 30000, false, 27500, dvb_s});
+      if (i < r.reported && i != r.skipped) report.push_back(reported(10800000 + i * 30000, 27500));
+    }
+    const comparison compared = compare(list, report, {*parse_sweep("0 950 2150 1000 45000 0 0")}, r.runs);
+    std::map<verdict, size_t> counts;
+    for (const listed_outcome& outcome : compared.listed) ++counts[outcome.result];
+    EXPECT_EQ(counts[verdict::sweep_ended_early], r.ended_early) << r.name;
+    EXPECT_EQ(counts[verdict::not_found], r.not_found) << r.name;
+    EXPECT_EQ(exit_status(compared), r.not_found ? 1 : 0) << r.name;
+  }
 }
 
 }  // namespace

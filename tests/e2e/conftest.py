@@ -14,3 +14,12 @@ def emulator_can_run():
     problem = harness.stand_in_problem()
     if problem is not None:
         pytest.fail(f"blindscan-emulator fails to run 'true': {problem}", pytrace=False)
+
+
+@pytest.fixture(autouse=True)
+def ends_its_process_tree():
+    """Whatever a test started, passing or failing, ends with it: orphans
+    come to this process, which ends them all."""
+    harness.adopt_orphans()
+    yield
+    harness.end_process_tree()

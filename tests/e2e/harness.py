@@ -9,13 +9,16 @@ closed as well.  What the tool must print comes from blindscan_expect, which
 the board test shares.
 """
 
+import ctypes
 import dataclasses
 import functools
 import os
 import pathlib
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 import pytest
 
@@ -175,6 +178,54 @@ def stand_in_problem():
     if done.returncode != 0:
         return done.stderr.decode(errors="replace").strip() or f"status {done.returncode}"
     return None
+
+
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def adopt_orphans():
+    """Makes this process the parent of the processes its children leave
+    behind, so that end_process_tree finds them."""
+    if ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
+
+
+def descendants():
+    """The processes below this one: (pid, parent, state) each."""
+    parents = {}
+    for stat in pathlib.Path("/proc").glob("[0-9]*/stat"):
+        try:
+            fields = stat.read_text().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue  # gone meanwhile
+        parents[int(stat.parent.name)] = int(fields[1]), fields[0]
+    below, frontier = [], [os.getpid()]
+    while frontier:
+        parent = frontier.pop()
+        children = [(pid, parent, state) for pid, (ppid, state) in parents.items() if ppid == parent]
+        below += children
+        frontier += [pid for pid, _, _ in children]
+    return below
+
+
+def end_process_tree():
+    """Kills what a test left running below this process (the stand-in and
+    the command under it, a failed test's above all) and reaps what is left
+    to this process to reap."""
+    for _ in range(500):
+        left = descendants()
+        if not left:
+            return
+        for pid, parent, state in left:
+            if parent == os.getpid() and state == "Z":
+                os.waitpid(pid, os.WNOHANG)
+            elif state != "Z":
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+        time.sleep(0.01)
+    raise RuntimeError(f"processes that would not end: {descendants()}")
 
 
 def parse_sky(path=DEFAULT_SKY):

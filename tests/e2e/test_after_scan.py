@@ -96,6 +96,20 @@ def test_deleted_report_lines_are_named_in_range_and_not_found(names):
     assert sorted(named) == sorted((report[i].split()[1].decode()[0], report[i].split()[2].decode()) for i in deleted)
 
 
+def test_a_sweep_whose_read_is_cut_short_ends_early_with_status_0(names):
+    name = "Eutelsat-10A-10.0E"
+    done = run([COMPARE, "--satellite", name], scan(["--satellite", name, "--fault", "2:read-bytes=240"]))
+    summary, _, *rows = done.stdout.decode().splitlines()
+    early = [row for row in rows if "sweep ended early" in row]
+    assert (done.returncode, done.stderr) == (0, b"")
+    assert f" 0 record cap, {len(early)} sweep ended early, 0 in range and not found)" in summary
+    assert len(early) > 2 and all("sweep '0 950 2150 1 100000 1 0' reported 20 carriers" in row for row in early)
+
+
+def line(khz, ksym):
+    return f"OK HORIZONTAL {khz} {ksym} DVB-S INVERSION_AUTO PILOT_ON FEC_AUTO QPSK ROLLOFF_35\n".encode()
+
+
 ERRORS = {
     "no report line": ([CHANNELS], b"open path /dev/blindscan0\n", "no report line"),
     "not the tool's output": ([COMPARE, "--satellite", "Hotbird-13.0E"], b"hello\n", "no report line"),
@@ -109,6 +123,8 @@ ERRORS = {
                                       b"", "'1e5' is not a whole decimal number"),
     "a reversed range": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 2150 950 1 100000 0 0"], b"",
                          "min_freq is above max_freq"),
+    "both lists": ([COMPARE, "--satellite", "Hotbird-13.0E", "--list", "/dev/null"], b"", "one of them"),
+    "a frequency past 32 bits": ([CHANNELS], line(4294967296, 27500), "frequency '4294967296' is not"),
 }
 
 
@@ -117,3 +133,19 @@ def test_what_a_user_gets_wrong_is_said_with_status_2(names, argv, stdin, messag
     done = run(argv, stdin)
     assert (done.returncode, done.stdout) == (2, b"")
     assert message in done.stderr.decode()
+
+
+def test_each_report_file_is_a_run_of_its_own(tmp_path):
+    # Near carriers of one run are two; of two runs, the overlap's one carrier.
+    (tmp_path / "a").write_bytes(line(12175000, 4232))
+    (tmp_path / "b").write_bytes(line(12176000, 3985))
+    done = run([CHANNELS, "--tsv", str(tmp_path / "a"), str(tmp_path / "b")])
+    assert (done.returncode, len(done.stdout.splitlines())) == (0, 2)
+
+
+@pytest.mark.parametrize("options", [[], ["--help"]], ids=["channel file", "help"])
+def test_output_that_cannot_be_written_is_status_2_with_the_reason(options):
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run([CHANNELS, *options], input=line(11000000, 27500), stdout=full, stderr=subprocess.PIPE,
+                              timeout=60)
+    assert (done.returncode, done.stderr) == (2, b"blindscan-channels: cannot write: No space left on device\n")

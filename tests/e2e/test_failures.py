@@ -1,5 +1,10 @@
 """Every way a run ends: the output, the exit status and what the driver saw."""
 
+import os
+import pathlib
+import subprocess
+import sys
+
 import pytest
 
 from harness import FAILED_IOCTL, LOW_HORIZONTAL, USAGE_OUTPUT, ioctl_event, open_path, records, report_line, run
@@ -88,3 +93,23 @@ def test_failed_read(errno_name):
     result = run(LOW_HORIZONTAL, ["--fail-read", errno_name, "--records", "{records}"], records=TWO_RECORDS)
     assert (result.stdout, result.stderr, result.status) == (open_path(0), b"", 255)
     assert result.log == REQUEST_EVENTS + [f"read-failed size=1440 errno={errno_name}", "release"]
+
+
+# A test that fails with the stand-in and its command still running, and a
+# process orphaned, leaves nothing running once it has ended.
+def test_a_failing_test_ends_what_it_started(tmp_path):
+    marker = f"left by {tmp_path}"
+    (tmp_path / "test_left.py").write_text(f"""
+import subprocess, time
+from harness import EMULATOR
+def test_fails():
+    subprocess.Popen([EMULATOR, "--", "sh", "-c", "sleep 600; : {marker}"])
+    subprocess.Popen(["sh", "-c", "sh -c 'sleep 600; : {marker}' &"])
+    time.sleep(1)
+    assert False
+""")
+    done = subprocess.run([sys.executable, "-B", "-m", "pytest", "-q", "-p", "conftest", "-p", "no:cacheprovider",
+                           "test_left.py"], cwd=tmp_path, capture_output=True, timeout=120,
+                          env={**os.environ, "PYTHONPATH": str(pathlib.Path(__file__).parent)})
+    left = subprocess.run(["pgrep", "-f", marker], capture_output=True).stdout
+    assert (done.returncode, left) == (1, b"")

@@ -43,30 +43,34 @@ def scan(device="0"):
     return [TOOL, device, *LOW_HORIZONTAL[1:]]
 
 
-def record(tmp_path, options, strace_options, command, on_stderr=False):
+def record(tmp_path, options, strace_options, command, on_stderr=False, mixed=False):
     """Runs command under strace under the stand-in; the trace and what ran."""
     trace = tmp_path / "scan.trace"
     # LeakSanitizer, in the sanitizer build's tool, cannot run under a tracer.
     no_leak_check = "ASAN_OPTIONS=" + ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
     strace = ["strace", "-E", no_leak_check, *strace_options]
-    if on_stderr:  # the trace on standard error, as a shell redirects it
-        strace = ["sh", "-c", f'exec "$@" 2>{trace}', "sh", *strace]
+    if on_stderr or mixed:  # the trace on standard error, as a shell redirects it, the output with it if mixed
+        strace = ["sh", "-c", f'exec "$@" {">" + str(trace) + " 2>&1" if mixed else "2>" + str(trace)}', "sh", *strace]
     else:
         strace += ["-o", str(trace)]
     done = subprocess.run([EMULATOR, *options, "--", *strace, *command], capture_output=True, timeout=60)
-    return trace, (done.stdout, b"" if on_stderr else done.stderr, done.returncode)
+    return trace, (done.stdout, b"" if on_stderr or mixed else done.stderr, done.returncode)
 
 
-NOT_CHECKED = b"replay-trace: requests are not checked: "
+NOT_CHECKED = b"replay-trace: requests are not checked"
 
 
-def replay(trace, command, timeout=60):
-    """What the command gave in the replay; replay-trace's notice that it
-    does not check requests is taken from the start of standard error."""
-    done = subprocess.run([REPLAY, "--emulator", EMULATOR, str(trace), "--", *command], capture_output=True,
+def replay(trace, command, timeout=60, checked=True):
+    """What the command gave in the replay of a trace (or of the files of
+    -ff); replay-trace's notice that it does not check requests, which must
+    be there once just when they are not checked, is taken from the start of
+    standard error."""
+    traces = [str(path) for path in trace] if isinstance(trace, list) else [str(trace)]
+    done = subprocess.run([REPLAY, "--emulator", EMULATOR, *traces, "--", *command], capture_output=True,
                           timeout=timeout)
     stderr = done.stderr
-    if stderr.startswith(NOT_CHECKED):
+    assert stderr.count(NOT_CHECKED) == (not checked) and stderr.startswith(NOT_CHECKED) == (not checked)
+    if not checked:
         stderr = stderr.split(b"\n", 1)[1]
     return done.stdout, stderr, done.returncode
 
@@ -99,6 +103,44 @@ FLAG_SETS = {
 def test_a_recorded_scan_replays_exactly(tmp_path, options, strace_options, device):
     trace, recorded = record(tmp_path, options, strace_options, scan(device))
     assert replay(trace, scan(device)) == recorded
+
+
+def test_an_execve_without_its_arguments_leaves_the_requests_unchecked(tmp_path):
+    trace, recorded = record(tmp_path, HOTBIRD, DUMP + ["-e", "verbose=none"], scan())
+    assert replay(trace, scan(), checked=False) == recorded
+
+
+TWO_SWEEPS = ["sh", "-c", f"{TOOL} 0 950 1950 1000 45000 0 0; {TOOL} 0 950 1950 1000 45000 1 0"]
+
+
+# The files of -ff, given in any order, replay as one recording where their
+# time stamps order the runs, or the runs' arguments tell them apart.
+@pytest.mark.parametrize("strace_options", [["-ttt", "-e", "verbose=none"], ["-tt", "-e", "verbose=none"], []],
+                         ids=["-ttt", "-tt", "execve"])
+def test_the_files_of_one_recording_per_process(tmp_path, strace_options):
+    _, recorded = record(tmp_path, HOTBIRD, DUMP + ["-ff", *strace_options], TWO_SWEEPS)
+    traces = sorted(tmp_path.glob("scan.trace.*"), reverse=True)
+    assert replay(traces, TWO_SWEEPS, checked=not strace_options) == recorded
+
+
+# Recordings that are not what they must be, refused with how to record
+# them: strace options, the stand-in's and whether the command's output went
+# into the trace too.
+REFUSED_RECORDINGS = {
+    "-z, a failed read left out": (["-f", "-z", *DUMP], ["--fault", "2:fail-read=EIO"], False, b"as strace -z"),
+    "-z, a refused request left out": (["-f", "-z", *DUMP], ["--fault", "2:fail-ioctl=EIO"], False, b"as strace -z"),
+    "no read traced": (["-f", "-e", "trace=execve,open,openat,ioctl"], [], False, b"no read call"),
+    "the command's output in the trace": (["-f", "-e", "read=all"], [], True, b"record with strace -o FILE"),
+    "-ff, nothing orders the runs": (["-ff", "-e", "verbose=none", *DUMP], [], False, b"record with -ttt"),
+}
+
+
+@pytest.mark.parametrize("strace_options,options,mixed,refused", REFUSED_RECORDINGS.values(),
+                         ids=REFUSED_RECORDINGS.keys())
+def test_recordings_refused_with_how_to_record(tmp_path, strace_options, options, mixed, refused):
+    record(tmp_path, HOTBIRD + options, strace_options, TWO_SWEEPS, mixed=mixed)
+    stdout, stderr, status = replay(sorted(tmp_path.glob("scan.trace*")), ["true"])
+    assert (stdout, status, refused in stderr) == (b"", 2, True)
 
 
 def test_strace_on_standard_error_with_a_process_id_column(tmp_path):
@@ -212,6 +254,11 @@ def test_kept_answers_and_log_go_to_a_directory_of_replay_traces_own(tmp_path):
     refused = subprocess.run(command, capture_output=True, timeout=60)
     assert (refused.returncode, refused.stdout) == (2, b"")
     assert refused.stderr.startswith(f"replay-trace: {keep}: refused: it is not empty".encode())
+    (tmp_path / "elsewhere").mkdir()
+    (tmp_path / "link").symlink_to("elsewhere")
+    command[command.index(str(keep))] = str(tmp_path / "link")
+    refused = subprocess.run(command, capture_output=True, timeout=60)
+    assert (refused.returncode, refused.stdout, os.listdir(tmp_path / "elsewhere")) == (2, b"", [])
 
 
 # Options naming what is not a file or not a program: refused with 2, no traceback.
@@ -248,6 +295,7 @@ LINES = {
         (None, "openat", "AT_FDCWD</root>", 3, "", "/dev/blindscan0")),
     "interrupted": ("ioctl(3, AVL2108_SET_PARAMETER, 0x1) = ? ERESTARTSYS (To be restarted if SA_RESTART is set)",
                     (None, "ioctl", "3", None, "ERESTARTSYS", None)),
+    "a string as text with one quote": ('read(3, "\\"x,", 24) = 3', (None, "read", "3", 3, "", None)),
 }
 
 
@@ -280,6 +328,12 @@ SESSIONS = {
                                 "device 0\nscan failed EOPNOTSUPP\n"),
     "an error no node gives": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = -1 ERRNO_600 (Unknown error 600)\n",
                                "which no device node can answer"),
+    "killed inside its request, no resumed line": (
+        OPEN + "5 ioctl(3, 0x40186201, 0x7ffd <unfinished ...>\n5 +++ killed by SIGKILL +++\n", "scan unfinished\n"),
+    "an open alone, in a trace that shows failures": (OPEN + "5 ioctl(1, TCGETS, 0x1) = -1 ENOTTY (Not a tty)\n5 +++ "
+                                                      "exited with 0 +++\n", "device 0\n"),
+    "a MIPS request by number, read, then the exit": (
+        OPEN + "5 ioctl(3, 0x80186201, 0x7ffd) = 0\n" + READ + "5 +++ exited with 0 +++\n", "scan\nread 010203\n"),
     "a node known by -yy, then -C's summary": (
         "5 ioctl(3</dev/blindscan2>, 0x40186201, 0x7ffd) = ? ERESTARTSYS (To be restarted)\n5 +++ killed by "
         "SIGKILL +++\n% time     seconds  usecs/call     calls    errors syscall\n------ ----------- ---\n"

@@ -25,5 +25,29 @@ TEST(DistinctCarriers, OneRunsCarriersStayApart) {
     EXPECT_EQ(distinct_carriers({c.first, c.second}).size(), c.distinct) << c.second.downlink_khz;
 }
 
+// A quarter of the rate off is within; one kHz or one symbol more is not.
+TEST(WithinTolerance, TakesAQuarterOfTheRateExactly) {
+  const struct {
+    uint32_t khz;
+    uint64_t rate;
+    bool within;
+  } cases[] = {
+      {11006875, 27500000, true}, {11006876, 27500000, false}, {10993125, 27500000, true},
+      {11000000, 34375000, true}, {11000000, 34375001, false}, {11000000, 20625000, true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(within_tolerance(11000000, 27500000, c.khz, c.rate, 27500000), c.within)
+        << c.khz << " " << c.rate;
+}
+
+// At one frequency the horizontal carrier comes first, whatever the order reported.
+TEST(DistinctCarriers, PutsHorizontalBeforeVerticalAtOneFrequency) {
+  reported_carrier vertical = reported(11000000, 27500, 0);
+  vertical.vertical = true;
+  const std::vector<reported_carrier> kept = distinct_carriers({vertical, reported(11000000, 27500, 0)});
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_FALSE(kept[0].vertical);
+}
+
 }  // namespace
 }  // namespace blindscan::kit

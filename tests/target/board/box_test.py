@@ -3,7 +3,8 @@
 gives what the host's stand-in gives for it, a two-tuner session recorded
 with strace on the host replays there, replay-trace's recording line
 records there a trace that replays on the host, and the command's own exit
-status comes back.
+status comes back.  What the box refuses before any boot is checked even
+where the box's parts are missing.
 
 Exit status: 0 passed, 1 failed, 77 skipped because something the box or
 the host's stand-in needs is missing (in CI, CI=true, a failure)."""
@@ -44,6 +45,42 @@ def main():
     for name in ("box", "tool", "emulator", "sysroot", "host-emulator"):
         parser.add_argument("--" + name, required=True)
     options = parser.parse_args()
+    parts = ["--tool", options.tool, "--emulator", options.emulator, "--sysroot", options.sysroot]
+
+    def box(*arguments):
+        done = subprocess.run([options.box, *parts, *arguments], capture_output=True, timeout=100)
+        return done.stdout, done.stderr, done.returncode
+
+    failed = 0
+
+    def check(what, got, expected):
+        nonlocal failed
+        print(f"{'ok  ' if got == expected else 'FAIL'} {what}")
+        if got != expected:
+            print(f"  gave {got!r}\n  expected {expected!r}")
+            failed += 1
+
+    # What the box refuses before it is built or booted, which needs none
+    # of its parts: the status and what it says, with no traceback.
+    with tempfile.TemporaryDirectory(prefix="box-test-") as scratch:
+        node_2 = os.path.join(scratch, "node2.trace")
+        with open(node_2, "w") as out:
+            out.write('5 openat(AT_FDCWD, "/dev/blindscan2", O_RDWR) = 3\n'
+                      "5 ioctl(3, 0x40186201, 0x7ffd) = -1 EBUSY (Device or resource busy)\n")
+        for name in ("a", "b"):
+            os.makedirs(os.path.join(scratch, name))
+            open(os.path.join(scratch, name, "note"), "w").close()
+        refusals = {
+            "--trace with --tuners": (["--trace", node_2, "--tuners", "2"], 2, b"no --tuners with it"),
+            "two --add files of one name": (["--add", os.path.join(scratch, "a", "note"), "--add",
+                                             os.path.join(scratch, "b", "note")], 2, b"added already"),
+            "a trace of node 2, and no tool": (["--trace", node_2, "--tool", os.path.join(scratch, "none")], 125,
+                                               b"box: "),
+        }
+        for what, (arguments, status, saying) in refusals.items():
+            _, stderr, got = box(*arguments, "--", "true")
+            check(what, (got, saying in stderr, b"Traceback" in stderr), (status, True, False))
+
     _, missing = board.find_parts(options.sysroot, options.tool, options.emulator)
     host_tool = os.path.join(os.path.dirname(options.host_emulator), "mivo_blindscan")
     for path in (options.host_emulator, host_tool):
@@ -55,26 +92,11 @@ def main():
         missing = "strace is not installed"
     if missing is not None:
         print(f"box test: {missing}")
-        return 1 if os.environ.get("CI") == "true" else 77
-
-    parts = ["--tool", options.tool, "--emulator", options.emulator, "--sysroot", options.sysroot]
-
-    def box(*arguments):
-        done = subprocess.run([options.box, *parts, *arguments], capture_output=True, timeout=100)
-        return done.stdout, done.stderr, done.returncode
+        return 1 if failed or os.environ.get("CI") == "true" else 77
 
     def host(*arguments):
         done = subprocess.run([options.host_emulator, *arguments], capture_output=True, timeout=60)
         return done.stdout, done.stderr, done.returncode
-
-    failed = 0
-
-    def check(what, got, expected):
-        nonlocal failed
-        print(f"{'ok  ' if got == expected else 'FAIL'} {what}")
-        if got != expected:
-            print(f"  gave {got!r}\n  expected {expected!r}")
-            failed += 1
 
     sky_scan = ["mivo_blindscan", "0", *SCAN, "0", "0"]
     on_host = host(*SKY, "--", host_tool, *sky_scan[1:])
