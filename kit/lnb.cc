@@ -24,8 +24,9 @@ bool same_name(std::string_view a, std::string_view b) {
   });
 }
 
-// The known names once each, in the table's order, for a message.
-std::string known_names() {
+}  // namespace
+
+std::string known_lnb_names() {
   const std::vector<lnb>& types = known_lnbs();
   std::string names;
   for (auto at = types.begin(); at != types.end(); ++at) {
@@ -35,6 +36,8 @@ std::string known_names() {
   }
   return names;
 }
+
+namespace {
 
 bool selects(const lnb_path& path, const device::blindscan_request& request) {
   const bool high = request.hilow_band != 0;
@@ -185,7 +188,7 @@ result<lnb> parse_lnb(std::string_view text) {
   if (!text.empty() && std::isdigit(static_cast<unsigned char>(text.front()))) return from_oscillators(text);
   for (const lnb& known : known_lnbs())
     if (same_name(known.name, text)) return known;
-  return failure{"unknown LNB " + quoted(text) + ": give one of " + known_names() +
+  return failure{"unknown LNB " + quoted(text) + ": give one of " + known_lnb_names() +
                  ", or its oscillators in MHz as LOW or LOW,HIGH,SWITCH"};
 }
 

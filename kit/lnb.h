@@ -58,6 +58,9 @@ struct lnb {
 // may stand twice; it means the first.
 const std::vector<lnb>& known_lnbs();
 
+// The known names once each, in the table's order: "EXTENDED, UNIVERSAL, ...".
+std::string known_lnb_names();
+
 // The LNB the tool's report assumes: the low band's oscillator for
 // hilow_band 0, the high band's otherwise, on either polarisation, taking
 // every downlink.  A carrier's intermediate frequency through it is its

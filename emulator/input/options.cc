@@ -254,8 +254,10 @@ constexpr option_row option_rows[] = {
      any_of({jitter_option})},
     // The dish is that of a search, as --jitter's offsets are.
     {"lnb", lnb_option, "LNB",
-     "serve the sky through LNB: a name dvbv5-scan -l help lists, or its oscillators in MHz, LOW or "
-     "LOW,HIGH,SWITCH (default: {tool bands})",
+     "serve the sky through LNB: a type by name, in any case, one of {lnb names} (the types and ranges "
+     "dvbv5-scan -l help lists), or its oscillators in MHz, LOW alone or LOW,HIGH,SWITCH, where LOW serves "
+     "the downlinks up to SWITCH and HIGH those from it; an oscillator above its band, as in C-band, "
+     "inverts the spectrum.  The after-scan commands take --lnb alike (default: {tool bands})",
      set_lnb, recorded_answers | any_of({records_option, fail_ioctl_option, fail_read_option}), 0},
     {"serve", serve_option, "PATH",
      "serve on PATH, an existing file, in the current mount namespace (the second form)",
@@ -385,7 +387,8 @@ std::string option_entries() {
     append_filled(entries,
                   with_facts(row.help, {{"{lists}", std::string(kit::published_lists_directory)},
                                         {"{longest scan}", std::to_string(longest_scan_ms)},
-                                        {"{tool bands}", kit::tool_bands().description}}),
+                                        {"{tool bands}", kit::tool_bands().description},
+                                        {"{lnb names}", kit::known_lnb_names()}}),
                   help_text_column, help_text_column);
   }
   return entries;
