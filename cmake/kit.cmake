@@ -82,16 +82,26 @@ install(FILES ${kit_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ki
 # transponder lists for --satellite, and strace to record a box's scans.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME mivo-blindscan)
-set(CPACK_PACKAGE_CONTACT "mivo_blindscan developers <mivo-blindscan@localhost>")
+set(CPACK_PACKAGE_CONTACT "mivo_blindscan developers <mivo-blindscan@example.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "blind-scan tool for DVB-S/S2 set-top devices, with its driver stand-in")
+# Debian's description is read on an 80-column terminal: its lines are
+# broken here.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "mivo_blindscan asks a demodulator driver's blind-scan device for the transponders in a range and "
-    "prints one line per transponder.  With it: blindscan-emulator, a stand-in for the driver that runs "
-    "the tool and the front ends that call it on any Linux machine; replay-trace, which replays a box's "
-    "strace record; plot-scan, blindscan-compare and blindscan-channels, which draw, check and convert a "
-    "scan's report.")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+    "mivo_blindscan asks a demodulator driver's blind-scan device for the\n"
+    "transponders in a range and prints one line per transponder.  With it:\n"
+    "blindscan-emulator, a stand-in for the driver that runs the tool and the\n"
+    "front ends that call it on any Linux machine; replay-trace, which replays\n"
+    "a box's strace record; plot-scan, blindscan-compare and blindscan-channels,\n"
+    "which draw, check and convert a scan's report.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The staged tree is the plain install's; this script gives it Debian's
+# layout (documents under the package's name, its copyright file and
+# changelog, compressed pages) before it is packed.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb/layout.cmake)
+set(CPACK_BLINDSCAN_DOCDIR ${CMAKE_INSTALL_DOCDIR})
+set(CPACK_BLINDSCAN_UPSTREAM_NAME ${PROJECT_NAME})
+set(CPACK_BLINDSCAN_RELEASE_DATE ${BLINDSCAN_RELEASE_DATE})
+set(CPACK_BLINDSCAN_LINTIAN_OVERRIDES ${PROJECT_SOURCE_DIR}/cmake/deb/lintian-overrides)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

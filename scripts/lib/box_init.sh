@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# shellcheck shell=dash
 # /init of the box that scripts/box boots.  /box.conf sets:
 #   command      the command to run, shell-quoted; empty for a shell
 #   rows, cols   the host terminal's size, for the shell
@@ -19,7 +20,9 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t tmpfs tmp /tmp
 hostname box
+# shellcheck source=board_functions.sh
 . /lib/board_functions.sh
+# shellcheck source=/dev/null
 . /box.conf
 
 mark() { echo "@@ $*" >/dev/ttyS1; }
@@ -43,13 +46,15 @@ serve() {
 insmod /lib/modules/fuse.ko 2>/tmp/box.stderr || fail "fuse.ko: $(cat /tmp/box.stderr)"
 serve_nodes
 
-mkdir -p /root && cd /root
+mkdir -p /root
+cd /root || fail "no /root"
 if [ -n "$command" ]; then
   # A shell of its own: the command's exit, exec or signal ends that shell,
   # not this one, and init's functions are not the command's.
   sh -c "$command" </dev/null >/tmp/box.stdout 2>/tmp/box.stderr
   mark result $? "$(encode /tmp/box.stdout)" "$(encode /tmp/box.stderr)"
 else
+  # shellcheck disable=SC2154 # /box.conf sets them
   stty rows "$rows" cols "$cols"
   PS1='\h:\w# ' setsid cttyhack sh
   mark result $? - -

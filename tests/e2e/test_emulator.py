@@ -300,14 +300,14 @@ def test_scans_in_parallel_do_not_see_each_other(tmp_path):
 # A scan waiting in the driver, and what happens to its caller meanwhile: a
 # stop, a continue or a tracer's attach leave the scan to finish; a signal
 # the caller catches ends it with EINTR; a kill after a stop still kills.
-CATCHER = f"""
+CATCHER = """
 import fcntl, os, signal, sys
 def caught(*_):
     raise InterruptedError
 signal.signal(signal.SIGUSR1, caught)
 fd = os.open("/dev/blindscan0", os.O_RDONLY)
 try:
-    fcntl.ioctl(fd, {{code:#x}}, bytes(24))
+    fcntl.ioctl(fd, {code:#x}, bytes(24))
 except InterruptedError:
     print("interrupted")
 """

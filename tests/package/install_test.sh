@@ -94,6 +94,7 @@ chmod 1777 "$run/upper/tmp"
 cp "$deb" "$run/upper/tmp/kit.deb"
 cp "$run/in-root.sh" "$run/upper/tmp/in-root.sh"
 mkdir -p "$run/upper/etc" && cp /etc/resolv.conf "$run/upper/etc/resolv.conf"
+# shellcheck disable=SC2016 # the inner bash expands its arguments
 unshare -m --propagation private bash -euc '
   root=$1 run=$2 cache=$3
   merged=$run/merged

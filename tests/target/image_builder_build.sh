@@ -51,7 +51,7 @@ fi
 # pkg-config would otherwise find the build machine's own libraries; the
 # compile commands are kept only for the checks below.
 (cd "$source_dir" && "${offline[@]}" env -u PKG_CONFIG_PATH -u CMAKE_BUILD_TYPE CMAKE_EXPORT_COMPILE_COMMANDS=ON \
-  sh -eux -c "$recipe")
+  sh -eux -c "$recipe") 2>&1 | tee "$work/build.log"
 
 failed=0
 fail() {
@@ -63,6 +63,10 @@ installed=$(cd "$work/stage" && find . -type f -o -type l | sort)
 expected=$(printf '%s\n' ./usr/bin/mivo_blindscan ./usr/share/doc/mivo_blindscan/LICENSE \
   ./usr/share/man/man1/mivo_blindscan.1)
 [ "$installed" = "$expected" ] || fail "the install tree holds"$'\n'"$installed"$'\n'"instead of"$'\n'"$expected"
+
+# A static glibc tool with no notice named ships glibc's code without its
+# licence: the configure must say so.
+grep -q 'BLINDSCAN_LIBC_NOTICE' "$work/build.log" || fail "the configure did not say that no C library notice is installed"
 
 kind=$(file -b "$work/stage/usr/bin/mivo_blindscan")
 echo "file: $kind"

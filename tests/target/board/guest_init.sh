@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# shellcheck shell=dash
 # /init of the board test's initramfs.  Runs the scenarios in /scenarios.sh
 # one after another and marks each result on the console, for the host to
 # compare:
@@ -14,6 +15,7 @@ mount -t devtmpfs dev /dev
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t tmpfs tmp /tmp
+# shellcheck source=../../../scripts/lib/board_functions.sh
 . /lib/board_functions.sh
 dmesg -n 1
 echo "@@ boot $(cut -d' ' -f1 /proc/uptime)"
@@ -94,14 +96,15 @@ tool() {
 # end: stops the driver and marks the result.
 end() {
   if [ -n "$driver_pid" ]; then
-    kill $driver_pid 2>/dev/null
-    wait $driver_pid
+    kill "$driver_pid" 2>/dev/null
+    wait "$driver_pid"
     umount "$node" 2>/dev/null
     rm -f "$node"
   fi
   echo "@@ result $name $status $(encode /tmp/out) $(encode /tmp/err) $(encode /tmp/log)"
 }
 
+# shellcheck source=/dev/null
 . /scenarios.sh
 echo "@@ done $(cut -d' ' -f1 /proc/uptime)"
 poweroff -f
