@@ -47,7 +47,9 @@ constexpr char usage_head[] =
     "both its frequency and its symbol rate lie within a quarter of the listed\n"
     "symbol rate of the listed values: 6875 kHz and 6875 kSym/s at 27500 kSym/s.\n"
     "Where another published list, or another LNB, matches clearly more of the\n"
-    "report's carriers (half again as many, and 5 more), standard error says so.\n"
+    "report's carriers (half again as many, and ";
+constexpr char usage_options[] =
+    " more), standard error says so.\n"
     "\n"
     "  --satellite NAME      the list of NAME in ";
 constexpr char usage_middle[] =
@@ -58,9 +60,12 @@ constexpr char usage_middle[] =
 constexpr char usage_summary[] =
     "  --identify            rank every published list through every LNB type\n"
     "                        (and the oscillators the report adds) by how many\n"
-    "                        reported carriers each matches, and print the best\n"
-    "                        5, one a line: 'NAME through LNB: M of R reported\n"
-    "                        matched, L listed in range'; with neither\n"
+    "                        reported carriers each matches (then by the fewest\n"
+    "                        listed in range left unmatched), and print the\n"
+    "                        best ";
+constexpr char usage_identify[] =
+    ", one a line: 'NAME through LNB: M of R\n"
+    "                        reported matched, L listed in range'; with neither\n"
     "                        --satellite, --list nor --lnb\n"
     "  --summary             print the summary line alone\n"
     "  --tsv                 print the table as tab-separated values (below),\n"
@@ -165,8 +170,10 @@ kit::result<int> run(int argc, char** argv) {
     } else if (id == 'i') {
       ranking = true;
     } else if (auto end = shared_option(id, unit,
-                                        usage_head + std::string(kit::published_lists_directory) +
-                                            usage_middle + std::string(sweep_options_help) + usage_summary +
+                                        usage_head + std::to_string(clearly_more_carriers) + usage_options +
+                                            std::string(kit::published_lists_directory) + usage_middle +
+                                            std::string(sweep_options_help) + usage_summary +
+                                            std::to_string(fits_shown) + usage_identify +
                                             std::string(shared_options_help) + usage_tail +
                                             shown_header(tsv_header) + usage_tsv)) {
       return *end;

@@ -105,7 +105,7 @@ std::string fit_line(std::string_view list_name, std::string_view lnb_name, cons
 }
 
 bool fits_clearly_better(const fit& found, const fit& given) {
-  return found.matched * 2 >= given.matched * 3 && found.matched >= given.matched + 5;
+  return found.matched * 2 >= given.matched * 3 && found.matched >= given.matched + clearly_more_carriers;
 }
 
 }  // namespace blindscan::after_scan

@@ -49,7 +49,8 @@ kit::result<std::vector<ranked_fit>> rank_fits(const std::vector<published_list>
 std::string fit_line(std::string_view list_name, std::string_view lnb_name, const fit& counts);
 
 // Whether found fits clearly better than given: half again as many carriers
-// matched, and at least five more.
+// matched, and at least clearly_more_carriers more.
+inline constexpr size_t clearly_more_carriers = 5;
 bool fits_clearly_better(const fit& found, const fit& given);
 
 }  // namespace blindscan::after_scan
