@@ -1,9 +1,9 @@
 #include "after_scan/identify.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "after_scan/report_downlinks.h"
@@ -39,20 +39,20 @@ bool meets(const kit::lnb& dish, span listed) {
 
 kit::result<std::vector<published_list>> published_lists(std::string_view directory) {
   const std::string where(directory);
-  DIR* folder = opendir(where.c_str());
-  if (!folder) {
+  std::error_code error;
+  std::filesystem::directory_iterator folder(where, error);
+  if (error) {
     // Says whether the directory is missing and what to do about it.
     const kit::result<std::string> there = kit::satellite_file(directory, ".");
     return failure{there ? where + ": cannot be read" : there.error()};
   }
   std::vector<std::string> names;
-  while (const dirent* entry = readdir(folder))
-    if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-  closedir(folder);
+  for (const std::filesystem::directory_entry& entry : folder) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   std::vector<published_list> lists;
   for (const std::string& name : names) {
-    const std::string path = where + "/" + name;
+    std::string path = where + "/";
+    path += name;
     const kit::result<std::string> text = kit::read_file(path, "a transponder list");
     if (!text) return failure{text.error()};
     auto parsed = kit::parse_sky(*text, path);
