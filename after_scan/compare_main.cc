@@ -117,7 +117,8 @@ kit::result<int> identify(const kit::scan_report& report, const std::vector<repo
 void suggest_better_fit(std::string_view list_name, const fit& given, const kit::lnb& dish,
                         const kit::scan_report& report, const std::vector<report_input>& inputs,
                         const std::vector<sweep>& sweeps) {
-  const fit best_possible{given.reported, given.reported, 0};
+  // No fit matches more carriers than the report has lines.
+  const fit best_possible{report.carriers.size(), report.carriers.size(), 0};
   if (!fits_clearly_better(best_possible, given)) return;
   const auto lists = published_lists(kit::published_lists_directory);
   if (!lists) return;
