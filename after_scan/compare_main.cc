@@ -1,5 +1,6 @@
 // blindscan-compare: mivo_blindscan's report lines checked against a
 // satellite's published transponder list.
+#include <err.h>
 #include <getopt.h>
 
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "after_scan/command_line.h"
 #include "after_scan/comparison.h"
+#include "after_scan/identify.h"
 #include "after_scan/report_downlinks.h"
 #include "kit/command.h"
 #include "kit/read_file.h"
@@ -20,6 +22,8 @@ namespace {
 constexpr char usage_head[] =
     "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
     "                         [--lnb LNB] [--symbol-unit UNIT] [--summary] [--tsv]\n"
+    "                         [REPORT...]\n"
+    "   or: blindscan-compare --identify [--sweep ARGS]... [--symbol-unit UNIT]\n"
     "                         [REPORT...]\n"
     "\n"
     "Checks mivo_blindscan's report lines, read from each REPORT (none or '-':\n"
@@ -42,6 +46,10 @@ constexpr char usage_head[] =
     "A reported carrier is a listed one when it has the same polarisation and\n"
     "both its frequency and its symbol rate lie within a quarter of the listed\n"
     "symbol rate of the listed values: 6875 kHz and 6875 kSym/s at 27500 kSym/s.\n"
+    "Where another published list, or another LNB, matches clearly more of the\n"
+    "report's carriers (half again as many, and ";
+constexpr char usage_options[] =
+    " more), standard error says so.\n"
     "\n"
     "  --satellite NAME      the list of NAME in ";
 constexpr char usage_middle[] =
@@ -50,6 +58,15 @@ constexpr char usage_middle[] =
     "  --list FILE           the list in FILE: a DVBv5 channel file, or the\n"
     "                        driver stand-in's sky file\n";
 constexpr char usage_summary[] =
+    "  --identify            rank every published list through every LNB type\n"
+    "                        (and the oscillators the report adds) by how many\n"
+    "                        reported carriers each matches (then by the fewest\n"
+    "                        listed in range left unmatched), and print the\n"
+    "                        best ";
+constexpr char usage_identify[] =
+    ", one a line: 'NAME through LNB: M of R\n"
+    "                        reported matched, L listed in range'; with neither\n"
+    "                        --satellite, --list nor --lnb\n"
     "  --summary             print the summary line alone\n"
     "  --tsv                 print the table as tab-separated values (below),\n"
     "                        without the summary line (not with --summary)\n";
@@ -66,10 +83,60 @@ constexpr char usage_tsv[] =
     "Example:\n"
     "  mivo_blindscan 0 950 2150 1000 45000 0 1 >scan.txt\n"
     "  blindscan-compare --satellite Astra-19.2E --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
+    "  blindscan-compare --identify --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
     "\n"
     "Exit status: 0 when every listed transponder is found or its miss explained,\n"
-    "1 when one was in range and not found, 2 when the command line, the list or\n"
-    "a report is wrong.\n";
+    "1 when one was in range and not found (with --identify, 0), 2 when the\n"
+    "command line, the list or a report is wrong.\n";
+
+// How many of the best fits --identify prints.
+constexpr size_t fits_shown = 5;
+
+// The best fits, one a line, or why there is none.
+kit::result<int> identify(const kit::scan_report& report, const std::vector<report_input>& inputs,
+                          const std::vector<sweep>& sweeps) {
+  const auto lists = published_lists(kit::published_lists_directory);
+  if (!lists) return kit::failure{lists.error()};
+  const std::vector<kit::lnb> dishes = candidate_lnbs();
+  const auto fits = rank_fits(*lists, dishes, report, inputs, sweeps);
+  if (!fits) return kit::failure{fits.error()};
+  std::string output;
+  for (size_t i = 0; i < fits->size() && i < fits_shown && (*fits)[i].counts.matched > 0; ++i)
+    output += fit_line((*fits)[i].list->name, (*fits)[i].dish->name, (*fits)[i].counts);
+  if (output.empty())
+    output = "no published list holds any of the " +
+             std::to_string(kit::distinct_carriers(report.carriers).size()) + " reported carriers\n";
+  const kit::result<void> written = write_output("-", output);
+  if (!written) return kit::failure{written.error()};
+  return 0;
+}
+
+// Says on standard error when another published list or LNB fits the report
+// clearly better than the one given; silent where none can, or where the
+// lists cannot be read (the comparison stands on its own).
+void suggest_better_fit(std::string_view list_name, const fit& given, const kit::lnb& dish,
+                        const kit::scan_report& report, const std::vector<report_input>& inputs,
+                        const std::vector<sweep>& sweeps) {
+  // No fit matches more carriers than the report has lines.
+  const fit best_possible{report.carriers.size(), report.carriers.size(), 0};
+  if (!fits_clearly_better(best_possible, given)) return;
+  const auto lists = published_lists(kit::published_lists_directory);
+  if (!lists) return;
+  const std::vector<kit::lnb> dishes = candidate_lnbs();
+  const auto fits = rank_fits(*lists, dishes, report, inputs, sweeps);
+  if (!fits) return;
+  for (const ranked_fit& other : *fits) {
+    if (!fits_clearly_better(other.counts, given)) break;
+    if (other.list->name == list_name && other.dish->name == dish.name) continue;
+    const std::string better = other.list->name + " through " + other.dish->name +
+                               " fits better: " + std::to_string(other.counts.matched) + " of " +
+                               std::to_string(other.counts.reported) +
+                               " reported carriers matched, against " + std::to_string(given.matched) +
+                               " in " + std::string(list_name) + " through " + dish.name;
+    warnx("%s", better.c_str());
+    return;
+  }
+}
 
 kit::result<int> run(int argc, char** argv) {
   constexpr struct option options[] = {{"satellite", required_argument, nullptr, 's'},
@@ -79,6 +146,7 @@ kit::result<int> run(int argc, char** argv) {
                                        symbol_unit_option,
                                        {"summary", no_argument, nullptr, 'S'},
                                        {"tsv", no_argument, nullptr, 't'},
+                                       {"identify", no_argument, nullptr, 'i'},
                                        help_option,
                                        {nullptr, 0, nullptr, 0}};
   std::optional<std::string> satellite, list_file;
@@ -87,6 +155,7 @@ kit::result<int> run(int argc, char** argv) {
   kit::symbol_unit unit = kit::symbol_unit::ksym;
   bool summary_only = false;
   bool tab_separated = false;
+  bool ranking = false;
   for (int id = 0; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
     const kit::result<bool> taken = dish_option(id, sweeps, dish);
     if (!taken) return kit::failure{taken.error()};
@@ -99,18 +168,33 @@ kit::result<int> run(int argc, char** argv) {
       summary_only = true;
     } else if (id == 't') {
       tab_separated = true;
+    } else if (id == 'i') {
+      ranking = true;
     } else if (auto end = shared_option(id, unit,
-                                        usage_head + std::string(kit::published_lists_directory) +
-                                            usage_middle + std::string(sweep_options_help) + usage_summary +
+                                        usage_head + std::to_string(clearly_more_carriers) + usage_options +
+                                            std::string(kit::published_lists_directory) + usage_middle +
+                                            std::string(sweep_options_help) + usage_summary +
+                                            std::to_string(fits_shown) + usage_identify +
                                             std::string(shared_options_help) + usage_tail +
                                             shown_header(tsv_header) + usage_tsv)) {
       return *end;
     }
   }
+  if (ranking && (satellite || list_file || dish || summary_only || tab_separated))
+    return kit::failure{
+        "--identify tries every published list through every LNB: give it no --satellite, "
+        "--list, --lnb, --summary or --tsv"};
+  if (sweeps.empty()) sweeps = whole_sweeps();
+  if (ranking) {
+    std::vector<report_input> inputs;
+    const auto report =
+        read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true, &inputs);
+    if (!report) return kit::failure{report.error()};
+    return identify(*report, inputs, sweeps);
+  }
   if (satellite.has_value() == list_file.has_value())
     return kit::failure{"give the list: --satellite NAME or --list FILE, one of them"};
   if (summary_only && tab_separated) return kit::failure{"--summary and --tsv exclude each other"};
-  if (sweeps.empty()) sweeps = whole_sweeps();
 
   std::string path = list_file.value_or("");
   if (satellite) {
@@ -129,13 +213,18 @@ kit::result<int> run(int argc, char** argv) {
   if (!carriers) return kit::failure{carriers.error()};
 
   comparison compared;
+  fit given{};
   if (dish) {
     const auto downlinks = downlinks_through(carriers->carriers, inputs, sweeps, *dish);
     if (!downlinks) return kit::failure{downlinks.error()};
     compared = compare(*list, *downlinks, sweeps, carriers->open_paths, *dish);
+    given = fit_of(*list, *downlinks, sweeps, *dish);
   } else {
     compared = compare(*list, carriers->carriers, sweeps, carriers->open_paths);
+    given = fit_of(*list, carriers->carriers, sweeps, kit::tool_bands());
   }
+  suggest_better_fit(satellite.value_or(path), given, dish.value_or(kit::tool_bands()), *carriers, inputs,
+                     sweeps);
   std::string output;
   if (tab_separated) {
     output = tab_separated_table(compared);

@@ -343,6 +343,20 @@ comparison compare(const std::vector<transponder>& list, const std::vector<kit::
   return compared;
 }
 
+fit fit_of(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
+           const std::vector<sweep>& sweeps, const kit::lnb& dish) {
+  const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
+  const std::vector<std::optional<size_t>> found = pair_up(candidates(carriers, list), list.size());
+  const auto matched = static_cast<size_t>(std::count_if(
+      found.begin(), found.end(), [](const std::optional<size_t>& c) { return c.has_value(); }));
+  const auto in_range =
+      static_cast<size_t>(std::count_if(list.begin(), list.end(), [&](const transponder& listed) {
+        return std::any_of(sweeps.begin(), sweeps.end(),
+                           [&](const sweep& s) { return reaches(listed, s.request, dish); });
+      }));
+  return {matched, carriers.size(), in_range};
+}
+
 std::string summary_line(std::string_view list_name, const comparison& compared) {
   size_t counts[static_cast<size_t>(verdict::not_found) + 1] = {};
   for (const listed_outcome& outcome : compared.listed) ++counts[static_cast<size_t>(outcome.result)];

@@ -74,6 +74,17 @@ comparison compare(const std::vector<kit::transponder>& list,
                    const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps,
                    int runs = 0, const kit::lnb& dish = kit::tool_bands());
 
+// How well a report fits a list through a dish: of the report's distinct
+// carriers (downlinks through dish), how many are listed ones, paired as
+// compare pairs them, and how many listed transponders the sweeps reach.
+struct fit {
+  size_t matched;
+  size_t reported;
+  size_t in_range;
+};
+fit fit_of(const std::vector<kit::transponder>& list, const std::vector<kit::reported_carrier>& reported,
+           const std::vector<sweep>& sweeps, const kit::lnb& dish);
+
 // "NAME: N listed, N found, N missed (N out of range, ...), N extra"; the
 // count of carriers beyond a sweep that ended early only where there are any;
 // then "; " and the finding where there is one.

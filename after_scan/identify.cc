@@ -1,0 +1,111 @@
+#include "after_scan/identify.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "after_scan/report_downlinks.h"
+#include "kit/read_file.h"
+#include "kit/sky_file.h"
+
+namespace blindscan::after_scan {
+
+using kit::failure;
+
+namespace {
+
+// The downlinks, kHz, a list spans, or a dish takes.
+struct span {
+  uint32_t lowest;
+  uint32_t highest;
+};
+
+span list_span(const std::vector<kit::transponder>& list) {
+  span covered{UINT32_MAX, 0};
+  for (const kit::transponder& t : list)
+    covered = {std::min(covered.lowest, t.downlink_khz), std::max(covered.highest, t.downlink_khz)};
+  return covered;
+}
+
+bool meets(const kit::lnb& dish, span listed) {
+  return std::any_of(dish.paths.begin(), dish.paths.end(), [&](const kit::lnb_path& path) {
+    return path.lowest_khz <= listed.highest && path.highest_khz >= listed.lowest;
+  });
+}
+
+}  // namespace
+
+kit::result<std::vector<published_list>> published_lists(std::string_view directory) {
+  const std::string where(directory);
+  std::error_code error;
+  std::filesystem::directory_iterator folder(where, error);
+  if (error) {
+    // Says whether the directory is missing and what to do about it.
+    const kit::result<std::string> there = kit::satellite_file(directory, ".");
+    return failure{there ? where + ": cannot be read" : there.error()};
+  }
+  std::vector<std::string> names;
+  for (const std::filesystem::directory_entry& entry : folder) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  std::vector<published_list> lists;
+  for (const std::string& name : names) {
+    std::string path = where + "/";
+    path += name;
+    const kit::result<std::string> text = kit::read_file(path, "a transponder list");
+    if (!text) return failure{text.error()};
+    auto parsed = kit::parse_sky(*text, path);
+    if (!parsed) return failure{parsed.error()};
+    lists.push_back({name, std::move(*parsed)});
+  }
+  return lists;
+}
+
+std::vector<kit::lnb> candidate_lnbs() {
+  std::vector<kit::lnb> dishes{kit::tool_bands()};
+  for (const kit::lnb& known : kit::known_lnbs())
+    if (std::none_of(dishes.begin(), dishes.end(), [&](const kit::lnb& d) { return d.name == known.name; }))
+      dishes.push_back(known);
+  return dishes;
+}
+
+kit::result<std::vector<ranked_fit>> rank_fits(const std::vector<published_list>& lists,
+                                               const std::vector<kit::lnb>& dishes,
+                                               const kit::scan_report& report,
+                                               const std::vector<report_input>& inputs,
+                                               const std::vector<sweep>& sweeps) {
+  // Which sweep gave each line is the same through every dish: told, or
+  // refused, through the tool's own bands.
+  if (const auto told = downlinks_through(report.carriers, inputs, sweeps, kit::tool_bands()); !told)
+    return failure{told.error()};
+  std::vector<span> spans;
+  spans.reserve(lists.size());
+  for (const published_list& list : lists) spans.push_back(list_span(list.transponders));
+  std::vector<ranked_fit> fits;
+  for (const kit::lnb& dish : dishes) {
+    const auto downlinks = downlinks_through(report.carriers, inputs, sweeps, dish);
+    if (!downlinks) continue;
+    for (size_t i = 0; i < lists.size(); ++i)
+      if (!lists[i].transponders.empty() && meets(dish, spans[i]))
+        fits.push_back({&lists[i], &dish, fit_of(lists[i].transponders, *downlinks, sweeps, dish)});
+  }
+  std::stable_sort(fits.begin(), fits.end(), [](const ranked_fit& a, const ranked_fit& b) {
+    if (a.counts.matched != b.counts.matched) return a.counts.matched > b.counts.matched;
+    return a.counts.in_range - std::min(a.counts.in_range, a.counts.matched) <
+           b.counts.in_range - std::min(b.counts.in_range, b.counts.matched);
+  });
+  return fits;
+}
+
+std::string fit_line(std::string_view list_name, std::string_view lnb_name, const fit& counts) {
+  return std::string(list_name) + " through " + std::string(lnb_name) + ": " +
+         std::to_string(counts.matched) + " of " + std::to_string(counts.reported) + " reported matched, " +
+         std::to_string(counts.in_range) + " listed in range\n";
+}
+
+bool fits_clearly_better(const fit& found, const fit& given) {
+  return found.matched * 2 >= given.matched * 3 && found.matched >= given.matched + clearly_more_carriers;
+}
+
+}  // namespace blindscan::after_scan

@@ -1,0 +1,56 @@
+// Which published list, through which LNB, a report fits best: every list
+// tried through every LNB type, each ranked by the carriers it matches.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "after_scan/command_line.h"
+#include "after_scan/comparison.h"
+#include "kit/lnb.h"
+#include "kit/report_lines.h"
+#include "kit/result.h"
+#include "kit/transponder.h"
+
+namespace blindscan::after_scan {
+
+struct published_list {
+  std::string name;
+  std::vector<kit::transponder> transponders;
+};
+
+// Every list in directory, by name; a failure names the list that cannot be
+// read, or says the directory is missing.
+kit::result<std::vector<published_list>> published_lists(std::string_view directory);
+
+// The LNBs a report is tried through: the tool's own bands first, then each
+// known type once.
+std::vector<kit::lnb> candidate_lnbs();
+
+struct ranked_fit {
+  const published_list* list;
+  const kit::lnb* dish;
+  fit counts;
+};
+
+// Each list through each dish, the best fit first: the most carriers matched,
+// then the fewest listed in range left unmatched, then the order given.  The
+// report's lines are brought to their downlinks once per dish; a dish that
+// cannot have delivered one of them, or whose band never meets a list's, is
+// not ranked for it.  A failure says why a line's sweep cannot be told.
+kit::result<std::vector<ranked_fit>> rank_fits(const std::vector<published_list>& lists,
+                                               const std::vector<kit::lnb>& dishes,
+                                               const kit::scan_report& report,
+                                               const std::vector<report_input>& inputs,
+                                               const std::vector<sweep>& sweeps);
+
+// "NAME through LNB: M of R reported matched, L listed in range".
+std::string fit_line(std::string_view list_name, std::string_view lnb_name, const fit& counts);
+
+// Whether found fits clearly better than given: half again as many carriers
+// matched, and at least clearly_more_carriers more.
+inline constexpr size_t clearly_more_carriers = 5;
+bool fits_clearly_better(const fit& found, const fit& given);
+
+}  // namespace blindscan::after_scan
