@@ -4,7 +4,10 @@ list fits clearly better."""
 
 import pytest
 
-from test_after_scan import COMPARE, names, run, scan  # noqa: F401
+from test_after_scan import COMPARE, names, run, scan
+
+# names is a fixture the tests take by name.
+__all__ = ["names"]
 
 # A list, the LNB the stand-in scans it through (none: the report's own
 # bands), and the name a ranking gives that LNB.
