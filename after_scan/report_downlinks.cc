@@ -13,10 +13,26 @@ namespace {
 const char* const each_run_apart =
     "give each run's output, with its 'open path' line, as a REPORT of its own";
 
+// Whether each carrier of input, its stretch shifted by shift, falls to a
+// sweep of its own polarisation; runs is how many runs the inputs before
+// it hold.
+bool polarisations_fit(const std::vector<kit::reported_carrier>& carriers, const report_input& input,
+                       const std::vector<sweep>& sweeps, size_t runs, int shift) {
+  return std::all_of(carriers.begin(), carriers.end(), [&](const kit::reported_carrier& c) {
+    const int stretch = c.run - input.first_run;
+    if (stretch < 0 || stretch > input.open_paths) return true;
+    const long index = static_cast<long>(runs) + stretch + shift;
+    return index >= 0 && static_cast<size_t>(index) < sweeps.size() &&
+           c.vertical == (sweeps[static_cast<size_t>(index)].request.pol != 0);
+  });
+}
+
 // How far an input's runs lie from its stretches between "open path" lines:
-// 0 when each report comes before its line, -1 when after it.
-kit::result<int> stretch_shift(const std::vector<kit::reported_carrier>& carriers,
-                               const report_input& input) {
+// 0 when each report comes before its line, -1 when after it.  Where the
+// first and last runs found nothing, the lines alone cannot tell; the
+// sweeps' polarisations then can, when only one way round fits them.
+kit::result<int> stretch_shift(const std::vector<kit::reported_carrier>& carriers, const report_input& input,
+                               const std::vector<sweep>& sweeps, size_t runs) {
   const auto in_stretch = [&](int stretch) {
     return std::any_of(carriers.begin(), carriers.end(),
                        [&](const kit::reported_carrier& c) { return c.run == input.first_run + stretch; });
@@ -29,10 +45,13 @@ kit::result<int> stretch_shift(const std::vector<kit::reported_carrier>& carrier
   if (before_first && after_last)
     return failure{input.name + ": report lines both before its first 'open path' line and after its last: " +
                    "which run gave each cannot be told; " + each_run_apart};
-  if (any && input.open_paths > 1 && !before_first && !after_last)
+  if (any && input.open_paths > 1 && !before_first && !after_last) {
+    const bool as_file = polarisations_fit(carriers, input, sweeps, runs, 0);
+    if (as_file != polarisations_fit(carriers, input, sweeps, runs, -1)) return as_file ? 0 : -1;
     return failure{
         input.name + ": its first and last runs found nothing, so whether each run's 'open path' " +
         "line follows its report (a file) or comes first (a terminal) cannot be told; " + each_run_apart};
+  }
   return after_last ? -1 : 0;
 }
 
@@ -50,7 +69,7 @@ kit::result<std::vector<kit::reported_carrier>> downlinks_through(
       return failure{input.name + ": no 'open path' line, so which of the " + std::to_string(sweeps.size()) +
                      " sweeps gave its report lines cannot be told; " + each_run_apart +
                      ", or give its one --sweep"};
-    const kit::result<int> shift = stretch_shift(carriers, input);
+    const kit::result<int> shift = stretch_shift(carriers, input, sweeps, runs);
     if (!shift) return failure{shift.error()};
     for (kit::reported_carrier carrier : carriers) {
       const int stretch = carrier.run - input.first_run;
