@@ -82,6 +82,22 @@ def test_every_list_is_found_or_explained_and_its_channel_file_scans_the_same(na
     assert problems == []
 
 
+def holds_c_band(name):
+    return any(int(khz) < 5_000_000 for khz in re.findall(r"FREQUENCY\s*=\s*(\d+)", (LISTS / name).read_text()))
+
+
+def test_every_list_with_c_band_carriers_is_found_or_explained_through_a_c_band_lnb(names):
+    problems = []
+    for name in filter(holds_c_band, names):
+        report = scan(["--satellite", name, "--lnb", "C-BAND"])
+        done = run([COMPARE, "--satellite", name, "--lnb", "C-BAND", "--summary"], report)
+        counts = SUMMARY.match(done.stdout.decode().removeprefix(f"{name}: "))
+        listed, found, missed, *reasons, not_found, extra = map(int, counts.groups()) if counts else [-1] * 8
+        if (done.returncode, done.stderr, not_found, extra, found + missed) != (0, b"", 0, 0, listed):
+            problems.append(f"{name}: status {done.returncode}, {done.stdout.decode().strip()}")
+    assert problems == []
+
+
 def test_deleted_report_lines_are_named_in_range_and_not_found(names):
     name = "Eutelsat-10A-10.0E"
     report = scan(["--satellite", name]).splitlines(keepends=True)
