@@ -13,6 +13,12 @@ namespace {
 const char* const each_run_apart =
     "give each run's output, with its 'open path' line, as a REPORT of its own";
 
+// Whether a carrier was reported by the run numbered run.
+bool holds_run(const std::vector<kit::reported_carrier>& carriers, int run) {
+  return std::any_of(carriers.begin(), carriers.end(),
+                     [&](const kit::reported_carrier& c) { return c.run == run; });
+}
+
 // Whether each carrier of input, its stretch shifted by shift, falls to a
 // sweep of its own polarisation; runs is how many runs the inputs before
 // it hold.
@@ -33,10 +39,7 @@ bool polarisations_fit(const std::vector<kit::reported_carrier>& carriers, const
 // sweeps' polarisations then can, when only one way round fits them.
 kit::result<int> stretch_shift(const std::vector<kit::reported_carrier>& carriers, const report_input& input,
                                const std::vector<sweep>& sweeps, size_t runs) {
-  const auto in_stretch = [&](int stretch) {
-    return std::any_of(carriers.begin(), carriers.end(),
-                       [&](const kit::reported_carrier& c) { return c.run == input.first_run + stretch; });
-  };
+  const auto in_stretch = [&](int stretch) { return holds_run(carriers, input.first_run + stretch); };
   const bool any = std::any_of(carriers.begin(), carriers.end(), [&](const kit::reported_carrier& c) {
     return c.run >= input.first_run && c.run <= input.first_run + input.open_paths;
   });
@@ -63,9 +66,9 @@ kit::result<std::vector<kit::reported_carrier>> downlinks_through(
   std::vector<kit::reported_carrier> brought;
   size_t runs = 0;
   for (const report_input& input : inputs) {
-    if (input.open_paths == 0 && sweeps.size() > 1 &&
-        std::any_of(carriers.begin(), carriers.end(),
-                    [&](const kit::reported_carrier& c) { return c.run == input.first_run; }))
+    // Without an "open path" line, an input that holds report lines is one run.
+    const bool lines_before_first = holds_run(carriers, input.first_run);
+    if (input.open_paths == 0 && sweeps.size() > 1 && lines_before_first)
       return failure{input.name + ": no 'open path' line, so which of the " + std::to_string(sweeps.size()) +
                      " sweeps gave its report lines cannot be told; " + each_run_apart +
                      ", or give its one --sweep"};
@@ -89,10 +92,7 @@ kit::result<std::vector<kit::reported_carrier>> downlinks_through(
       carrier.run = static_cast<int>(index);
       brought.push_back(carrier);
     }
-    // Without an "open path" line, an input that holds report lines is one run.
-    const bool any = std::any_of(carriers.begin(), carriers.end(),
-                                 [&](const kit::reported_carrier& c) { return c.run == input.first_run; });
-    runs += static_cast<size_t>(input.open_paths > 0 ? input.open_paths : any ? 1 : 0);
+    runs += static_cast<size_t>(input.open_paths > 0 ? input.open_paths : lines_before_first ? 1 : 0);
   }
   if (runs > sweeps.size())
     return failure{
