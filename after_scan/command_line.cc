@@ -6,10 +6,10 @@
 
 #include <utility>
 
+#include "common/write_all.h"
 #include "kit/command.h"
 #include "kit/messages.h"
 #include "kit/read_file.h"
-#include "report/write_all.h"
 
 namespace blindscan::after_scan {
 
@@ -42,12 +42,12 @@ kit::result<kit::scan_report> read_reports(const std::vector<std::string>& input
 
 kit::result<void> write_output(const std::string& path, std::string_view text) {
   if (path == "-") {
-    if (!report::write_all(STDOUT_FILENO, text.data(), text.size())) return kit::failed("cannot write");
+    if (!common::write_all(STDOUT_FILENO, text.data(), text.size())) return kit::failed("cannot write");
     return {};
   }
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return kit::failed(path + ": cannot open");
-  const bool written = report::write_all(fd, text.data(), text.size());
+  const bool written = common::write_all(fd, text.data(), text.size());
   kit::result<void> outcome = written ? kit::result<void>{} : kit::failed(path + ": cannot write");
   if (::close(fd) != 0 && written) return kit::failed(path + ": cannot write");
   return outcome;

@@ -1,16 +1,10 @@
 #include "tool/arguments.h"
 
-#include <stdint.h>
-#include <stdlib.h>
+#include "common/convert_argument.h"
 
 namespace blindscan::tool {
 
-int32_t convert_argument(const char* text) {
-  const long value = strtol(text, nullptr, 0);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
-}
+using common::convert_argument;
 
 arguments convert_arguments(const char* const* argv) {
   arguments converted{};

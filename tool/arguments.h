@@ -19,19 +19,14 @@ inline constexpr char usage_text[] =
 inline constexpr size_t usage_length = sizeof(usage_text) - 1;
 static_assert(usage_length == 71);
 
-// strtol with base 0, saturated to the signed 32-bit range whatever the
-// width of long: leading white space, an optional sign, 0x/0X for hex, a
-// leading 0 for octal; conversion stops at the first non-digit and an
-// argument with no digits converts to 0.
-int32_t convert_argument(const char* text);
-
 struct arguments {
   int32_t device_number;
   device::blindscan_request request;
 };
 
-// Converts argv[1] to argv[7]: the device number first, then the six request
-// fields in argument order.  argv must hold argument_count arguments.
+// Converts argv[1] to argv[7], each as common::convert_argument reads a
+// number: the device number first, then the six request fields in argument
+// order.  argv must hold argument_count arguments.
 arguments convert_arguments(const char* const* argv);
 
 }  // namespace blindscan::tool

@@ -10,13 +10,13 @@
 #include <initializer_list>
 #include <utility>
 
+#include "common/convert_argument.h"
 #include "emulator/input/fault_option.h"
 #include "kit/errno_names.h"
 #include "kit/lnb.h"
 #include "kit/read_file.h"
 #include "kit/sky_file.h"
 #include "kit/text.h"
-#include "tool/arguments.h"
 
 namespace blindscan::emulator {
 
@@ -70,7 +70,7 @@ kit::result<void> set_file_name(options& chosen, std::string_view option, const 
 
 kit::result<void> add_device(options& chosen, std::string_view option, const char* value) {
   // The node the tool opens for the same text.
-  const int32_t number = tool::convert_argument(value);
+  const int32_t number = common::convert_argument(value);
   if (std::find(chosen.device_numbers.begin(), chosen.device_numbers.end(), number) !=
       chosen.device_numbers.end())
     return kit::failure{std::string(option) + " " + std::to_string(number) + " is given twice"};

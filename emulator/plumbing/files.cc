@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "report/write_all.h"
+#include "common/write_all.h"
 
 namespace blindscan::emulator {
 
@@ -17,7 +17,7 @@ event_sink log_to(int fd) {
   if (fd < 0) return [](std::string_view) {};
   return [fd](std::string_view line) {
     const std::string whole = std::string(line) + '\n';
-    (void)report::write_all(fd, whole.data(), whole.size());
+    (void)common::write_all(fd, whole.data(), whole.size());
   };
 }
 
@@ -25,7 +25,7 @@ kit::result<void> write_file(const std::string& path, std::string_view text) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return kit::failed(path + ": cannot open");
   kit::result<void> written;
-  if (!report::write_all(fd, text.data(), text.size())) written = kit::failed(path + ": cannot write");
+  if (!common::write_all(fd, text.data(), text.size())) written = kit::failed(path + ": cannot write");
   ::close(fd);
   return written;
 }

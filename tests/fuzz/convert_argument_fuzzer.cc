@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tool/arguments.h"
+#include "common/convert_argument.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string argument(reinterpret_cast<const char*>(data), size);
   const char* text = argument.c_str();
 
-  const int32_t converted = blindscan::tool::convert_argument(text);
+  const int32_t converted = blindscan::common::convert_argument(text);
   const int32_t library = via_strtoll(text);
   const int32_t rules = by_the_rules(text);
   if (converted != library || converted != rules) {

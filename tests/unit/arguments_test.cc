@@ -1,3 +1,4 @@
+#include "common/convert_argument.h"
 #include "tool/arguments.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,8 @@
 
 namespace blindscan::tool {
 namespace {
+
+using common::convert_argument;
 
 struct conversion_case {
   const char* text;

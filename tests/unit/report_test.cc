@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "report/report.h"
-#include "report/write_all.h"
+#include "common/write_all.h"
 
 namespace blindscan::report {
 namespace {
 
+using common::write_all;
 using device::blindscan_result;
 
 std::vector<blindscan_result> ascending_records(int count) {

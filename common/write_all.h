@@ -4,7 +4,7 @@
 
 #include <stddef.h>
 
-namespace blindscan::report {
+namespace blindscan::common {
 
 // Writes all of data to fd, continuing after short writes and interrupted
 // calls, and waiting while a non-blocking descriptor is full.  Returns false
@@ -12,4 +12,4 @@ namespace blindscan::report {
 // write failed).
 bool write_all(int fd, const char* data, size_t length);
 
-}  // namespace blindscan::report
+}  // namespace blindscan::common

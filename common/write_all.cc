@@ -1,10 +1,10 @@
-#include "report/write_all.h"
+#include "common/write_all.h"
 
 #include <errno.h>
 #include <poll.h>
 #include <unistd.h>
 
-namespace blindscan::report {
+namespace blindscan::common {
 
 namespace {
 
@@ -38,4 +38,4 @@ bool write_all(int fd, const char* data, size_t length) {
   return true;
 }
 
-}  // namespace blindscan::report
+}  // namespace blindscan::common
