@@ -1,8 +1,10 @@
 #include "kit/report_lines.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 
+#include "common/report_words.h"
 #include "kit/messages.h"
 #include "kit/text.h"
 
@@ -10,32 +12,23 @@ namespace blindscan::kit {
 
 namespace {
 
-// A report word and how a channel file spells it.
-struct spelling {
-  std::string_view report;
-  std::string_view channel_file;
-};
+namespace words = common::report_words;
 
-constexpr spelling inversions[] = {
-    {"INVERSION_AUTO", "AUTO"}, {"INVERSION_ON", "ON"}, {"INVERSION_OFF", "OFF"}};
-constexpr spelling pilots[] = {{"PILOT_AUTO", "AUTO"}, {"PILOT_ON", "ON"}, {"PILOT_OFF", "OFF"}};
-constexpr spelling inner_fecs[] = {{"FEC_AUTO", "AUTO"}, {"FEC_NONE", "NONE"}, {"FEC_1_2", "1/2"},
-                                   {"FEC_2_3", "2/3"},   {"FEC_3_4", "3/4"},   {"FEC_3_5", "3/5"},
-                                   {"FEC_4_5", "4/5"},   {"FEC_5_6", "5/6"},   {"FEC_6_7", "6/7"},
-                                   {"FEC_7_8", "7/8"},   {"FEC_8_9", "8/9"},   {"FEC_9_10", "9/10"}};
-constexpr spelling modulations[] = {
-    {"QPSK", "QPSK"}, {"8PSK", "PSK/8"}, {"16APSK", "APSK/16"}, {"32APSK", "APSK/32"}};
-constexpr spelling rolloffs[] = {
-    {"ROLLOFF_35", "35"}, {"ROLLOFF_25", "25"}, {"ROLLOFF_20", "20"}, {"ROLLOFF_AUTO", "AUTO"}};
-
-template <size_t count>
-bool spelt(std::string_view word, const spelling (&table)[count], std::string_view& out) {
-  for (const spelling& known : table)
+// The channel file's spelling of word, a report word of table; false for a
+// word the table does not hold.
+bool spelt(std::string_view word, std::span<const words::spelling> table, std::string_view& out) {
+  for (const words::spelling& known : table)
     if (known.report == word) {
       out = known.channel_file;
       return true;
     }
   return false;
+}
+
+// Whether a line's fields are those of an "open path" line, however spaced.
+bool opens_path(const std::vector<std::string_view>& fields) {
+  static const std::vector<std::string_view> opening = split_fields(words::open_path);
+  return fields.size() >= opening.size() && std::equal(opening.begin(), opening.end(), fields.begin());
 }
 
 constexpr uint64_t symbols_per_unit(symbol_unit unit) {
@@ -44,31 +37,43 @@ constexpr uint64_t symbols_per_unit(symbol_unit unit) {
 
 // The ten words of a report line as a carrier; the failure says which word
 // is wrong.
-result<reported_carrier> parse_words(const std::vector<std::string_view>& words, symbol_unit unit) {
+result<reported_carrier> parse_words(const std::vector<std::string_view>& fields, symbol_unit unit) {
   reported_carrier out{};
-  if (words.size() != 10)
-    return failure{"expected the 10 words of a report line, found " + std::to_string(words.size())};
-  if (words[1] == "HORIZONTAL" || words[1] == "VERTICAL")
-    out.vertical = words[1] == "VERTICAL";
-  else
-    return failure{"polarisation " + quoted(words[1]) + " is neither HORIZONTAL nor VERTICAL"};
+  if (fields.size() != words::field_count)
+    return failure{"expected the " + std::to_string(words::field_count) + " words of a report line, found " +
+                   std::to_string(fields.size())};
+  const std::string_view polarisation = fields[words::polarisation_field];
+  if (polarisation != words::horizontal && polarisation != words::vertical)
+    return failure{"polarisation " + quoted(polarisation) + " is neither " + words::horizontal + " nor " +
+                   words::vertical};
+  out.vertical = polarisation == words::vertical;
   uint64_t number = 0;
-  if (!parse_positive(words[2], number) || number > UINT32_MAX)
-    return failure{"frequency " + quoted(words[2]) + " is not a whole number of kHz from 1 to 4294967295"};
+  const std::string_view frequency = fields[words::frequency_field];
+  if (!parse_positive(frequency, number) || number > UINT32_MAX)
+    return failure{"frequency " + quoted(frequency) + " is not a whole number of kHz from 1 to 4294967295"};
   out.downlink_khz = static_cast<uint32_t>(number);
-  if (!parse_positive(words[3], number) || number > UINT32_MAX / symbols_per_unit(unit))
-    return failure{"symbol rate " + quoted(words[3]) + " is not a whole number from 1 to " +
+  const std::string_view rate = fields[words::symbol_rate_field];
+  if (!parse_positive(rate, number) || number > UINT32_MAX / symbols_per_unit(unit))
+    return failure{"symbol rate " + quoted(rate) + " is not a whole number from 1 to " +
                    std::to_string(UINT32_MAX / symbols_per_unit(unit)) + " in the report's unit"};
   out.symbol_rate = number * symbols_per_unit(unit);
-  if (words[4] == "DVB-S" || words[4] == "DVB-S2")
-    out.system = words[4] == "DVB-S2" ? device::delivery_system::dvb_s2 : device::delivery_system::dvb_s;
-  else
-    return failure{"delivery system " + quoted(words[4]) + " is neither DVB-S nor DVB-S2"};
-  if (!spelt(words[5], inversions, out.inversion)) return failure{"unknown inversion " + quoted(words[5])};
-  if (!spelt(words[6], pilots, out.pilot)) return failure{"unknown pilot " + quoted(words[6])};
-  if (!spelt(words[7], inner_fecs, out.inner_fec)) return failure{"unknown code rate " + quoted(words[7])};
-  if (!spelt(words[8], modulations, out.modulation)) return failure{"unknown modulation " + quoted(words[8])};
-  if (!spelt(words[9], rolloffs, out.rolloff)) return failure{"unknown roll-off " + quoted(words[9])};
+  const std::string_view system = fields[words::system_field];
+  if (system != words::dvb_s && system != words::dvb_s2)
+    return failure{"delivery system " + quoted(system) + " is neither " + words::dvb_s + " nor " + words::dvb_s2};
+  out.system = system == words::dvb_s2 ? device::delivery_system::dvb_s2 : device::delivery_system::dvb_s;
+  const struct {
+    words::field field;
+    const char* what;
+    std::span<const words::spelling> table;
+    std::string_view& value;
+  } spelt_fields[] = {{words::inversion_field, "inversion", words::inversions, out.inversion},
+                      {words::pilot_field, "pilot", words::pilots, out.pilot},
+                      {words::inner_fec_field, "code rate", words::inner_fecs, out.inner_fec},
+                      {words::modulation_field, "modulation", words::modulations, out.modulation},
+                      {words::rolloff_field, "roll-off", words::rolloffs, out.rolloff}};
+  for (const auto& [field, what, table, value] : spelt_fields)
+    if (!spelt(fields[field], table, value))
+      return failure{"unknown " + std::string(what) + " " + quoted(fields[field])};
   return out;
 }
 
@@ -85,10 +90,10 @@ result<scan_report> read_report(std::string_view text, std::string_view source_n
                                 int first_run) {
   scan_report read;
   for (const content_line& line : content_lines(text)) {
-    const std::vector<std::string_view> words = split_fields(line.text);
-    if (words.size() >= 2 && words[0] == "open" && words[1] == "path") ++read.open_paths;
-    if (words.front() != "OK") continue;
-    result<reported_carrier> carrier = parse_words(words, unit);
+    const std::vector<std::string_view> fields = split_fields(line.text);
+    if (opens_path(fields)) ++read.open_paths;
+    if (fields.front() != words::ok) continue;
+    result<reported_carrier> carrier = parse_words(fields, unit);
     if (!carrier)
       return at_line(
           source_name, line.number,

@@ -1,3 +1,4 @@
+#include "common/report_words.h"
 #include "device/decimal.h"
 #include "report/report.h"
 
@@ -5,21 +6,12 @@ namespace blindscan::report {
 
 namespace {
 
-const char* polarisation_word(int32_t pol) { return pol != 0 ? "VERTICAL " : "HORIZONTAL "; }
-
-const char* system_word(device::delivery_system system) {
-  return system == device::delivery_system::dvb_s2 ? "DVB-S2 " : "DVB-S ";
-}
-
-// The modulation follows from the delivery system alone.
-const char* modulation_word(device::delivery_system system) {
-  return system == device::delivery_system::dvb_s2 ? "8PSK " : "QPSK ";
-}
-
-// Copies text without its terminator; returns the end of what was copied.
-char* append_text(char* out, const char* text) {
+// Copies text without its terminator, then after; returns the end of what
+// was copied.
+char* append_word(char* out, const char* text, char after = ' ') {
   while (*text != '\0') *out++ = *text++;
-  return out;
+  *out = after;
+  return out + 1;
 }
 
 char* append_number(char* out, uint32_t value) {
@@ -38,15 +30,21 @@ int append_line(char* out, size_t capacity, int length, const device::blindscan_
   // Room for the longest line, whatever this record's numbers.
   if (used > capacity || capacity - used < max_line_length) return -1;
 
+  // The fields in their order; the modulation follows from the delivery
+  // system alone.
+  namespace words = common::report_words;
+  const bool dvb_s2 = system == device::delivery_system::dvb_s2;
   char* end = out + used;
-  end = append_text(end, "OK ");
-  end = append_text(end, polarisation_word(pol));
+  end = append_word(end, words::ok);
+  end = append_word(end, pol != 0 ? words::vertical : words::horizontal);
   end = append_number(end, downlink_frequency_khz(record.frequency, hilow_band));
   end = append_number(end, record.symbol_rate);
-  end = append_text(end, system_word(system));
-  end = append_text(end, "INVERSION_AUTO PILOT_ON FEC_AUTO ");
-  end = append_text(end, modulation_word(system));
-  end = append_text(end, "ROLLOFF_35\n");
+  end = append_word(end, dvb_s2 ? words::dvb_s2 : words::dvb_s);
+  end = append_word(end, words::inversion_auto);
+  end = append_word(end, words::pilot_on);
+  end = append_word(end, words::fec_auto);
+  end = append_word(end, dvb_s2 ? words::psk_8 : words::qpsk);
+  end = append_word(end, words::rolloff_35, '\n');
   return static_cast<int>(end - out);
 }
 

@@ -6,9 +6,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "common/report_words.h"
+#include "common/write_all.h"
 #include "device/blindscan_device.h"
 #include "report/report.h"
-#include "report/write_all.h"
 #include "tool/arguments.h"
 
 namespace blindscan::tool {
@@ -53,7 +54,7 @@ int run(int argc, char** argv) {
   device::format_device_path(path, args.device_number);
   // Like the other diagnostics, a line that stdio cannot deliver changes
   // nothing of the run.
-  (void)fputs("open path ", stdout);
+  (void)fputs(common::report_words::open_path, stdout);
   (void)fputs(path, stdout);
   (void)putchar('\n');
 
@@ -80,7 +81,7 @@ int run(int argc, char** argv) {
   // cppcheck-suppress resourceLeak
   if (length < 0) return -1;
   // cppcheck-suppress resourceLeak
-  if (!report::write_all(STDOUT_FILENO, report::report_buffer, static_cast<size_t>(length))) return -1;
+  if (!common::write_all(STDOUT_FILENO, report::report_buffer, static_cast<size_t>(length))) return -1;
 
   close(fd);
   return 0;
