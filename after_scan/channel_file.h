@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "after_scan/tsv_headers.h"
 #include "kit/report_lines.h"
 #include "kit/transponder.h"
 
@@ -17,11 +18,7 @@ namespace blindscan::after_scan {
 std::string channel_file(const std::vector<kit::reported_carrier>& carriers);
 
 // The same carriers as tab-separated values under the header line
-// carrier_tsv_header, for programs: H or V; the frequency in kHz; the symbol
-// rate in symbols per second; DVB-S or DVB-S2; then the modulation, code rate
-// and roll-off as the channel file spells them.
-inline constexpr char carrier_tsv_header[] =
-    "polarisation\tfrequency_khz\tsymbol_rate\tsystem\tmodulation\tcode_rate\troll_off\n";
+// carrier_tsv_header, for programs.
 std::string carrier_table(const std::vector<kit::reported_carrier>& carriers);
 
 }  // namespace blindscan::after_scan

@@ -73,7 +73,7 @@ std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, st
   }
   // getopt has said what is wrong.
   kit::suggest_help();
-  return 2;
+  return kit::bad_input_status;
 }
 
 kit::result<bool> dish_option(int id, std::vector<sweep>& sweeps, std::optional<kit::lnb>& dish) {

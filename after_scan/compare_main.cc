@@ -176,7 +176,7 @@ kit::result<int> run(int argc, char** argv) {
                                             std::string(sweep_options_help) + usage_summary +
                                             std::to_string(fits_shown) + usage_identify +
                                             std::string(shared_options_help) + usage_tail +
-                                            shown_header(tsv_header) + usage_tsv)) {
+                                            shown_header(comparison_tsv_header) + usage_tsv)) {
       return *end;
     }
   }

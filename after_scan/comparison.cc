@@ -288,35 +288,6 @@ listed_outcome found_at(const transponder& listed, const kit::reported_carrier& 
 
 }  // namespace
 
-kit::result<sweep> parse_sweep(std::string_view arguments) {
-  const std::string shown = "sweep " + quoted(arguments);
-  const std::vector<std::string_view> words = kit::split_fields(arguments);
-  if (words.size() != 7)
-    return failure{shown +
-                   ": expected the tool's 7 arguments (device min_freq max_freq min_symbol max_symbol pol " +
-                   "hilow_band), found " + std::to_string(words.size())};
-  int32_t values[7] = {};
-  for (size_t i = 0; i < words.size(); ++i)
-    if (!kit::parse_number(words[i], values[i]))
-      return failure{shown + ": " + quoted(words[i]) + " is not a whole decimal number"};
-  const device::blindscan_request request{values[1], values[2], values[3], values[4], values[5], values[6]};
-  if (request.min_freq > request.max_freq) return failure{shown + ": min_freq is above max_freq"};
-  if (request.min_symbol > request.max_symbol) return failure{shown + ": min_symbol is above max_symbol"};
-  return sweep{request, std::string(kit::trimmed(arguments))};
-}
-
-std::vector<sweep> whole_sweeps() {
-  std::vector<sweep> sweeps;
-  for (int32_t band = 0; band <= 1; ++band)
-    for (int32_t pol = 0; pol <= 1; ++pol) {
-      const device::blindscan_request request{tuner_lowest_mhz, tuner_highest_mhz, 1, 100000, pol, band};
-      sweeps.push_back({request, "0 " + std::to_string(tuner_lowest_mhz) + " " +
-                                     std::to_string(tuner_highest_mhz) + " 1 100000 " + std::to_string(pol) +
-                                     " " + std::to_string(band)});
-    }
-  return sweeps;
-}
-
 comparison compare(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
                    const std::vector<sweep>& sweeps, int runs, const kit::lnb& dish) {
   const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
@@ -423,7 +394,7 @@ std::string table(const comparison& compared) {
 }
 
 std::string tab_separated_table(const comparison& compared) {
-  std::string text = tsv_header;
+  std::string text = comparison_tsv_header;
   for (const table_row& r : table_rows(compared)) {
     // A sweep's arguments, as given, may hold a tab.
     std::string detail = *r.detail;

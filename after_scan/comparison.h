@@ -9,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "after_scan/tsv_headers.h"
 #include "device/blindscan_device.h"
 #include "kit/lnb.h"
 #include "kit/report_lines.h"
 #include "kit/result.h"
+#include "kit/sweeps.h"
 #include "kit/transponder.h"
 
 namespace blindscan::after_scan {
@@ -21,19 +23,9 @@ namespace blindscan::after_scan {
 using kit::tuner_highest_mhz;
 using kit::tuner_lowest_mhz;
 
-// One run of the tool: its request, and its arguments as given, for messages.
-struct sweep {
-  device::blindscan_request request;
-  std::string arguments;
-};
-
-// A sweep from the tool's seven arguments in one string ("0 950 2150 1000
-// 45000 0 0"): each a whole decimal number, the ranges not reversed.
-kit::result<sweep> parse_sweep(std::string_view arguments);
-
-// The four whole sweeps: each polarisation in each band over the whole
-// intermediate range, every symbol rate from 1 to 100000 kSym/s.
-std::vector<sweep> whole_sweeps();
+using kit::parse_sweep;
+using kit::sweep;
+using kit::whole_sweeps;
 
 enum class verdict {
   found,
@@ -96,9 +88,7 @@ std::string summary_line(std::string_view list_name, const comparison& compared)
 std::string table(const comparison& compared);
 
 // The rows of that table as tab-separated values under the header line
-// tsv_header, for programs: found, missed or extra; H or V; the frequency in
-// kHz; the symbol rate in symbols per second; DVB-S or DVB-S2; the detail.
-inline constexpr char tsv_header[] = "result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n";
+// comparison_tsv_header, for programs.
 std::string tab_separated_table(const comparison& compared);
 
 // 1 when a listed transponder was in range and not found, else 0.

@@ -10,7 +10,8 @@ namespace blindscan::common {
 // strtol with base 0, saturated to the signed 32-bit range whatever the
 // width of long: leading white space, an optional sign, 0x/0X for hex, a
 // leading 0 for octal; conversion stops at the first non-digit and an
-// argument with no digits converts to 0.
-int32_t convert_argument(const char* text);
+// argument with no digits converts to 0.  Where stop is given, it is set to
+// the first character not read (text itself when no digit was).
+int32_t convert_argument(const char* text, const char** stop = nullptr);
 
 }  // namespace blindscan::common

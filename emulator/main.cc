@@ -28,7 +28,7 @@ namespace {
 
 // The status of a replay that differs from its recording: its command asked
 // for a scan the answers do not hold, or left answers that no request took.
-constexpr int unrecorded_status = 3;
+constexpr int unrecorded_status = kit::replay_differs_status;
 
 // The scans of one node, answered from source.
 struct node_source {
@@ -144,7 +144,7 @@ kit::result<int> run(const std::vector<std::string_view>& arguments) {
   if (!parsed) {
     if (!parsed.error().empty()) warnx("%s", parsed.error().c_str());
     kit::suggest_help();
-    return 2;
+    return kit::bad_input_status;
   }
   const options& chosen = *parsed;
   if (chosen.help) {

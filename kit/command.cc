@@ -16,7 +16,7 @@ int run_command(int argc, char** argv, const std::function<result<int>(int, char
   } catch (const std::exception& error) {  // out of memory, say
     warnx("%s", error.what());
   }
-  return 2;
+  return bad_input_status;
 }
 
 void suggest_help() { (void)std::fprintf(stderr, "Try '%s --help'.\n", program_invocation_short_name); }
