@@ -1,5 +1,7 @@
 #include "after_scan/channel_file.h"
 
+#include "kit/channel_keys.h"
+
 namespace blindscan::after_scan {
 
 std::string channel_file(const std::vector<kit::reported_carrier>& carriers) {
@@ -9,15 +11,16 @@ std::string channel_file(const std::vector<kit::reported_carrier>& carriers) {
       text += "\t" + std::string(name) + " = " + std::string(value) + "\n";
     };
     text += "\n[CHANNEL]\n";
-    key("DELIVERY_SYSTEM", carrier.system == device::delivery_system::dvb_s2 ? "DVBS2" : "DVBS");
-    key("FREQUENCY", std::to_string(carrier.downlink_khz));
-    key("POLARIZATION", carrier.vertical ? "VERTICAL" : "HORIZONTAL");
-    key("SYMBOL_RATE", std::to_string(carrier.symbol_rate));
-    key("INNER_FEC", carrier.inner_fec);
-    key("MODULATION", carrier.modulation);
-    key("INVERSION", carrier.inversion);
-    key("ROLLOFF", carrier.rolloff);
-    key("PILOT", carrier.pilot);
+    namespace keys = kit::channel_keys;
+    key(keys::delivery_system, keys::system_value(carrier.system));
+    key(keys::frequency, std::to_string(carrier.downlink_khz));
+    key(keys::polarization, keys::polarization_value(carrier.vertical));
+    key(keys::symbol_rate, std::to_string(carrier.symbol_rate));
+    key(keys::inner_fec, carrier.inner_fec);
+    key(keys::modulation, carrier.modulation);
+    key(keys::inversion, carrier.inversion);
+    key(keys::rolloff, carrier.rolloff);
+    key(keys::pilot, carrier.pilot);
   }
   return text;
 }

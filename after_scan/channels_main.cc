@@ -10,8 +10,8 @@
 #include "after_scan/channel_file.h"
 #include "after_scan/command_line.h"
 #include "after_scan/comparison.h"
-#include "after_scan/report_downlinks.h"
 #include "kit/command.h"
+#include "kit/report_runs.h"
 
 namespace blindscan::after_scan {
 
@@ -83,17 +83,13 @@ kit::result<int> run(int argc, char** argv) {
   }
   // A channel file of nothing tunes nothing; a table of no carriers is a
   // scan that found none (its "open path" line shows that it ran).
-  std::vector<report_input> inputs;
-  const auto carriers =
-      read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, !tab_separated, &inputs);
-  if (!carriers) return kit::failure{carriers.error()};
-  std::vector<kit::reported_carrier> reported = carriers->carriers;
-  if (dish) {
-    auto downlinks = downlinks_through(reported, inputs, sweeps.empty() ? whole_sweeps() : sweeps, *dish);
-    if (!downlinks) return kit::failure{downlinks.error()};
-    reported = std::move(*downlinks);
-  }
-  const std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(reported);
+  const auto inputs =
+      kit::read_report_inputs(std::vector<std::string>(argv + optind, argv + argc), unit, !tab_separated);
+  if (!inputs) return kit::failure{inputs.error()};
+  const auto downlinks = kit::through(kit::place_runs(*inputs, sweeps.empty() ? whole_sweeps() : sweeps),
+                                      dish.value_or(kit::tool_bands()));
+  if (!downlinks) return kit::failure{downlinks.error()};
+  const std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(downlinks->carriers);
   const kit::result<void> written =
       write_output(output, tab_separated ? carrier_table(distinct) : channel_file(distinct));
   if (!written) return kit::failure{written.error()};

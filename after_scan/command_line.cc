@@ -15,31 +15,6 @@ namespace blindscan::after_scan {
 
 using kit::failure;
 
-kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
-                                           bool carriers_needed, std::vector<report_input>* read_inputs) {
-  kit::scan_report all;
-  int runs = 0;
-  const std::vector<std::string> names = inputs.empty() ? std::vector<std::string>{"-"} : inputs;
-  for (const std::string& name : names) {
-    const bool standard_input = name == "-";
-    const kit::result<std::string> text = kit::read_file(standard_input ? "/dev/stdin" : name, "a report");
-    if (!text) return failure{text.error()};
-    const std::string shown = standard_input ? "standard input" : name;
-    const kit::result<kit::scan_report> read = kit::read_report(*text, shown, unit, runs);
-    if (!read) return failure{read.error()};
-    if (read_inputs) read_inputs->push_back({shown, runs, read->open_paths});
-    all.carriers.insert(all.carriers.end(), read->carriers.begin(), read->carriers.end());
-    all.open_paths += read->open_paths;
-    runs += read->open_paths + 1;
-  }
-  const std::string where = inputs.empty() ? "standard input" : "the reports given";
-  if (all.carriers.empty() && (carriers_needed || all.open_paths == 0))
-    return failure{"no report line (a line 'OK HORIZONTAL|VERTICAL ...' as mivo_blindscan prints it) in " +
-                   where +
-                   (carriers_needed ? "" : ", nor the 'open path' line of a scan that found nothing")};
-  return all;
-}
-
 kit::result<void> write_output(const std::string& path, std::string_view text) {
   if (path == "-") {
     if (!common::write_all(STDOUT_FILENO, text.data(), text.size())) return kit::failed("cannot write");

@@ -16,23 +16,6 @@
 
 namespace blindscan::after_scan {
 
-// One input of a report as read: its name for messages, the run its
-// carriers are numbered from, and its "open path" lines.
-struct report_input {
-  std::string name;
-  int first_run;
-  int open_paths;
-};
-
-// The reports of each input in turn ("-" is standard input), read whole
-// first, as one, the runs of each input apart from the others'; a failure
-// when one cannot be read or holds a broken report line, or when none holds
-// a line of the tool's output at all (a report line or an "open path" line),
-// or, with carriers_needed, no report line.  Each input read is added to
-// read, where given.
-kit::result<kit::scan_report> read_reports(const std::vector<std::string>& inputs, kit::symbol_unit unit,
-                                           bool carriers_needed, std::vector<report_input>* read = nullptr);
-
 // Writes text whole to path, created or emptied, or to standard output for "-".
 kit::result<void> write_output(const std::string& path, std::string_view text);
 

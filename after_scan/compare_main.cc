@@ -10,9 +10,9 @@
 #include "after_scan/command_line.h"
 #include "after_scan/comparison.h"
 #include "after_scan/identify.h"
-#include "after_scan/report_downlinks.h"
 #include "kit/command.h"
 #include "kit/read_file.h"
+#include "kit/report_runs.h"
 #include "kit/sky_file.h"
 
 namespace blindscan::after_scan {
@@ -93,16 +93,14 @@ constexpr char usage_tsv[] =
 constexpr size_t fits_shown = 5;
 
 // The best fits, one a line, or why there is none.
-kit::result<int> identify(const kit::scan_report& report, const std::vector<report_input>& inputs,
-                          const std::vector<sweep>& sweeps) {
+kit::result<int> identify(const kit::placed_report& report) {
   const auto lists = published_lists(kit::published_lists_directory);
   if (!lists) return kit::failure{lists.error()};
   const std::vector<kit::lnb> dishes = candidate_lnbs();
-  const auto fits = rank_fits(*lists, dishes, report, inputs, sweeps);
-  if (!fits) return kit::failure{fits.error()};
+  const std::vector<ranked_fit> fits = rank_fits(*lists, dishes, report);
   std::string output;
-  for (size_t i = 0; i < fits->size() && i < fits_shown && (*fits)[i].counts.matched > 0; ++i)
-    output += fit_line((*fits)[i].list->name, (*fits)[i].dish->name, (*fits)[i].counts);
+  for (size_t i = 0; i < fits.size() && i < fits_shown && fits[i].counts.matched > 0; ++i)
+    output += fit_line(fits[i].list->name, fits[i].dish->name, fits[i].counts);
   if (output.empty())
     output = "no published list holds any of the " +
              std::to_string(kit::distinct_carriers(report.carriers).size()) + " reported carriers\n";
@@ -112,20 +110,20 @@ kit::result<int> identify(const kit::scan_report& report, const std::vector<repo
 }
 
 // Says on standard error when another published list or LNB fits the report
-// clearly better than the one given; silent where none can, or where the
-// lists cannot be read (the comparison stands on its own).
+// clearly better than the one given; where the lists cannot be read, says
+// that instead (the comparison stands on its own).
 void suggest_better_fit(std::string_view list_name, const fit& given, const kit::lnb& dish,
-                        const kit::scan_report& report, const std::vector<report_input>& inputs,
-                        const std::vector<sweep>& sweeps) {
+                        const kit::placed_report& report) {
   // No fit matches more carriers than the report has lines.
   const fit best_possible{report.carriers.size(), report.carriers.size(), 0};
   if (!fits_clearly_better(best_possible, given)) return;
   const auto lists = published_lists(kit::published_lists_directory);
-  if (!lists) return;
+  if (!lists) {
+    warnx("cannot look for a published list that fits better: %s", lists.error().c_str());
+    return;
+  }
   const std::vector<kit::lnb> dishes = candidate_lnbs();
-  const auto fits = rank_fits(*lists, dishes, report, inputs, sweeps);
-  if (!fits) return;
-  for (const ranked_fit& other : *fits) {
+  for (const ranked_fit& other : rank_fits(*lists, dishes, report)) {
     if (!fits_clearly_better(other.counts, given)) break;
     if (other.list->name == list_name && other.dish->name == dish.name) continue;
     const std::string better = other.list->name + " through " + other.dish->name +
@@ -186,11 +184,10 @@ kit::result<int> run(int argc, char** argv) {
         "--list, --lnb, --summary or --tsv"};
   if (sweeps.empty()) sweeps = whole_sweeps();
   if (ranking) {
-    std::vector<report_input> inputs;
-    const auto report =
-        read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, true, &inputs);
-    if (!report) return kit::failure{report.error()};
-    return identify(*report, inputs, sweeps);
+    const auto inputs =
+        kit::read_report_inputs(std::vector<std::string>(argv + optind, argv + argc), unit, true);
+    if (!inputs) return kit::failure{inputs.error()};
+    return identify(kit::place_runs(*inputs, sweeps));
   }
   if (satellite.has_value() == list_file.has_value())
     return kit::failure{"give the list: --satellite NAME or --list FILE, one of them"};
@@ -207,24 +204,16 @@ kit::result<int> run(int argc, char** argv) {
   if (!text) return kit::failure{text.error()};
   const auto list = kit::parse_sky(*text, path);
   if (!list) return kit::failure{list.error()};
-  std::vector<report_input> inputs;
-  const auto carriers =
-      read_reports(std::vector<std::string>(argv + optind, argv + argc), unit, false, &inputs);
-  if (!carriers) return kit::failure{carriers.error()};
-
-  comparison compared;
-  fit given{};
-  if (dish) {
-    const auto downlinks = downlinks_through(carriers->carriers, inputs, sweeps, *dish);
-    if (!downlinks) return kit::failure{downlinks.error()};
-    compared = compare(*list, *downlinks, sweeps, carriers->open_paths, *dish);
-    given = fit_of(*list, *downlinks, sweeps, *dish);
-  } else {
-    compared = compare(*list, carriers->carriers, sweeps, carriers->open_paths);
-    given = fit_of(*list, carriers->carriers, sweeps, kit::tool_bands());
-  }
-  suggest_better_fit(satellite.value_or(path), given, dish.value_or(kit::tool_bands()), *carriers, inputs,
-                     sweeps);
+  const auto inputs =
+      kit::read_report_inputs(std::vector<std::string>(argv + optind, argv + argc), unit, false);
+  if (!inputs) return kit::failure{inputs.error()};
+  const kit::placed_report placed = kit::place_runs(*inputs, sweeps);
+  const kit::lnb through_dish = dish.value_or(kit::tool_bands());
+  const auto downlinks = kit::through(placed, through_dish);
+  if (!downlinks) return kit::failure{downlinks.error()};
+  const comparison compared = compare(*list, *downlinks, through_dish);
+  const fit given = fit_of(*list, *downlinks, through_dish);
+  suggest_better_fit(satellite.value_or(path), given, through_dish, placed);
   std::string output;
   if (tab_separated) {
     output = tab_separated_table(compared);

@@ -12,13 +12,9 @@
 
 namespace blindscan::after_scan {
 
-using kit::failure;
-using kit::quoted;
 using kit::transponder;
 
 namespace {
-
-constexpr const char* band_names[] = {"low band", "high band"};
 
 uint64_t listed_rate(const transponder& listed) { return uint64_t{listed.symbol_rate} * 1000; }
 
@@ -87,7 +83,7 @@ std::string reachable_by(const transponder& listed, const kit::lnb& dish) {
     const int64_t khz = tuner_khz(listed.downlink_khz, whole.request, dish);
     char text[120];
     (void)std::snprintf(text, sizeof text, "out of range: the %s reaches it at %.3f MHz",
-                        band_names[whole.request.hilow_band], static_cast<double>(khz) / 1000);
+                        kit::band_words(whole.request), static_cast<double>(khz) / 1000);
     return text;
   }
   if (!kit::takes(dish, listed.downlink_khz)) return "out of range: LNB " + dish.name + " does not take it";
@@ -100,28 +96,6 @@ struct early_end {
   int64_t last_khz;  // cppcheck-suppress unusedStructMember ; read in missed: its last line's tuner kHz
   std::string detail;
 };
-
-// Each sweep's lines: those of the report's n-th run for the n-th sweep,
-// when the report holds one run per sweep and each line lies within its
-// run's sweep (its polarisation, its range within the tolerance); else
-// nothing, the runs not told apart from one another.
-std::optional<std::vector<std::vector<const kit::reported_carrier*>>> lines_by_sweep(
-    const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps, int runs,
-    const kit::lnb& dish) {
-  if (runs <= 0 || static_cast<size_t>(runs) != sweeps.size()) return std::nullopt;
-  std::vector<std::vector<const kit::reported_carrier*>> lines(sweeps.size());
-  for (const kit::reported_carrier& carrier : reported) {
-    if (carrier.run < 0 || carrier.run >= runs) return std::nullopt;
-    const device::blindscan_request& request = sweeps[static_cast<size_t>(carrier.run)].request;
-    const auto margin_khz = static_cast<int64_t>(carrier.symbol_rate / 4000);
-    const int64_t khz = tuner_khz(carrier.downlink_khz, request, dish);
-    if (carrier.vertical != (request.pol != 0) || khz < int64_t{request.min_freq} * 1000 - margin_khz ||
-        khz > int64_t{request.max_freq} * 1000 + margin_khz)
-      return std::nullopt;
-    lines[static_cast<size_t>(carrier.run)].push_back(&carrier);
-  }
-  return lines;
-}
 
 // Whether the sweep's lines end early, and where: when they fill the record
 // cap, or when two or more listed carriers the sweep reaches lie beyond its
@@ -199,9 +173,8 @@ listed_outcome missed(const transponder& listed, const std::vector<sweep>& sweep
 // Why a reported carrier is none of the listed ones.
 std::string extra_detail(const kit::reported_carrier& carrier, const std::vector<transponder>& list,
                          const std::vector<sweep>& sweeps, const kit::lnb& dish) {
-  const transponder as_listed{
-      carrier.downlink_khz, carrier.vertical,
-      static_cast<uint32_t>(std::max<uint64_t>((carrier.symbol_rate + 500) / 1000, 1)), carrier.system};
+  const transponder as_listed{carrier.downlink_khz, carrier.vertical,
+                              std::max<uint32_t>(kit::nearest_ksym(carrier.symbol_rate), 1), carrier.system};
   if (std::none_of(sweeps.begin(), sweeps.end(),
                    [&](const sweep& s) { return reaches(as_listed, s.request, dish); }))
     return "outside every sweep given";
@@ -215,8 +188,8 @@ std::string extra_detail(const kit::reported_carrier& carrier, const std::vector
   // carrier measured too far off; beyond, a carrier the list does not hold.
   if (nearest &&
       kit::distance(nearest->downlink_khz, carrier.downlink_khz) * 2000 * 100 <= listed_rate(*nearest) * 135)
-    return "off the listed " + std::to_string(nearest->downlink_khz) + (carrier.vertical ? " V" : " H") +
-           " by " +
+    return "off the listed " + std::to_string(nearest->downlink_khz) + " " +
+           kit::polarisation_letter(carrier.vertical) + " by " +
            offsets(signed_distance(carrier.downlink_khz, nearest->downlink_khz),
                    signed_distance(carrier.symbol_rate, listed_rate(*nearest)));
   return "unpublished";
@@ -288,9 +261,10 @@ listed_outcome found_at(const transponder& listed, const kit::reported_carrier& 
 
 }  // namespace
 
-comparison compare(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
-                   const std::vector<sweep>& sweeps, int runs, const kit::lnb& dish) {
-  const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
+comparison compare(const std::vector<transponder>& list, const kit::placed_report& report,
+                   const kit::lnb& dish) {
+  const std::vector<sweep>& sweeps = report.sweeps;
+  const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(report.carriers);
   const std::vector<std::optional<size_t>> found = pair_up(candidates(carriers, list), list.size());
   std::vector<bool> matched(carriers.size());
   for (const std::optional<size_t>& carrier : found)
@@ -301,9 +275,9 @@ comparison compare(const std::vector<transponder>& list, const std::vector<kit::
     if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps, dish)});
   const std::vector<std::vector<device::blindscan_result>> records = sweep_records(list, sweeps, dish);
   std::vector<std::optional<early_end>> ends;
-  if (const auto lines = lines_by_sweep(reported, sweeps, runs, dish))
+  if (report.runs_told())
     for (size_t i = 0; i < sweeps.size(); ++i)
-      ends.push_back(ended_early(sweeps[i], (*lines)[i], list, dish));
+      ends.push_back(ended_early(sweeps[i], report.lines_of(i), list, dish));
   for (size_t i = 0; i < list.size(); ++i)
     compared.listed.push_back(found[i] ? found_at(list[i], carriers[*found[i]])
                                        : missed(list[i], sweeps, records, ends, dish));
@@ -314,9 +288,9 @@ comparison compare(const std::vector<transponder>& list, const std::vector<kit::
   return compared;
 }
 
-fit fit_of(const std::vector<transponder>& list, const std::vector<kit::reported_carrier>& reported,
-           const std::vector<sweep>& sweeps, const kit::lnb& dish) {
-  const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(reported);
+fit fit_of(const std::vector<transponder>& list, const kit::placed_report& report, const kit::lnb& dish) {
+  const std::vector<sweep>& sweeps = report.sweeps;
+  const std::vector<kit::reported_carrier> carriers = kit::distinct_carriers(report.carriers);
   const std::vector<std::optional<size_t>> found = pair_up(candidates(carriers, list), list.size());
   const auto matched = static_cast<size_t>(std::count_if(
       found.begin(), found.end(), [](const std::optional<size_t>& c) { return c.has_value(); }));

@@ -13,6 +13,7 @@
 #include "device/blindscan_device.h"
 #include "kit/lnb.h"
 #include "kit/report_lines.h"
+#include "kit/report_runs.h"
 #include "kit/result.h"
 #include "kit/sweeps.h"
 #include "kit/transponder.h"
@@ -55,16 +56,13 @@ struct comparison {
   std::string finding;                 // about the whole list, or empty
 };
 
-// With runs, the number of the report's "open path" lines, equal to the
-// number of sweeps, the n-th run's lines are the n-th sweep's (when each of
-// them lies within that sweep), and a sweep whose lines end early is named
-// for the listed carriers beyond its end; with 0 the runs are not told apart.
-// What a sweep reaches is the blind search through dish, whose downlinks the
-// carriers' frequencies are.  An LNB that takes none of the listed downlinks
-// is the comparison's finding.
-comparison compare(const std::vector<kit::transponder>& list,
-                   const std::vector<kit::reported_carrier>& reported, const std::vector<sweep>& sweeps,
-                   int runs = 0, const kit::lnb& dish = kit::tool_bands());
+// The report's carriers, their downlinks through dish (kit::through), against
+// the list.  Where the report's runs are told apart, a sweep whose lines end
+// early is named for the listed carriers beyond its end.  What a sweep
+// reaches is the blind search through dish.  An LNB that takes none of the
+// listed downlinks is the comparison's finding.
+comparison compare(const std::vector<kit::transponder>& list, const kit::placed_report& report,
+                   const kit::lnb& dish = kit::tool_bands());
 
 // How well a report fits a list through a dish: of the report's distinct
 // carriers (downlinks through dish), how many are listed ones, paired as
@@ -74,8 +72,7 @@ struct fit {
   size_t reported;
   size_t in_range;
 };
-fit fit_of(const std::vector<kit::transponder>& list, const std::vector<kit::reported_carrier>& reported,
-           const std::vector<sweep>& sweeps, const kit::lnb& dish);
+fit fit_of(const std::vector<kit::transponder>& list, const kit::placed_report& report, const kit::lnb& dish);
 
 // "NAME: N listed, N found, N missed (N out of range, ...), N extra"; the
 // count of carriers beyond a sweep that ended early only where there are any;

@@ -6,7 +6,6 @@
 #include <system_error>
 #include <utility>
 
-#include "after_scan/report_downlinks.h"
 #include "kit/read_file.h"
 #include "kit/sky_file.h"
 
@@ -70,25 +69,18 @@ std::vector<kit::lnb> candidate_lnbs() {
   return dishes;
 }
 
-kit::result<std::vector<ranked_fit>> rank_fits(const std::vector<published_list>& lists,
-                                               const std::vector<kit::lnb>& dishes,
-                                               const kit::scan_report& report,
-                                               const std::vector<report_input>& inputs,
-                                               const std::vector<sweep>& sweeps) {
-  // Which sweep gave each line is the same through every dish: told, or
-  // refused, through the tool's own bands.
-  if (const auto told = downlinks_through(report.carriers, inputs, sweeps, kit::tool_bands()); !told)
-    return failure{told.error()};
+std::vector<ranked_fit> rank_fits(const std::vector<published_list>& lists,
+                                  const std::vector<kit::lnb>& dishes, const kit::placed_report& report) {
   std::vector<span> spans;
   spans.reserve(lists.size());
   for (const published_list& list : lists) spans.push_back(list_span(list.transponders));
   std::vector<ranked_fit> fits;
   for (const kit::lnb& dish : dishes) {
-    const auto downlinks = downlinks_through(report.carriers, inputs, sweeps, dish);
+    const kit::result<kit::placed_report> downlinks = kit::through(report, dish);
     if (!downlinks) continue;
     for (size_t i = 0; i < lists.size(); ++i)
       if (!lists[i].transponders.empty() && meets(dish, spans[i]))
-        fits.push_back({&lists[i], &dish, fit_of(lists[i].transponders, *downlinks, sweeps, dish)});
+        fits.push_back({&lists[i], &dish, fit_of(lists[i].transponders, *downlinks, dish)});
   }
   std::stable_sort(fits.begin(), fits.end(), [](const ranked_fit& a, const ranked_fit& b) {
     if (a.counts.matched != b.counts.matched) return a.counts.matched > b.counts.matched;

@@ -6,10 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "after_scan/command_line.h"
 #include "after_scan/comparison.h"
 #include "kit/lnb.h"
-#include "kit/report_lines.h"
+#include "kit/report_runs.h"
 #include "kit/result.h"
 #include "kit/transponder.h"
 
@@ -37,13 +36,10 @@ struct ranked_fit {
 // Each list through each dish, the best fit first: the most carriers matched,
 // then the fewest listed in range left unmatched, then the order given.  The
 // report's lines are brought to their downlinks once per dish; a dish that
-// cannot have delivered one of them, or whose band never meets a list's, is
-// not ranked for it.  A failure says why a line's sweep cannot be told.
-kit::result<std::vector<ranked_fit>> rank_fits(const std::vector<published_list>& lists,
-                                               const std::vector<kit::lnb>& dishes,
-                                               const kit::scan_report& report,
-                                               const std::vector<report_input>& inputs,
-                                               const std::vector<sweep>& sweeps);
+// cannot have delivered one of them, or through which a line's downlink
+// cannot be told, or whose band never meets a list's, is not ranked for it.
+std::vector<ranked_fit> rank_fits(const std::vector<published_list>& lists,
+                                  const std::vector<kit::lnb>& dishes, const kit::placed_report& report);
 
 // "NAME through LNB: M of R reported matched, L listed in range".
 std::string fit_line(std::string_view list_name, std::string_view lnb_name, const fit& counts);

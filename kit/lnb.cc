@@ -66,8 +66,7 @@ int64_t downlink_through(const lnb_path& path, int64_t intermediate_khz) {
 }
 
 std::string request_words(const device::blindscan_request& request) {
-  return std::string(request.pol != 0 ? "vertical" : "horizontal") +
-         (request.hilow_band != 0 ? " high band" : " low band");
+  return std::string(request.pol != 0 ? "vertical " : "horizontal ") + band_words(request);
 }
 
 // The downlinks an oscillator of oscillator_mhz brings into the tuner's
@@ -234,6 +233,10 @@ result<uint32_t> reported_downlink_khz(const lnb& dish, const device::blindscan_
                    request_words(request) + " to " + std::to_string(*downlink) +
                    " kHz, no downlink frequency"};
   return static_cast<uint32_t>(*downlink);
+}
+
+const char* band_words(const device::blindscan_request& request) {
+  return request.hilow_band != 0 ? "high band" : "low band";
 }
 
 bool takes(const lnb& dish, uint32_t downlink_khz) {

@@ -101,6 +101,9 @@ result<int64_t> downlink_khz(const lnb& dish, const device::blindscan_request& r
 result<uint32_t> reported_downlink_khz(const lnb& dish, const device::blindscan_request& request,
                                        uint32_t reported_khz);
 
+// "low band" or "high band", as a request's hilow_band selects (the tone).
+const char* band_words(const device::blindscan_request& request);
+
 // Whether any path of the LNB takes downlink_khz.
 bool takes(const lnb& dish, uint32_t downlink_khz);
 

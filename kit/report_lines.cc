@@ -59,7 +59,8 @@ result<reported_carrier> parse_words(const std::vector<std::string_view>& fields
   out.symbol_rate = number * symbols_per_unit(unit);
   const std::string_view system = fields[words::system_field];
   if (system != words::dvb_s && system != words::dvb_s2)
-    return failure{"delivery system " + quoted(system) + " is neither " + words::dvb_s + " nor " + words::dvb_s2};
+    return failure{"delivery system " + quoted(system) + " is neither " + words::dvb_s + " nor " +
+                   words::dvb_s2};
   out.system = system == words::dvb_s2 ? device::delivery_system::dvb_s2 : device::delivery_system::dvb_s;
   const struct {
     words::field field;
@@ -86,8 +87,7 @@ result<symbol_unit> parse_symbol_unit(std::string_view name) {
   return failure{"unknown symbol-rate unit " + quoted(name) + " (Sym/s, kSym/s or MSym/s)"};
 }
 
-result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit,
-                                int first_run) {
+result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit) {
   scan_report read;
   for (const content_line& line : content_lines(text)) {
     const std::vector<std::string_view> fields = split_fields(line.text);
@@ -98,7 +98,7 @@ result<scan_report> read_report(std::string_view text, std::string_view source_n
       return at_line(
           source_name, line.number,
           "not a whole report line (" + carrier.error() + "): " + quoted(line.text.substr(0, 100)));
-    carrier->run = first_run + read.open_paths;
+    carrier->run = read.open_paths;
     read.carriers.push_back(*carrier);
   }
   return read;
@@ -108,8 +108,9 @@ uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
 bool within_tolerance(uint32_t khz_a, uint64_t rate_a, uint32_t khz_b, uint64_t rate_b,
                       uint64_t symbol_rate) {
-  // A quarter of the rate in symbols per second, as kHz: rate / 4000.
-  return distance(khz_a, khz_b) * 4000 <= symbol_rate && distance(rate_a, rate_b) * 4 <= symbol_rate;
+  // The rate is in symbols per second, the frequencies in kHz.
+  return distance(khz_a, khz_b) * tolerance_parts * 1000 <= symbol_rate &&
+         distance(rate_a, rate_b) * tolerance_parts <= symbol_rate;
 }
 
 std::vector<reported_carrier> distinct_carriers(const std::vector<reported_carrier>& carriers) {

@@ -30,34 +30,43 @@ struct reported_carrier {
   std::string_view inner_fec;
   std::string_view modulation;
   std::string_view rolloff;
-  int run;  // which run of the tool reported it, counted by its "open path" lines
+  // Which run of the tool reported it: as read, the stretch of lines it
+  // stands in (0 before the first "open path" line, n after the n-th); once
+  // its runs are placed on their sweeps, its run.
+  int run;
+  int input = 0;   // which input of the report holds it
+  int sweep = -1;  // the sweep whose run reported it; -1 where that cannot be told
 };
 
-// The carriers of a report, and the runs of the tool it holds.
+// The carriers of an input, and its "open path" lines: one per run.
 struct scan_report {
   std::vector<reported_carrier> carriers;
-  int open_paths = 0;  // the "open path" lines: one per run
+  int open_paths = 0;
 };
 
 // The carriers of every line of text that starts with the status word OK, in
 // order; every other line ("open path ...", a failed request, headings) is
 // passed over.  Each run of the tool prints one "open path" line, before its
-// report on a terminal and after it in a file, so the lines between two of
-// them are one run's: the carriers are numbered by run from first_run on.  A
-// line that starts with OK but is not a whole report line is refused as
-// "SOURCE:LINE: what is wrong".
-result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit,
-                                int first_run);
+// report on a terminal and after it in a file: each carrier's run is the
+// stretch between those lines it stands in.  A line that starts with OK but
+// is not a whole report line is refused as "SOURCE:LINE: what is wrong".
+result<scan_report> read_report(std::string_view text, std::string_view source_name, symbol_unit unit);
 
 // How far apart two frequencies or two symbol rates are.
 uint64_t distance(uint64_t a, uint64_t b);
 
-// Whether two carriers of the same polarisation are one: their frequencies
-// lie within a quarter of the symbol rate (symbols per second) of each other
+// The rule that tells one carrier from another.  Two carriers of the same
+// polarisation are one when their frequencies lie within
+// 1/tolerance_parts of the symbol rate (symbols per second) of each other,
 // and so do their rates.  A receiver locks on a carrier a good share of its
 // symbol rate off, and neighbouring carriers lie at least their occupied
-// bandwidth (rate x 1.35) apart, so a quarter tells a measurement's error from
-// another carrier.
+// bandwidth (rate x 1.35) apart, so a quarter tells a measurement's error
+// from another carrier.
+inline constexpr uint64_t tolerance_parts = 4;
+
+// The tolerance in kHz of a carrier of symbol_rate symbols per second.
+constexpr uint64_t tolerance_khz(uint64_t symbol_rate) { return symbol_rate / (tolerance_parts * 1000); }
+
 bool within_tolerance(uint32_t khz_a, uint64_t rate_a, uint32_t khz_b, uint64_t rate_b, uint64_t symbol_rate);
 
 // The carriers once each: a carrier reported again, the same, or by another

@@ -10,6 +10,7 @@
 #include <set>
 #include <utility>
 
+#include "kit/channel_keys.h"
 #include "kit/text.h"
 
 namespace blindscan::kit {
@@ -24,23 +25,20 @@ result<transponder> parse_fields(const std::vector<std::string_view>& fields) {
                    std::to_string(fields.size())};
   if (!parse_positive(fields[0], out.downlink_khz))
     return failure{"frequency " + quoted(fields[0]) + " is not a whole number of kHz from 1 to 4294967295"};
-  if (fields[1] == "H" || fields[1] == "h") {
-    out.vertical = false;
-  } else if (fields[1] == "V" || fields[1] == "v") {
-    out.vertical = true;
-  } else {
-    return failure{"polarisation " + quoted(fields[1]) + " is neither H nor V"};
-  }
+  const std::optional<bool> vertical = polarisation_of_letter(fields[1]);
+  if (!vertical)
+    return failure{"polarisation " + quoted(fields[1]) + " is neither " + polarisation_letter(false) +
+                   " nor " + polarisation_letter(true)};
+  out.vertical = *vertical;
   if (!parse_positive(fields[2], out.symbol_rate))
     return failure{"symbol rate " + quoted(fields[2]) +
                    " is not a whole number of kSym/s from 1 to 4294967295"};
-  if (fields[3] == "DVB-S") {
-    out.system = device::delivery_system::dvb_s;
-  } else if (fields[3] == "DVB-S2") {
-    out.system = device::delivery_system::dvb_s2;
-  } else {
-    return failure{"delivery system " + quoted(fields[3]) + " is neither DVB-S nor DVB-S2"};
-  }
+  const std::optional<device::delivery_system> system = system_of_name(fields[3]);
+  if (!system)
+    return failure{"delivery system " + quoted(fields[3]) + " is neither " +
+                   system_name(device::delivery_system::dvb_s) + " nor " +
+                   system_name(device::delivery_system::dvb_s2)};
+  out.system = *system;
   return out;
 }
 
@@ -57,8 +55,8 @@ result<std::vector<transponder>> parse_own_format(const std::vector<content_line
         first_line_of.emplace(std::pair{parsed->downlink_khz, parsed->vertical}, line.number);
     if (!inserted)
       return at_line(source_name, line.number,
-                     "transponder " + std::to_string(parsed->downlink_khz) +
-                         (parsed->vertical ? " V" : " H") + " already given on line " +
+                     "transponder " + std::to_string(parsed->downlink_khz) + " " +
+                         polarisation_letter(parsed->vertical) + " already given on line " +
                          std::to_string(where->second));
     sky.push_back(*parsed);
   }
@@ -78,45 +76,45 @@ struct channel_entry {
 // Sets one KEY = value of an entry; keys other than the four it needs are
 // accepted and ignored.
 result<void> set_channel_key(channel_entry& entry, std::string_view key, std::string_view value) {
-  if (key == "FREQUENCY") {
+  namespace keys = channel_keys;
+  const std::string named = std::string(key) + " " + quoted(value);
+  if (key == keys::frequency) {
     uint32_t khz = 0;
     if (!parse_positive(value, khz))
-      return failure{"FREQUENCY " + quoted(value) + " is not a whole number of kHz from 1 to 4294967295"};
+      return failure{named + " is not a whole number of kHz from 1 to 4294967295"};
     entry.frequency_khz = khz;
-  } else if (key == "POLARIZATION") {
-    // An LNB's 18 V selects horizontal and left-hand circular, 13 V vertical
-    // and right-hand circular.
-    if (value == "HORIZONTAL" || value == "LEFT")
+  } else if (key == keys::polarization) {
+    if (value == keys::horizontal || value == keys::left)
       entry.vertical = false;
-    else if (value == "VERTICAL" || value == "RIGHT")
+    else if (value == keys::vertical || value == keys::right)
       entry.vertical = true;
     else
-      return failure{"POLARIZATION " + quoted(value) + " is none of HORIZONTAL, VERTICAL, LEFT and RIGHT"};
-  } else if (key == "SYMBOL_RATE") {
+      return failure{named + " is none of " + keys::horizontal + ", " + keys::vertical + ", " + keys::left +
+                     " and " + keys::right};
+  } else if (key == keys::symbol_rate) {
     // Symbols per second, held as kSym/s rounded to the nearest; from 500 so
     // that none rounds to 0.
     uint32_t symbols = 0;
     if (!parse_positive(value, symbols) || symbols < 500)
-      return failure{"SYMBOL_RATE " + quoted(value) +
-                     " is not a whole number of symbols per second from 500 to 4294967295"};
-    entry.symbol_rate = static_cast<uint32_t>((uint64_t{symbols} + 500) / 1000);
-  } else if (key == "DELIVERY_SYSTEM") {
-    if (value == "DVBS")
+      return failure{named + " is not a whole number of symbols per second from 500 to 4294967295"};
+    entry.symbol_rate = nearest_ksym(symbols);
+  } else if (key == keys::delivery_system) {
+    if (value == keys::dvbs)
       entry.system = device::delivery_system::dvb_s;
-    else if (value == "DVBS2")
+    else if (value == keys::dvbs2)
       entry.system = device::delivery_system::dvb_s2;
     else
-      return failure{"DELIVERY_SYSTEM " + quoted(value) + " is neither DVBS nor DVBS2"};
+      return failure{named + " is neither " + keys::dvbs + " nor " + keys::dvbs2};
   }
   return {};
 }
 
 // The transponder of a complete entry; the failure names the first key missing.
 result<transponder> finish_entry(const channel_entry& entry) {
-  const char* missing = !entry.frequency_khz ? "FREQUENCY"
-                        : !entry.vertical    ? "POLARIZATION"
-                        : !entry.symbol_rate ? "SYMBOL_RATE"
-                        : !entry.system      ? "DELIVERY_SYSTEM"
+  const char* missing = !entry.frequency_khz ? channel_keys::frequency
+                        : !entry.vertical    ? channel_keys::polarization
+                        : !entry.symbol_rate ? channel_keys::symbol_rate
+                        : !entry.system      ? channel_keys::delivery_system
                                              : nullptr;
   if (missing) return failure{"entry [" + std::string(entry.name) + "] has no " + missing};
   return transponder{*entry.frequency_khz, *entry.vertical, *entry.symbol_rate, *entry.system};

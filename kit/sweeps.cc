@@ -47,8 +47,4 @@ std::vector<sweep> whole_sweeps() {
   return sweeps;
 }
 
-const char* band_words(const device::blindscan_request& request) {
-  return request.hilow_band != 0 ? "high band" : "low band";
-}
-
 }  // namespace blindscan::kit

@@ -37,7 +37,4 @@ result<sweep> parse_sweep(std::string_view arguments);
 // whole_sweep_max_symbol; given false.
 std::vector<sweep> whole_sweeps();
 
-// "low band" or "high band", as a request's hilow_band selects.
-const char* band_words(const device::blindscan_request& request);
-
 }  // namespace blindscan::kit

@@ -16,6 +16,25 @@ kit::reported_carrier reported(uint32_t khz, uint64_t ksym) {
   return {false, khz, ksym * 1000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", 0};
 }
 
+// The carriers as a file holds them: each run's lines, then its "open path"
+// line; with no run, the lines alone, as one bare input.
+kit::placed_report placed(const std::vector<std::vector<kit::reported_carrier>>& runs,
+                          const std::vector<sweep>& sweeps) {
+  kit::scan_report read;
+  for (const std::vector<kit::reported_carrier>& run : runs) {
+    for (kit::reported_carrier carrier : run) {
+      carrier.run = read.open_paths;
+      read.carriers.push_back(carrier);
+    }
+    ++read.open_paths;
+  }
+  return kit::place_runs({{"report", read}}, sweeps);
+}
+
+kit::placed_report bare(const std::vector<kit::reported_carrier>& carriers, const std::vector<sweep>& sweeps) {
+  return kit::place_runs({{"report", {carriers, 0}}}, sweeps);
+}
+
 // One sweep of the low band, horizontal, and a list that gives each reason
 // to miss a carrier once; the cap is filled by 118 narrow carriers reported
 // between the one not found and the one beyond the cap.
@@ -32,7 +51,7 @@ TEST(Comparison, EachListedCarrierIsFoundOrMissedForItsReason) {
   }
   const auto sweep = parse_sweep("0 950 1950 1000 45000 0 0");
   ASSERT_TRUE(sweep);
-  const comparison compared = compare(list, report, {*sweep});
+  const comparison compared = compare(list, placed({report}, {*sweep}));
 
   const std::map<std::pair<uint32_t, bool>, std::pair<verdict, std::string>> expected = {
       {{11000000, false}, {verdict::found, "+500 kHz, -100 kSym/s"}},
@@ -78,7 +97,7 @@ TEST(Comparison, FindsAListedCarrierWithinAQuarterOfItsListedRate) {
   for (const auto& c : cases) {
     kit::reported_carrier carrier = reported(c.khz, 0);
     carrier.symbol_rate = c.rate;
-    const comparison compared = compare({{11000000, false, 27500, dvb_s}}, {carrier}, whole_sweeps());
+    const comparison compared = compare({{11000000, false, 27500, dvb_s}}, bare({carrier}, whole_sweeps()));
     EXPECT_EQ(compared.listed[0].result == verdict::found, c.found) << c.khz << " " << c.rate;
   }
 }
@@ -87,7 +106,7 @@ TEST(Comparison, FindsAListedCarrierWithinAQuarterOfItsListedRate) {
 TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
   const std::vector<transponder> list = {{12558000, false, 27800, dvb_s}, {12564000, false, 29473, dvb_s}};
   const comparison compared =
-      compare(list, {reported(12563000, 27800), reported(12559000, 29473)}, whole_sweeps());
+      compare(list, bare({reported(12563000, 27800), reported(12559000, 29473)}, whole_sweeps()));
   EXPECT_TRUE(compared.extras.empty());
   for (const listed_outcome& outcome : compared.listed) EXPECT_EQ(outcome.result, verdict::found);
   EXPECT_EQ(exit_status(compared), 0);
@@ -100,7 +119,7 @@ TEST(Comparison, ASweepCutShortEndsEarlyAndASingleMissingCarrierIsNotFound) {
   struct row {
     const char* name;
     uint32_t reported, skipped;  // the first carriers reported, but for one
-    int runs;
+    int runs;  // in a file; 0: the lines alone, with a second sweep
     size_t ended_early, not_found;
   };
   for (const row& r :
@@ -113,7 +132,12 @@ TEST(Comparison, ASweepCutShortEndsEarlyAndASingleMissingCarrierIsNotFound) {
       list.push_back({10800000 + i * 30000, false, 27500, dvb_s});
       if (i < r.reported && i != r.skipped) report.push_back(reported(10800000 + i * 30000, 27500));
     }
-    const comparison compared = compare(list, report, {*parse_sweep("0 950 2150 1000 45000 0 0")}, r.runs);
+    const sweep horizontal = *parse_sweep("0 950 2150 1000 45000 0 0");
+    std::vector<std::vector<kit::reported_carrier>> runs(static_cast<size_t>(r.runs));
+    if (!runs.empty()) runs.front() = report;
+    const comparison compared =
+        compare(list, runs.empty() ? bare(report, {horizontal, *parse_sweep("0 950 2150 1000 45000 1 0")})
+                                   : placed(runs, {horizontal}));
     std::map<verdict, size_t> counts;
     for (const listed_outcome& outcome : compared.listed) ++counts[outcome.result];
     EXPECT_EQ(counts[verdict::sweep_ended_early], r.ended_early) << r.name;

@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                                // Listed vertical first: the table puts H before V at one frequency.
                                return tab_separated_table(
                                    compare({{11000000, true, 27500, dvb_s}, {11000000, false, 27500, dvb_s}},
-                                           {found, extra}, {*sweep}));
+                                           kit::place_runs({{"report", {{found, extra}, 0}}}, {*sweep})));
                              },
                              "result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n"
                              "found\tH\t11000000\t27500000\tDVB-S\t+500 kHz, -100 kSym/s\n"
