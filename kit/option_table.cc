@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
+
+#include "kit/shared_options.h"
 
 namespace blindscan::kit {
 
@@ -96,6 +99,9 @@ void append_filled(std::string& help, std::string_view text, size_t column, size
 std::string option_name(const option_text& text) { return std::string("--") + text.name; }
 
 std::string option_entries(std::span<const option_rule> rules, std::span<const help_fact> facts) {
+  std::vector<help_fact> all(facts.begin(), facts.end());
+  std::vector<help_fact> shared = shared_help_facts();
+  all.insert(all.end(), std::make_move_iterator(shared.begin()), std::make_move_iterator(shared.end()));
   std::string entries;
   for (const option_rule& rule : rules) {
     std::string head = "  ";
@@ -109,7 +115,7 @@ std::string option_entries(std::span<const option_rule> rules, std::span<const h
     else
       head.append(help_text_column - head.size(), ' ');
     entries += head;
-    append_filled(entries, with_facts(rule.text.help, facts), help_text_column, help_text_column);
+    append_filled(entries, with_facts(rule.text.help, all), help_text_column, help_text_column);
   }
   return entries;
 }

@@ -10,7 +10,7 @@
 #include "kit/lnb.h"
 #include "kit/option_table.h"
 #include "kit/read_file.h"
-#include "kit/sky_file.h"
+#include "kit/shared_options.h"
 #include "kit/text.h"
 
 namespace blindscan::emulator {
@@ -114,8 +114,8 @@ kit::result<void> set_seed(options& chosen, std::string_view option, const char*
 }
 
 kit::result<void> set_lnb(options& chosen, std::string_view option, const char* value) {
-  kit::result<kit::lnb> dish = kit::parse_lnb(value);
-  if (!dish) return kit::failure{std::string(option) + ": " + dish.error()};
+  kit::result<kit::lnb> dish = kit::read_lnb(option, value);
+  if (!dish) return kit::failure{dish.error()};
   chosen.driver.dish = std::move(*dish);
   return {};
 }
@@ -127,8 +127,8 @@ constexpr kit::option_set recorded_answers = kit::any_of({answers_option});
 // Every option, in the order of option_id: getopt's table, the help and
 // with it the manual page's OPTIONS are made from these rows, and the
 // check below makes an option without its row fail to compile.  A help
-// text's {lists} is the published lists' folder, {longest scan} the longest
-// --scan-ms.
+// text's {longest scan} is the longest --scan-ms; the kit fills in the
+// facts of the options the commands share, such as {lists}.
 constexpr kit::option_row<options> option_rows[] = {
     // The served file is the one node; an answers file names its nodes.
     {device_option,
@@ -221,13 +221,9 @@ constexpr kit::option_row<options> option_rows[] = {
      kit::any_of({jitter_option})},
     // The dish is that of a search, as --jitter's offsets are.
     {lnb_option,
-     {"lnb", "LNB",
-      "serve the sky through LNB: a type by name, in any case, one of {lnb names} (the types and ranges "
-      "dvbv5-scan -l help lists), or its oscillators in MHz, LOW alone or LOW,HIGH,SWITCH, where LOW serves "
-      "the downlinks up to SWITCH and HIGH those from it; an oscillator above its band, as in C-band, "
-      "inverts the spectrum.  The after-scan commands take --lnb alike (default: {tool bands})"},
-     set_lnb,
-     recorded_answers | kit::any_of({records_option, fail_ioctl_option, fail_read_option})},
+     kit::lnb_text("serve the sky through LNB: {lnb naming}.  The after-scan commands take --lnb alike "
+                   "(default: {tool bands})"),
+     set_lnb, recorded_answers | kit::any_of({records_option, fail_ioctl_option, fail_read_option})},
     {serve_option,
      {"serve", "PATH", "serve on PATH, an existing file, in the current mount namespace (the second form)"},
      kit::set_file_name<&options::serve_path>},
@@ -240,7 +236,7 @@ constexpr kit::option_row<options> option_rows[] = {
      kit::set_flag<&options::partial>,
      kit::any_of({serve_option}),
      kit::any_of({answers_option})},
-    {help_option, {"help", nullptr, "print this help and exit"}, kit::set_flag<&options::help>},
+    {help_option, kit::help_text, kit::set_flag<&options::help>},
 };
 
 constexpr kit::option_table option_table{option_rows};
@@ -289,11 +285,8 @@ std::string usage() {
          "existing file PATH until interrupted.\n"
          "\n"
          "Options:\n" +
-         option_table.entries({{"{lists}", std::string(kit::published_lists_directory)},
-                               {"{longest scan}", std::to_string(longest_scan_ms)},
-                               {"{tool bands}", kit::tool_bands().description},
-                               {"{lnb names}", kit::known_lnb_names()}}) +
-         "\n" + combination_notes() +
+         option_table.entries({{"{longest scan}", std::to_string(longest_scan_ms)}}) + "\n" +
+         combination_notes() +
          "\n"
          "Examples:\n"
          "  blindscan-emulator -- mivo_blindscan 0 950 1950 1000 45000 0 0\n"
