@@ -64,6 +64,14 @@ std::vector<char*> argv_of(std::vector<std::string>& storage) {
   return argv;
 }
 
+// facts, then the kit's shared facts.
+std::vector<help_fact> with_shared_facts(std::span<const help_fact> facts) {
+  std::vector<help_fact> all(facts.begin(), facts.end());
+  std::vector<help_fact> shared = shared_help_facts();
+  all.insert(all.end(), std::make_move_iterator(shared.begin()), std::make_move_iterator(shared.end()));
+  return all;
+}
+
 }  // namespace
 
 std::string with_facts(std::string text, std::span<const help_fact> facts) {
@@ -96,12 +104,17 @@ void append_filled(std::string& help, std::string_view text, size_t column, size
   help += '\n';
 }
 
+std::string filled(std::string_view text, std::initializer_list<help_fact> facts) {
+  std::string paragraph;
+  append_filled(paragraph, with_facts(std::string(text), with_shared_facts({facts.begin(), facts.size()})), 0,
+                0);
+  return paragraph;
+}
+
 std::string option_name(const option_text& text) { return std::string("--") + text.name; }
 
 std::string option_entries(std::span<const option_rule> rules, std::span<const help_fact> facts) {
-  std::vector<help_fact> all(facts.begin(), facts.end());
-  std::vector<help_fact> shared = shared_help_facts();
-  all.insert(all.end(), std::make_move_iterator(shared.begin()), std::make_move_iterator(shared.end()));
+  const std::vector<help_fact> all = with_shared_facts(facts);
   std::string entries;
   for (const option_rule& rule : rules) {
     std::string head = "  ";

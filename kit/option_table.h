@@ -107,6 +107,10 @@ std::string with_facts(std::string text, std::span<const help_fact> facts);
 // are kept, as the two after a sentence.
 void append_filled(std::string& help, std::string_view text, size_t column, size_t indent);
 
+// A paragraph of a usage text: text with facts and then the kit's shared
+// facts (shared_options.h) filled in, filled into lines of help_width.
+std::string filled(std::string_view text, std::initializer_list<help_fact> facts = {});
+
 // An option as the user types it, "--name", for messages.
 std::string option_name(const option_text& text);
 

@@ -264,14 +264,11 @@ kit::result<void> check_combination(const options& chosen, const kit::command_li
 // What holds for the options together, with a line for each option that
 // has no effect somewhere: with which options, and without which.
 std::string combination_notes() {
-  std::string notes;
-  kit::append_filled(notes,
-                     std::string(exclusive_sources) + ".  A sky, records or answers file may hold at most " +
-                         std::to_string(kit::input_limit_bytes >> 20) +
-                         " MiB.  Long options may be abbreviated while they stay unambiguous.  An option is "
-                         "refused where it would have no effect:",
-                     0, 0);
-  return notes + option_table.effect_notes();
+  return kit::filled(std::string(exclusive_sources) + ".  A sky, records or answers file may hold at most " +
+                     std::to_string(kit::input_limit_bytes >> 20) +
+                     " MiB.  Long options may be abbreviated while they stay unambiguous.  An option is "
+                     "refused where it would have no effect:") +
+         option_table.effect_notes();
 }
 
 }  // namespace
