@@ -5,16 +5,17 @@
 # image builders package): `cmake --install DIR --component kit` installs it,
 # and cpack packs it with the tool into one Debian package.
 set(kit_commands blindscan-emulator blindscan-compare blindscan-channels)
-set(kit_scripts ${PROJECT_SOURCE_DIR}/scripts/replay-trace ${PROJECT_SOURCE_DIR}/scripts/plot-scan)
-set(kit_modules)
-foreach(module trace_reader strace_calls claim_dir kit_command)
-  list(APPEND kit_modules ${PROJECT_SOURCE_DIR}/scripts/lib/${module}.py)
-endforeach()
+set(kit_scripts ${PROJECT_SOURCE_DIR}/replay/replay-trace ${PROJECT_SOURCE_DIR}/after_scan/plot-scan)
+set(kit_modules
+    ${PROJECT_SOURCE_DIR}/replay/trace_reader.py
+    ${PROJECT_SOURCE_DIR}/replay/strace_calls.py
+    ${PROJECT_SOURCE_DIR}/kit/python/claim_dir.py
+    ${PROJECT_SOURCE_DIR}/kit/python/kit_command.py)
 
 # The facts the Python modules share with the C++ code, read from its headers
 # (the module reads them itself in the source tree) and installed as values.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(kit_facts_reader ${PROJECT_SOURCE_DIR}/scripts/lib/kit_facts.py)
+set(kit_facts_reader ${PROJECT_SOURCE_DIR}/kit/python/kit_facts.py)
 set(kit_facts ${PROJECT_BINARY_DIR}/python/kit_facts.py)
 add_custom_command(
   OUTPUT ${kit_facts}
@@ -28,7 +29,8 @@ list(APPEND kit_modules ${kit_facts})
 
 install(TARGETS ${kit_commands} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
 install(PROGRAMS ${kit_scripts} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
-# replay-trace looks for its modules here, relative to where it is installed.
+# The Python commands look for their modules here, relative to where they
+# are installed.
 install(FILES ${kit_modules} DESTINATION ${CMAKE_INSTALL_DATADIR}/mivo_blindscan/python COMPONENT kit
         EXCLUDE_FROM_ALL)
 
@@ -52,7 +54,11 @@ if(HELP2MAN)
       set(program $<TARGET_FILE:${command}>)
       set(depends ${command})
     else()
-      set(program ${PROJECT_SOURCE_DIR}/scripts/${command})
+      foreach(script ${kit_scripts})
+        if(script MATCHES "/${command}$")
+          set(program ${script})
+        endif()
+      endforeach()
       set(depends ${program})
     endif()
     set(include "")

@@ -11,7 +11,7 @@
 set -euo pipefail
 build=$1 out=$2
 shift 2
-scripts=$(dirname "$0")/..
+source_dir=$(dirname "$0")/../..
 
 tool=$build/mivo_blindscan
 emulator=$build/blindscan-emulator
@@ -104,7 +104,7 @@ head -n 1 "$comparison"
 "${compare[@]}" --tsv "$report" >"$listed" || { missed=$?; [ $missed -eq 1 ] || exit $missed; }
 "$build/blindscan-channels" -o "$channels" "${swept[@]}" "${dish[@]}" "$report"
 echo "$channels"
-"$scripts/plot-scan" --channels "$build/blindscan-channels" --title "$satellite" --comparison "$listed" \
+"$source_dir/after_scan/plot-scan" --channels "$build/blindscan-channels" --title "$satellite" --comparison "$listed" \
   "${swept[@]}" "${dish[@]}" -o "$picture" "$report"
 echo "$picture"
 exit $status

@@ -24,7 +24,7 @@ import pytest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests/lib"))
-sys.path.insert(0, str(REPO / "scripts/lib"))
+sys.path.insert(0, str(REPO / "kit/python"))
 
 from blindscan_expect import (  # noqa: E402,F401  (re-exported for the test files)
     FAILED_IOCTL,

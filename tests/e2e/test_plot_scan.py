@@ -1,4 +1,4 @@
-"""scripts/plot-scan drawing real scans of the built-in sky, and the
+"""plot-scan drawing real scans of the built-in sky, and the
 picture's geometry for carriers and listed transponders it is given."""
 
 import pathlib
@@ -11,7 +11,7 @@ import pytest
 from harness import EMULATOR, LOW_HORIZONTAL, REPO, missing, run
 
 PYTHON = "/usr/bin/python3"  # Debian's, with python3-matplotlib
-PLOT_SCAN = str(REPO / "scripts/plot-scan")
+PLOT_SCAN = str(REPO / "after_scan/plot-scan")
 CHANNELS = str(pathlib.Path(EMULATOR).with_name("blindscan-channels"))
 SVG = "{http://www.w3.org/2000/svg}"
 

@@ -1,4 +1,4 @@
-"""scripts/replay-trace: runs recorded with strace under the stand-in, in
+"""replay-trace: runs recorded with strace under the stand-in, in
 everyday forms, replay to the same bytes and status; a trace it cannot
 read stops it before anything runs."""
 
@@ -14,12 +14,12 @@ import pytest
 
 from harness import EMULATOR, LOW_HORIZONTAL, REPO, TOOL, missing, open_path
 
-sys.path.insert(0, str(REPO / "scripts/lib"))
+sys.path.insert(0, str(REPO / "replay"))
 
 import strace_calls  # noqa: E402
 import trace_reader  # noqa: E402
 
-REPLAY = str(REPO / "scripts/replay-trace")
+REPLAY = str(REPO / "replay/replay-trace")
 CALLS = ["-e", "trace=execve,open,openat,ioctl,read"]
 DUMP = CALLS + ["-e", "read=all"]
 HOTBIRD = ["--satellite", "Hotbird-13.0E"]

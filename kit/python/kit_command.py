@@ -10,13 +10,20 @@ import sys
 FAILED = 2
 
 
-def find_program(name, scripts_dir):
-    """The kit's program name for a command in scripts_dir: the host build's
-    when the command runs from the source tree (beside lib/, its modules),
-    else the one installed beside it, else the first on PATH."""
-    candidates = [os.path.join(scripts_dir, name)]
-    if os.path.isdir(os.path.join(scripts_dir, "lib")):
-        candidates.insert(0, os.path.join(os.path.dirname(scripts_dir), "build", "host", name))
+# The source tree this module is in, as its kit/python/; None where it is
+# installed.
+_MODULES = os.path.dirname(os.path.abspath(__file__))
+SOURCE_TREE = (os.path.dirname(os.path.dirname(_MODULES))
+               if _MODULES.endswith(os.path.join(os.sep, "kit", "python")) else None)
+
+
+def find_program(name, command_dir):
+    """The kit's program name for a command in command_dir: the host build's
+    when the command runs from the source tree, else the one installed
+    beside it, else the first on PATH."""
+    candidates = [os.path.join(command_dir, name)]
+    if SOURCE_TREE is not None:
+        candidates.insert(0, os.path.join(SOURCE_TREE, "build", "host", name))
     for candidate in candidates:
         if os.path.isfile(candidate):
             return candidate

@@ -4,8 +4,8 @@ driver answered to each scan request and to each read after it, in the
 order the trace recorded them.  The session is written as
 blindscan-emulator's answers file (its --answers option), so that the
 stand-in answers a command as that driver did.  strace_calls reads
-strace's lines; this module judges what the calls mean.  scripts/replay-trace
-and scripts/box --trace read traces with it."""
+strace's lines; this module judges what the calls mean.  replay-trace and
+scripts/box --trace read traces with it."""
 
 import dataclasses
 import errno
@@ -13,7 +13,7 @@ import re
 
 import kit_facts
 
-# BadTrace is re-exported: the scripts catch it from here.
+# BadTrace is re-exported: its readers catch it from here.
 from strace_calls import EXIT, BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
 
 # What a user is told to record on a box.
