@@ -57,7 +57,8 @@ SCAN_REQUEST = re.compile("|".join([
     rf"*(?:0x0*{kit_facts.REQUEST_SIZE:x}|{kit_facts.REQUEST_SIZE})\)",
     *(f"{code:#x}|{code}" for code in (kit_facts.REQUEST_CODE, kit_facts.MIPS_REQUEST_CODE)),
     kit_facts.REQUEST_NAME]))
-DEVICE = re.compile(r"/dev/blindscan(-?(?:0|[1-9]\d*))")
+# A node's path: the prefix and the device number in signed decimal.
+DEVICE = re.compile(re.escape(kit_facts.NODE_PREFIX) + r"(-?(?:0|[1-9]\d*))")
 # Errors that mean the caller was interrupted while the driver had not answered.
 INTERRUPTED = {"EINTR", "ERESTARTSYS", "ERESTARTNOINTR", "ERESTARTNOHAND", "ERESTART_RESTARTBLOCK"}
 # Errors only the kernel sees, as the answer a FUSE node gives nearest them.
@@ -296,7 +297,7 @@ class Reader:
         if opened.last_scan is None:
             if read.end == "answered" and call.value == 0:
                 return  # as the stand-in answers a read before any scan
-            raise BadTrace(f"a read of /dev/blindscan{opened.device} before any scan request on it: the "
+            raise BadTrace(f"a read of {kit_facts.NODE_PREFIX}{opened.device} before any scan request on it: the "
                            "stand-in cannot answer it as the driver did", call.line)
         opened.last_scan.reads.append(read)
         if read.end != "answered" or call.value == 0:
@@ -315,7 +316,7 @@ class Reader:
 
     def finish(self, last_line):
         if not self.session.nodes:
-            raise BadTrace("no open of a /dev/blindscanN device (record with " + RECORD + ")")
+            raise BadTrace(f"no open of a {kit_facts.NODE_PREFIX}N device (record with {RECORD})")
         if "ioctl" not in self.calls:
             raise BadTrace("no ioctl call: the trace does not show the scan requests " + TRACED_CALLS)
         scans = [scan for node in self.session.nodes.values() for scan in node.scans]
@@ -329,7 +330,7 @@ class Reader:
         device = self.unordered() if self.placed is not None else None
         if device is not None:
             raise BadTrace(f"the files of strace -ff do not show in which order their processes' calls on "
-                           f"/dev/blindscan{device} came, and the replay depends on it: record with -ttt (or -tt) "
+                           f"{kit_facts.NODE_PREFIX}{device} came, and the replay depends on it: record with -ttt (or -tt) "
                            "too, or with -f into one file")
         return self.session
 

@@ -1,13 +1,16 @@
 """What the kit's Python commands share: where they find the kit's other
 programs, and how they report a failure."""
 
+import argparse
 import os
 import shutil
 import sys
 
+import kit_facts
+
 # Bad input and files that cannot be read or written, as the C++ commands
 # end for them.
-FAILED = 2
+FAILED = kit_facts.BAD_INPUT_STATUS
 
 
 # The source tree this module is in, as its kit/python/; None where it is
@@ -40,6 +43,15 @@ def not_a_program(path, option):
     """What to say of a kit program that is not there."""
     return (f"{path}: not a program: build it (cmake --preset host && cmake --build --preset host) or install "
             f"the kit's package, or name it with {option}")
+
+
+class ArgumentParser(argparse.ArgumentParser):
+    """argparse's parser, which ends a wrong command line with FAILED, as the
+    C++ commands end theirs."""
+
+    def error(self, message):
+        self.print_usage(sys.stderr)
+        self.exit(FAILED, f"{self.prog}: error: {message}\n")
 
 
 def fail(command, what):

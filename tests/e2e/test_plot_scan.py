@@ -8,7 +8,8 @@ import xml.etree.ElementTree as ElementTree
 
 import pytest
 
-from harness import EMULATOR, LOW_HORIZONTAL, REPO, missing, run
+from harness import BAD_INPUT_STATUS, EMULATOR, LOW_HORIZONTAL, REPO, missing, run
+from kit_facts import COMPARISON_TSV_HEADER
 
 PYTHON = "/usr/bin/python3"  # Debian's, with python3-matplotlib
 PLOT_SCAN = str(REPO / "after_scan/plot-scan")
@@ -72,7 +73,7 @@ def report_line(pol, khz, rate, system, rolloff):
 # were checked against, with a third transponder missed.
 REPORT = (report_line("HORIZONTAL", 11_000_000, 27_500, "DVB-S", "35") +
           report_line("VERTICAL", 11_100_000, 27_500, "DVB-S2", "20") + "open path /dev/blindscan0\n").encode()
-COMPARISON = ("result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n"
+COMPARISON = (COMPARISON_TSV_HEADER +
               "found\tH\t11000000\t27500000\tDVB-S\t+0 kHz, +0 Sym/s\n"
               "found\tV\t11100000\t27500000\tDVB-S2\t+0 kHz, +0 Sym/s\n"
               "missed\tH\t11200000\t22000000\tDVB-S\tin range and not found\n"
@@ -127,5 +128,5 @@ def test_what_cannot_be_drawn_is_refused_with_its_line_and_draws_nothing(tmp_pat
         options = ["--comparison", str(tmp_path / "comparison")]
     done, output = plot(tmp_path, "scan.svg", report, *options)
     assert (done.returncode, done.stderr.decode().startswith(said.format(comparison=tmp_path / "comparison"))) == (
-        2, True), done.stderr
+        BAD_INPUT_STATUS, True), done.stderr
     assert not output.exists()

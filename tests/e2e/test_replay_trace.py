@@ -12,7 +12,7 @@ import time
 
 import pytest
 
-from harness import EMULATOR, LOW_HORIZONTAL, REPO, TOOL, missing, open_path
+from harness import BAD_INPUT_STATUS, EMULATOR, LOW_HORIZONTAL, REPLAY_DIFFERS_STATUS, REPO, TOOL, missing, open_path
 
 sys.path.insert(0, str(REPO / "replay"))
 
@@ -140,7 +140,7 @@ REFUSED_RECORDINGS = {
 def test_recordings_refused_with_how_to_record(tmp_path, strace_options, options, mixed, refused):
     record(tmp_path, HOTBIRD + options, strace_options, TWO_SWEEPS, mixed=mixed)
     stdout, stderr, status = replay(sorted(tmp_path.glob("scan.trace*")), ["true"])
-    assert (stdout, status, refused in stderr) == (b"", 2, True)
+    assert (stdout, status, refused in stderr) == (b"", BAD_INPUT_STATUS, True)
 
 
 def test_strace_on_standard_error_with_a_process_id_column(tmp_path):
@@ -208,7 +208,7 @@ def test_unreadable_trace(tmp_path, spoil):
     trace.write_text("\n".join(lines) + "\n")
     ran = tmp_path / "ran"
     stdout, stderr, status = replay(trace, ["touch", str(ran)])
-    assert (status, stdout, ran.exists()) == (2, b"", False)
+    assert (status, stdout, ran.exists()) == (BAD_INPUT_STATUS, b"", False)
     assert stderr.startswith(f"replay-trace: {trace}:{named + 1}: ".encode())
 
 
@@ -252,13 +252,13 @@ def test_kept_answers_and_log_go_to_a_directory_of_replay_traces_own(tmp_path):
     assert "release" in (keep / "log").read_text()
     (keep / ".replay-trace").unlink()
     refused = subprocess.run(command, capture_output=True, timeout=60)
-    assert (refused.returncode, refused.stdout) == (2, b"")
+    assert (refused.returncode, refused.stdout) == (BAD_INPUT_STATUS, b"")
     assert refused.stderr.startswith(f"replay-trace: {keep}: refused: it is not empty".encode())
     (tmp_path / "elsewhere").mkdir()
     (tmp_path / "link").symlink_to("elsewhere")
     command[command.index(str(keep))] = str(tmp_path / "link")
     refused = subprocess.run(command, capture_output=True, timeout=60)
-    assert (refused.returncode, refused.stdout, os.listdir(tmp_path / "elsewhere")) == (2, b"", [])
+    assert (refused.returncode, refused.stdout, os.listdir(tmp_path / "elsewhere")) == (BAD_INPUT_STATUS, b"", [])
 
 
 # Options naming what is not a file or not a program: refused with 2, no traceback.
@@ -274,7 +274,7 @@ BAD_OPTIONS = {
 def test_options_naming_no_file_or_program_are_refused(tmp_path, arguments):
     record(tmp_path, HOTBIRD, DUMP, scan())
     done = subprocess.run([REPLAY, *arguments(tmp_path)], capture_output=True, timeout=60)
-    assert (done.returncode, done.stdout) == (2, b"")
+    assert (done.returncode, done.stdout) == (BAD_INPUT_STATUS, b"")
     assert done.stderr.startswith(b"replay-trace: ") and b"Traceback" not in done.stderr
 
 
@@ -367,11 +367,11 @@ LEFT_OUT = {"low": b"1 recorded scan(s) and 1 read(s) of the run '0 950 1950 100
 # standard error, node by node; --partial makes doing less a choice, which
 # keeps the command's status.  (The stand-in's words follow its name.)
 SUBSETS = {
-    "one run of two": ([], LOW_HORIZONTAL, 3, [
+    "one run of two": ([], LOW_HORIZONTAL, REPLAY_DIFFERS_STATUS, [
         b"/dev/blindscan0: the command did not ask for " + LEFT_OUT["high"] + b"; the command's status was 0"]),
     "one run of two, --partial": (["--partial"], LOW_HORIZONTAL, 0, [
         b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["high"]]),
-    "a scan never recorded, --partial": (["--partial"], LOW_HORIZONTAL[:-1] + ["1"], 3, [
+    "a scan never recorded, --partial": (["--partial"], LOW_HORIZONTAL[:-1] + ["1"], REPLAY_DIFFERS_STATUS, [
         b"/dev/blindscan0: 1 scan request(s) that the answers hold no recorded scan for (other arguments, or more "
         b"scans than recorded) refused with ENODATA; the command's status was 255",
         b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["low"],
