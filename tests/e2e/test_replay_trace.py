@@ -363,15 +363,22 @@ def test_runs_at_the_same_time_get_their_own_scans_whatever_their_order(tmp_path
 HIGH = ["0", "950", "2150", "1000", "45000", "1", "1"]
 LEFT_OUT = {"low": b"1 recorded scan(s) and 1 read(s) of the run '0 950 1950 1000 45000 0 0'",
             "high": b"1 recorded scan(s) and 1 read(s) of the run '0 950 2150 1000 45000 1 1'"}
+# What the command says on standard error as it ends.
+ENDED = b"(the command has ended)"
 # A replay that does less than the recording, or other than it, says so on
-# standard error, node by node; --partial makes doing less a choice, which
-# keeps the command's status.  (The stand-in's words follow its name.)
+# standard error, node by node: a request it has no answer for at once, what
+# was left out once the command has ended; --partial makes doing less a
+# choice, which keeps the command's status.  (The stand-in's words follow
+# its name.)
 SUBSETS = {
-    "one run of two": ([], LOW_HORIZONTAL, REPLAY_DIFFERS_STATUS, [
+    "one run of two": ([], LOW_HORIZONTAL, REPLAY_DIFFERS_STATUS, [ENDED,
         b"/dev/blindscan0: the command did not ask for " + LEFT_OUT["high"] + b"; the command's status was 0"]),
-    "one run of two, --partial": (["--partial"], LOW_HORIZONTAL, 0, [
+    "one run of two, --partial": (["--partial"], LOW_HORIZONTAL, 0, [ENDED,
         b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["high"]]),
     "a scan never recorded, --partial": (["--partial"], LOW_HORIZONTAL[:-1] + ["1"], REPLAY_DIFFERS_STATUS, [
+        b"/dev/blindscan0: a scan request of the run '0 950 1950 1000 45000 0 1' that the answers hold no recorded "
+        b"scan for (min_freq=950 max_freq=1950 min_symbol=1000 max_symbol=45000 pol=0 hilow_band=1) refused with "
+        b"ENODATA", ENDED,
         b"/dev/blindscan0: 1 scan request(s) that the answers hold no recorded scan for (other arguments, or more "
         b"scans than recorded) refused with ENODATA; the command's status was 255",
         b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["low"],
@@ -383,9 +390,10 @@ SUBSETS = {
 def test_a_replay_that_differs_from_the_recording_says_how(tmp_path, options, arguments, status, said):
     both = ["sh", "-c", f"{TOOL} {' '.join(LOW_HORIZONTAL)}; {TOOL} {' '.join(HIGH)}"]
     trace, (recorded, _, _) = record(tmp_path, HOTBIRD, DUMP + ["-f"], both)
-    done = subprocess.run([REPLAY, "--emulator", EMULATOR, *options, str(trace), "--", TOOL, *arguments],
-                          capture_output=True, timeout=60)
+    command = ["sh", "-c", f'"$0" "$@"; status=$?; echo "{ENDED.decode()}" >&2; exit $status', TOOL, *arguments]
+    done = subprocess.run([REPLAY, "--emulator", EMULATOR, *options, str(trace), "--", *command], capture_output=True,
+                          timeout=60)
     low = recorded[: recorded.index(open_path(0)) + len(open_path(0))]
     expected = low if arguments == LOW_HORIZONTAL else open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n"
     assert (done.stdout, done.returncode) == (expected, status)
-    assert done.stderr.splitlines() == [b"blindscan-emulator: " + line for line in said]
+    assert done.stderr.splitlines() == [line if line is ENDED else b"blindscan-emulator: " + line for line in said]
