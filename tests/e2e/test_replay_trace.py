@@ -368,8 +368,8 @@ ENDED = b"(the command has ended)"
 # A replay that does less than the recording, or other than it, says so on
 # standard error, node by node: a request it has no answer for at once, what
 # was left out once the command has ended; --partial makes doing less a
-# choice, which keeps the command's status.  (The stand-in's words follow
-# its name.)
+# choice, which keeps the command's status.  Every message is signed
+# replay-trace's, though the stand-in says it.
 SUBSETS = {
     "one run of two": ([], LOW_HORIZONTAL, REPLAY_DIFFERS_STATUS, [ENDED,
         b"/dev/blindscan0: the command did not ask for " + LEFT_OUT["high"] + b"; the command's status was 0"]),
@@ -396,4 +396,4 @@ def test_a_replay_that_differs_from_the_recording_says_how(tmp_path, options, ar
     low = recorded[: recorded.index(open_path(0)) + len(open_path(0))]
     expected = low if arguments == LOW_HORIZONTAL else open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n"
     assert (done.stdout, done.returncode) == (expected, status)
-    assert done.stderr.splitlines() == [line if line is ENDED else b"blindscan-emulator: " + line for line in said]
+    assert done.stderr.splitlines() == [line if line is ENDED else b"replay-trace: " + line for line in said]
