@@ -16,8 +16,13 @@ import kit_facts
 # BadTrace is re-exported: its readers catch it from here.
 from strace_calls import EXIT, BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
 
-# What a user is told to record on a box.
-RECORD = "strace -f -o scan.trace -e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND"
+# What a user is told to record on a box, a line for a shell: of every
+# process, the calls on the box's blind-scan nodes (-P each one there is),
+# with the bytes each read delivered, and the execve of mivo_blindscan as PATH
+# finds it (-P its path), so that the runs are known; nothing else, so that a
+# front end in any language records in kilobytes.
+RECORD = (f"strace -f -o scan.trace $(printf ' -P %s' {kit_facts.NODE_PREFIX}*) -P \"$(command -v mivo_blindscan)\" "
+          "-e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND")
 # How a trace missing a kind of call was likely recorded, and how to record it.
 TRACED_CALLS = ("(record with -e trace=execve,open,openat,ioctl,read, or with no -e trace, and without -z, which "
                 "leaves out the calls that failed)")
