@@ -329,7 +329,8 @@ def test_strings_and_their_escapes():
 OPEN = '5 openat(AT_FDCWD, "/dev/blindscan0", O_RDWR) = 3\n'
 SCAN = "5 ioctl(3, 0x40186201, 0x7ffd) = 0\n"
 READ = '5 read(3, "\\x01\\x02\\x03", 1440) = 3\n'
-# Sessions of a few lines: the answers they give, or the error they are refused with.
+# Sessions of a few lines: the answers they give, or the error they are
+# refused with, after the file and line it names.
 SESSIONS = {
     "a reopened descriptor has no scan yet": (OPEN + SCAN + "5 close(3) = 0\n" + OPEN + READ, "before any scan"),
     "a dump shorter than the read": (OPEN + SCAN + "5 read(3, 0x1, 1440) = 24\n | 00000  " + bytes(12).hex(" ")
@@ -337,6 +338,8 @@ SESSIONS = {
     "a scan that returned 1": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = 1\n", "returned 1"),
     "a scan request on a descriptor opened before the trace": (SCAN, "start strace before"),
     "the trace begins inside a scan request": ("5 <... ioctl resumed>, 0x7ffd) = 0\n", "begins inside"),
+    "a call resumed under another name": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd <unfinished ...>\n5 <... read "
+                                          "resumed>, 0x1, 1440) = 0\n", "scan.trace:3: read resumed where ioctl( began"),
     "a kernel-internal error": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = -1 ENOTSUPP (Unknown error 524)\n",
                                 "device 0\nscan failed EOPNOTSUPP\n"),
     "an error no node gives": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = -1 ERRNO_600 (Unknown error 600)\n",
@@ -361,7 +364,7 @@ def test_sessions(tmp_path, text, expected):
     try:
         assert expected in trace_reader.read_trace(trace).answers()
     except trace_reader.BadTrace as error:
-        assert expected in error.what
+        assert expected in error.located(trace.name)
 
 
 def test_runs_at_the_same_time_get_their_own_scans_whatever_their_order(tmp_path):
