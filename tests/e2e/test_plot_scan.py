@@ -78,6 +78,13 @@ COMPARISON = (COMPARISON_TSV_HEADER +
               "found\tV\t11100000\t27500000\tDVB-S2\t+0 kHz, +0 Sym/s\n"
               "missed\tH\t11200000\t22000000\tDVB-S\tin range and not found\n"
               "extra\tV\t11300000\t1000000\tDVB-S\tnot listed\n")
+# The same in the C band, through a C-band LNB, which inverts the spectrum:
+# one sweep a polarisation, and the listed transponders drawn where the LNB
+# takes them.
+C_BAND = ["--lnb", "C-BAND", "--sweep", "0 950 2150 1000 45000 0 0", "--sweep", "0 950 2150 1000 45000 1 0"]
+C_REPORT = (report_line("HORIZONTAL", 11_000_000, 27_500, "DVB-S", "35") + "open path /dev/blindscan0\n" +
+            report_line("VERTICAL", 10_900_000, 27_500, "DVB-S2", "20") + "open path /dev/blindscan0\n").encode()
+C_COMPARISON = COMPARISON.replace("11000000", "3900000").replace("11100000", "4000000").replace("11200000", "4100000")
 
 
 def boxes(svg):
@@ -95,9 +102,12 @@ def boxes(svg):
     return sorted(found)
 
 
-def test_boxes_are_as_wide_as_their_carriers_in_their_lanes_and_only_the_missed_hatched(tmp_path):
-    (tmp_path / "comparison.tsv").write_text(COMPARISON)
-    done, output = plot(tmp_path, "scan.svg", REPORT, "--comparison", str(tmp_path / "comparison.tsv"))
+@pytest.mark.parametrize("report,comparison,dish", [(REPORT, COMPARISON, []), (C_REPORT, C_COMPARISON, C_BAND)],
+                         ids=["Ku band", "C band, --lnb C-BAND"])
+def test_boxes_are_as_wide_as_their_carriers_in_their_lanes_and_only_the_missed_hatched(tmp_path, report,
+                                                                                         comparison, dish):
+    (tmp_path / "comparison.tsv").write_text(comparison)
+    done, output = plot(tmp_path, "scan.svg", report, "--comparison", str(tmp_path / "comparison.tsv"), *dish)
     assert (done.returncode, done.stderr) == (0, b"")
     drawn = boxes(output)
     assert [kind for kind, *_ in drawn] == ["carrier", "carrier", "hatched", "listed", "listed"]
