@@ -41,6 +41,7 @@ CASES = {
     "the second pair refused, the first not made": (["f/other"], ["d", "d/.stamp", "f", "f.stamp"],
                                                     "f: refused: it is not empty and has no f.stamp"),
     "its own, as a second run finds it": (["d/built", "d/.stamp"], ["d", "d/.stamp"], None),
+    "empty, not yet its own": (["d/"], ["d", "d/.stamp"], None),
     "missing, made": ([], ["d/e", "d/e.stamp"], None),
 }
 
