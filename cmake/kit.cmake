@@ -5,36 +5,79 @@
 # image builders package): `cmake --install DIR --component kit` installs it,
 # and cpack packs it with the tool into one Debian package.
 set(kit_commands blindscan-emulator blindscan-compare blindscan-channels)
-set(kit_scripts ${PROJECT_SOURCE_DIR}/scripts/replay-trace ${PROJECT_SOURCE_DIR}/scripts/plot-scan)
-set(kit_modules)
-foreach(module trace_reader strace_calls claim_dir kit_command)
-  list(APPEND kit_modules ${PROJECT_SOURCE_DIR}/scripts/lib/${module}.py)
+set(kit_scripts ${PROJECT_SOURCE_DIR}/replay/replay-trace ${PROJECT_SOURCE_DIR}/after_scan/plot-scan)
+set(kit_modules
+    ${PROJECT_SOURCE_DIR}/replay/trace_reader.py
+    ${PROJECT_SOURCE_DIR}/replay/strace_calls.py
+    ${PROJECT_SOURCE_DIR}/kit/python/claim_dir.py
+    ${PROJECT_SOURCE_DIR}/kit/python/kit_command.py)
+
+# The build stages every command of the kit and the tool in one prefix laid
+# out as the install lays it out, so that each runs from there exactly as
+# installed (the Python commands find their modules beside bin/ as there):
+# kit/bin/, kit/share/mivo_blindscan/python/ and kit/share/man/man1/.  The
+# install takes the kit's files from here.
+set(kit_stage ${PROJECT_BINARY_DIR}/kit)
+set(kit_stage_bin ${kit_stage}/${CMAKE_INSTALL_BINDIR})
+set(kit_stage_modules ${kit_stage}/${CMAKE_INSTALL_DATADIR}/mivo_blindscan/python)
+set(kit_stage_man ${kit_stage}/${CMAKE_INSTALL_MANDIR}/man1)
+set(kit_staged "")
+function(stage_file source destination)
+  add_custom_command(
+    OUTPUT ${destination}
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${destination}
+    DEPENDS ${ARGN}
+    COMMENT "Staging ${destination}"
+    VERBATIM)
+  set(kit_staged ${kit_staged} ${destination} PARENT_SCOPE)
+endfunction()
+foreach(command mivo_blindscan ${kit_commands})
+  stage_file($<TARGET_FILE:${command}> ${kit_stage_bin}/${command} ${command})
 endforeach()
+set(kit_staged_scripts "")
+foreach(script ${kit_scripts})
+  get_filename_component(name ${script} NAME)
+  stage_file(${script} ${kit_stage_bin}/${name} ${script})
+  list(APPEND kit_staged_scripts ${kit_stage_bin}/${name})
+endforeach()
+set(kit_staged_modules "")
+foreach(module ${kit_modules})
+  get_filename_component(name ${module} NAME)
+  stage_file(${module} ${kit_stage_modules}/${name} ${module})
+  list(APPEND kit_staged_modules ${kit_stage_modules}/${name})
+endforeach()
+stage_file(${PROJECT_BINARY_DIR}/mivo_blindscan.1 ${kit_stage_man}/mivo_blindscan.1
+           ${PROJECT_BINARY_DIR}/mivo_blindscan.1)
 
 # The facts the Python modules share with the C++ code, read from its headers
-# (the module reads them itself in the source tree) and installed as values.
+# (the module reads them itself in the source tree) and staged as values.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(kit_facts_reader ${PROJECT_SOURCE_DIR}/scripts/lib/kit_facts.py)
-set(kit_facts ${PROJECT_BINARY_DIR}/python/kit_facts.py)
+set(kit_facts_reader ${PROJECT_SOURCE_DIR}/kit/python/kit_facts.py)
+set(kit_facts ${kit_stage_modules}/kit_facts.py)
+# Which headers it was read from, kept out of the staged tree.
+set(kit_facts_depfile ${PROJECT_BINARY_DIR}/kit_facts.d)
 add_custom_command(
   OUTPUT ${kit_facts}
-  COMMAND ${Python3_EXECUTABLE} -B ${kit_facts_reader} ${PROJECT_SOURCE_DIR} ${kit_facts} ${kit_facts}.d
+  COMMAND ${Python3_EXECUTABLE} -B ${kit_facts_reader} ${PROJECT_SOURCE_DIR} ${kit_facts} ${kit_facts_depfile}
   DEPENDS ${kit_facts_reader}
-  DEPFILE ${kit_facts}.d
+  DEPFILE ${kit_facts_depfile}
   COMMENT "Writing the facts the Python modules share with the C++ headers"
   VERBATIM)
-add_custom_target(kit_facts ALL DEPENDS ${kit_facts})
-list(APPEND kit_modules ${kit_facts})
+list(APPEND kit_staged ${kit_facts})
+list(APPEND kit_staged_modules ${kit_facts})
+add_custom_target(kit_stage ALL DEPENDS ${kit_staged})
 
 install(TARGETS ${kit_commands} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
-install(PROGRAMS ${kit_scripts} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
-# replay-trace looks for its modules here, relative to where it is installed.
-install(FILES ${kit_modules} DESTINATION ${CMAKE_INSTALL_DATADIR}/mivo_blindscan/python COMPONENT kit
+install(PROGRAMS ${kit_staged_scripts} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT kit EXCLUDE_FROM_ALL)
+# The Python commands look for their modules here, relative to where they
+# are installed.
+install(FILES ${kit_staged_modules} DESTINATION ${CMAKE_INSTALL_DATADIR}/mivo_blindscan/python COMPONENT kit
         EXCLUDE_FROM_ALL)
 
-# The commands' pages are made from their --help by help2man, so that they
-# never say other than it; the sections a page adds to it (the stand-in's
-# file formats, say) come from an include file beside the command's sources.
+# The commands' pages are made from their --help by help2man, run on the
+# staged commands, so that they never say other than it; the sections a
+# page adds to it (the stand-in's file formats, say) come from an include
+# file beside the command's sources.
 set(kit_pages "")
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
@@ -48,23 +91,17 @@ if(HELP2MAN)
   foreach(entry ${page_names})
     string(REGEX REPLACE "=.*" "" command "${entry}")
     string(REGEX REPLACE "^[^=]*=" "" summary "${entry}")
-    if(TARGET ${command})
-      set(program $<TARGET_FILE:${command}>)
-      set(depends ${command})
-    else()
-      set(program ${PROJECT_SOURCE_DIR}/scripts/${command})
-      set(depends ${program})
-    endif()
     set(include "")
+    set(depends ${kit_staged})
     if(DEFINED page_include_${command})
       set(include --include=${page_include_${command}})
       list(APPEND depends ${page_include_${command}})
     endif()
-    set(page ${PROJECT_BINARY_DIR}/kit/${command}.1)
+    set(page ${kit_stage_man}/${command}.1)
     add_custom_command(
       OUTPUT ${page}
       COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1 --version-string=${PROJECT_VERSION}
-              "--name=${summary}" ${include} --output=${page} ${program}
+              "--name=${summary}" ${include} --output=${page} ${kit_stage_bin}/${command}
       DEPENDS ${depends}
       COMMENT "Writing the manual page of ${command} from its --help"
       VERBATIM)

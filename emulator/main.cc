@@ -170,6 +170,8 @@ kit::result<int> run(const std::vector<std::string_view>& arguments) {
   const event_sink log = log_to(log_fd);
 
   // One driver for each node; with several, each line of the log names its node.
+  // A replay that departs from its recording is said on standard error as
+  // it happens, naming the node, besides the summary once the command ends.
   std::deque<driver> drivers;
   std::vector<served_node> nodes;
   for (node_source& node : *sources) {
@@ -177,9 +179,12 @@ kit::result<int> run(const std::vector<std::string_view>& arguments) {
     event_sink node_log = log;
     if (sources->size() > 1)
       node_log = [log, prefix = path + ": "](std::string_view line) { log(prefix + std::string(line)); };
+    const event_sink divergences = [path](std::string_view line) {
+      warnx("%s: %.*s", path.c_str(), static_cast<int>(line.size()), line.data());
+    };
     driver_settings settings = chosen.driver;
     settings.recorded_opens = std::move(node.recorded_opens);
-    drivers.emplace_back(std::move(node.source), settings, node_log);
+    drivers.emplace_back(std::move(node.source), settings, node_log, divergences);
     nodes.push_back({path, drivers.back(), node_log});
   }
   if (chosen.serve_path)

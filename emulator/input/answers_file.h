@@ -1,5 +1,5 @@
 // The answers file: what a real driver answered, node by node, to each scan
-// request and to the reads after it, as scripts/replay-trace writes it from
+// request and to the reads after it, as replay/replay-trace writes it from
 // strace's record of a session.
 #pragma once
 

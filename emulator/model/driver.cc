@@ -16,8 +16,11 @@ constexpr int unrecorded_error = ENODATA;
 
 }  // namespace
 
-driver::driver(scan_source source, const driver_settings& settings, event_sink log)
-    : source_(std::move(source)), settings_(settings), log_(std::move(log)) {}
+driver::driver(scan_source source, const driver_settings& settings, event_sink log, event_sink divergences)
+    : source_(std::move(source)),
+      settings_(settings),
+      log_(std::move(log)),
+      divergences_(std::move(divergences)) {}
 
 std::optional<int> driver::refuse_open(int flags) {
   if (next_recorded_open_ == settings_.recorded_opens.size()) return std::nullopt;
@@ -79,6 +82,7 @@ pending_request driver::next_scan(uint64_t file, const device::blindscan_request
     if (!chosen) {
       ++unrecorded_requests_;
       log_(events::scan_unrecorded());
+      divergences_(events::unrecorded_request(caller_arguments, request, unrecorded_error));
       scan.refusal = unrecorded_error;
       return scan;
     }

@@ -66,7 +66,10 @@ struct finished_request {
 
 class driver {
  public:
-  driver(scan_source source, const driver_settings& settings, event_sink log);
+  // log takes each event's line; divergences, at once, each request the
+  // driver refuses because its recorded answers hold no scan for it (a
+  // replay that departs from its recording), as a line for people.
+  driver(scan_source source, const driver_settings& settings, event_sink log, event_sink divergences);
 
   // The errno that an open of the node is refused with, in its turn among
   // the recorded opens; nothing when it is taken.
@@ -115,6 +118,7 @@ class driver {
   scan_source source_;
   driver_settings settings_;
   event_sink log_;
+  event_sink divergences_;
   uint64_t next_file_ = 1;
   uint64_t next_ticket_ = 1;
   // For each recorded scan: whether a request took it, and how many of the

@@ -46,6 +46,14 @@ constexpr flag_name named_flags[] = {
     {O_CLOEXEC, "O_CLOEXEC"},     {O_PATH, "O_PATH"},
 };
 
+// "min_freq=950 max_freq=2150 ...", each field in signed decimal.
+std::string request_fields(const device::blindscan_request& request) {
+  return "min_freq=" + std::to_string(request.min_freq) + " max_freq=" + std::to_string(request.max_freq) +
+         " min_symbol=" + std::to_string(request.min_symbol) +
+         " max_symbol=" + std::to_string(request.max_symbol) + " pol=" + std::to_string(request.pol) +
+         " hilow_band=" + std::to_string(request.hilow_band);
+}
+
 }  // namespace
 
 std::string open_flags(int flags) {
@@ -86,11 +94,7 @@ std::string open_failed(int flags, int error) {
 }
 
 std::string scan_requested(unsigned cmd, const device::blindscan_request& request) {
-  return "ioctl cmd=" + hex(cmd) + " min_freq=" + std::to_string(request.min_freq) +
-         " max_freq=" + std::to_string(request.max_freq) +
-         " min_symbol=" + std::to_string(request.min_symbol) +
-         " max_symbol=" + std::to_string(request.max_symbol) + " pol=" + std::to_string(request.pol) +
-         " hilow_band=" + std::to_string(request.hilow_band);
+  return "ioctl cmd=" + hex(cmd) + " " + request_fields(request);
 }
 
 std::string unknown_request(unsigned cmd, int error) {
@@ -117,6 +121,18 @@ std::string write_refused(size_t size) { return "write size=" + std::to_string(s
 
 std::string released() { return "release"; }
 
+std::string unrecorded_request(const std::vector<std::string>& caller_arguments,
+                               const device::blindscan_request& request, int error) {
+  return "a scan request of " + run_name(caller_arguments) + " that the answers hold no recorded scan for (" +
+         request_fields(request) + ") refused with " + kit::errno_name(error);
+}
+
 }  // namespace events
+
+std::string run_name(const std::vector<std::string>& arguments) {
+  std::string joined;
+  for (const std::string& argument : arguments) joined += (joined.empty() ? "" : " ") + argument;
+  return "the run '" + joined + "'";
+}
 
 }  // namespace blindscan::emulator

@@ -1,11 +1,13 @@
 // The lines of the driver's event log, one per event.  Tests and scripts
-// read them, so their formats stay as they are.
+// read them, so their formats stay as they are.  Also the line that says a
+// replay departed from its recording, for people.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "device/blindscan_device.h"
 
@@ -13,6 +15,10 @@ namespace blindscan::emulator {
 
 // Where the driver hands each line as its event happens.
 using event_sink = std::function<void(std::string_view line)>;
+
+// "the run 'a b c'": a run of a command by its arguments after its program's
+// name, joined by blanks, as /proc shows them.
+std::string run_name(const std::vector<std::string>& arguments);
 
 namespace events {
 
@@ -29,6 +35,11 @@ std::string records_read(size_t size, size_t delivered);
 std::string read_failed(size_t size, int error);
 std::string write_refused(size_t size);
 std::string released();
+
+// A scan request refused with error because the recorded answers hold no
+// scan for it, naming the run that made it and the request's six fields.
+std::string unrecorded_request(const std::vector<std::string>& caller_arguments,
+                               const device::blindscan_request& request, int error);
 
 // Open flags as names: the access mode, then every other flag set, joined by
 // '|', unknown bits in hex.  O_LARGEFILE is left out: a 64-bit kernel adds it

@@ -1,17 +1,8 @@
 #include "emulator/model/unasked_answers.h"
 
+#include "emulator/model/events.h"
+
 namespace blindscan::emulator {
-
-namespace {
-
-// "the run 'a b c'"; the arguments as /proc shows them, joined by blanks.
-std::string run_name(const std::vector<std::string>& arguments) {
-  std::string joined;
-  for (const std::string& argument : arguments) joined += (joined.empty() ? "" : " ") + argument;
-  return "the run '" + joined + "'";
-}
-
-}  // namespace
 
 std::vector<std::string> unasked_lines(const unasked_answers& left) {
   std::vector<std::string> lines;

@@ -11,7 +11,7 @@
 set -euo pipefail
 build=$1 out=$2
 shift 2
-scripts=$(dirname "$0")/..
+source_dir=$(dirname "$0")/../..
 
 tool=$build/mivo_blindscan
 emulator=$build/blindscan-emulator
@@ -41,15 +41,18 @@ if [ $# -gt 0 ]; then
 fi
 
 # The four sweeps: each band over its part of the tuner range, the symbol
-# rates of the built-in sky.  A satellite's sweeps take each band over the
-# whole tuner range, so the carriers between 11.55 and 11.9 GHz are found in
-# both, and every symbol rate from 1 kSym/s, since published lists hold
-# carriers narrower than 1000 kSym/s.
+# rates of the built-in sky.  A satellite's sweeps are the whole sweeps the
+# after-scan commands assume: each band over the whole tuner range, so the
+# carriers between 11.55 and 11.9 GHz are found in both, and every symbol
+# rate a driver reports, since published lists hold carriers narrower than
+# 1000 kSym/s.
 low=(950 1950 1000 45000)
 high=(1100 2150 1000 45000)
 emulator_options=(--scan-ms "$scan_ms")
 if [ -n "${satellite+given}" ]; then
-  low=(950 2150 1 100000)
+  whole=$(python3 -B "$source_dir/kit/python/kit_facts.py" --print TUNER_LOWEST_MHZ TUNER_HIGHEST_MHZ \
+          WHOLE_SWEEP_MIN_SYMBOL WHOLE_SWEEP_MAX_SYMBOL)
+  read -r -a low <<<"$whole"
   high=("${low[@]}")
   emulator_options+=(--satellite "$satellite" "${dish[@]}")
 fi
@@ -104,7 +107,7 @@ head -n 1 "$comparison"
 "${compare[@]}" --tsv "$report" >"$listed" || { missed=$?; [ $missed -eq 1 ] || exit $missed; }
 "$build/blindscan-channels" -o "$channels" "${swept[@]}" "${dish[@]}" "$report"
 echo "$channels"
-"$scripts/plot-scan" --channels "$build/blindscan-channels" --title "$satellite" --comparison "$listed" \
+"$source_dir/after_scan/plot-scan" --channels "$build/blindscan-channels" --title "$satellite" --comparison "$listed" \
   "${swept[@]}" "${dish[@]}" -o "$picture" "$report"
 echo "$picture"
 exit $status

@@ -24,7 +24,7 @@ import pytest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests/lib"))
-sys.path.insert(0, str(REPO / "scripts/lib"))
+sys.path.insert(0, str(REPO / "kit/python"))
 
 from blindscan_expect import (  # noqa: E402,F401  (re-exported for the test files)
     FAILED_IOCTL,
@@ -41,13 +41,14 @@ from blindscan_expect import (  # noqa: E402,F401  (re-exported for the test fil
     request_event,
     run_on_pty,
 )
-from kit_facts import PUBLISHED_LISTS  # noqa: E402,F401
+from kit_facts import BAD_INPUT_STATUS, PUBLISHED_LISTS, REPLAY_DIFFERS_STATUS  # noqa: E402,F401
 
 # What the test files take from here that this module takes from others:
 # named so that a checker sees them used.  Its own names are imported by
 # name too.
 __all__ = ["FAILED_IOCTL", "LONGEST_LINE", "LONGEST_RECORD", "MAX_RECORDS", "USAGE", "USAGE_OUTPUT", "open_path",
-           "oscillator_khz", "records", "report", "report_line", "PUBLISHED_LISTS"]
+           "oscillator_khz", "records", "report", "report_line", "BAD_INPUT_STATUS", "PUBLISHED_LISTS",
+           "REPLAY_DIFFERS_STATUS"]
 
 BUILD = REPO / "build/host"
 TOOL = os.environ.get("BLINDSCAN_TOOL", str(BUILD / "mivo_blindscan"))

@@ -6,7 +6,7 @@ import subprocess
 
 import pytest
 
-from harness import REPO
+from harness import BAD_INPUT_STATUS, REPO
 
 CLAIM = f'. {REPO}/scripts/claim-dir.sh; claim_dir "$@"; echo claimed'
 
@@ -41,6 +41,7 @@ CASES = {
     "the second pair refused, the first not made": (["f/other"], ["d", "d/.stamp", "f", "f.stamp"],
                                                     "f: refused: it is not empty and has no f.stamp"),
     "its own, as a second run finds it": (["d/built", "d/.stamp"], ["d", "d/.stamp"], None),
+    "empty, not yet its own": (["d/"], ["d", "d/.stamp"], None),
     "missing, made": ([], ["d/e", "d/e.stamp"], None),
 }
 
@@ -54,6 +55,6 @@ def test_a_directory_is_taken_only_when_it_is_the_scripts_own(tmp_path, layout, 
         assert (status, said) == (0, "claimed\n")
         assert all(os.path.lexists(tmp_path / path) for path in pairs)
     else:
-        assert (status, said.startswith(f"guarded: {refusal}")) == (2, True), said
+        assert (status, said.startswith(f"guarded: {refusal}")) == (BAD_INPUT_STATUS, True), said
         assert sorted(str(path) for path in tmp_path.rglob("*")) == before
 

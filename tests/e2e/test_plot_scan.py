@@ -1,4 +1,4 @@
-"""scripts/plot-scan drawing real scans of the built-in sky, and the
+"""plot-scan drawing real scans of the built-in sky, and the
 picture's geometry for carriers and listed transponders it is given."""
 
 import pathlib
@@ -8,10 +8,11 @@ import xml.etree.ElementTree as ElementTree
 
 import pytest
 
-from harness import EMULATOR, LOW_HORIZONTAL, REPO, missing, run
+from harness import BAD_INPUT_STATUS, EMULATOR, LOW_HORIZONTAL, REPO, missing, run
+from kit_facts import COMPARISON_TSV_HEADER
 
 PYTHON = "/usr/bin/python3"  # Debian's, with python3-matplotlib
-PLOT_SCAN = str(REPO / "scripts/plot-scan")
+PLOT_SCAN = str(REPO / "after_scan/plot-scan")
 CHANNELS = str(pathlib.Path(EMULATOR).with_name("blindscan-channels"))
 SVG = "{http://www.w3.org/2000/svg}"
 
@@ -72,11 +73,18 @@ def report_line(pol, khz, rate, system, rolloff):
 # were checked against, with a third transponder missed.
 REPORT = (report_line("HORIZONTAL", 11_000_000, 27_500, "DVB-S", "35") +
           report_line("VERTICAL", 11_100_000, 27_500, "DVB-S2", "20") + "open path /dev/blindscan0\n").encode()
-COMPARISON = ("result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n"
+COMPARISON = (COMPARISON_TSV_HEADER +
               "found\tH\t11000000\t27500000\tDVB-S\t+0 kHz, +0 Sym/s\n"
               "found\tV\t11100000\t27500000\tDVB-S2\t+0 kHz, +0 Sym/s\n"
               "missed\tH\t11200000\t22000000\tDVB-S\tin range and not found\n"
               "extra\tV\t11300000\t1000000\tDVB-S\tnot listed\n")
+# The same in the C band, through a C-band LNB, which inverts the spectrum:
+# one sweep a polarisation, and the listed transponders drawn where the LNB
+# takes them.
+C_BAND = ["--lnb", "C-BAND", "--sweep", "0 950 2150 1000 45000 0 0", "--sweep", "0 950 2150 1000 45000 1 0"]
+C_REPORT = (report_line("HORIZONTAL", 11_000_000, 27_500, "DVB-S", "35") + "open path /dev/blindscan0\n" +
+            report_line("VERTICAL", 10_900_000, 27_500, "DVB-S2", "20") + "open path /dev/blindscan0\n").encode()
+C_COMPARISON = COMPARISON.replace("11000000", "3900000").replace("11100000", "4000000").replace("11200000", "4100000")
 
 
 def boxes(svg):
@@ -94,9 +102,12 @@ def boxes(svg):
     return sorted(found)
 
 
-def test_boxes_are_as_wide_as_their_carriers_in_their_lanes_and_only_the_missed_hatched(tmp_path):
-    (tmp_path / "comparison.tsv").write_text(COMPARISON)
-    done, output = plot(tmp_path, "scan.svg", REPORT, "--comparison", str(tmp_path / "comparison.tsv"))
+@pytest.mark.parametrize("report,comparison,dish", [(REPORT, COMPARISON, []), (C_REPORT, C_COMPARISON, C_BAND)],
+                         ids=["Ku band", "C band, --lnb C-BAND"])
+def test_boxes_are_as_wide_as_their_carriers_in_their_lanes_and_only_the_missed_hatched(tmp_path, report,
+                                                                                         comparison, dish):
+    (tmp_path / "comparison.tsv").write_text(comparison)
+    done, output = plot(tmp_path, "scan.svg", report, "--comparison", str(tmp_path / "comparison.tsv"), *dish)
     assert (done.returncode, done.stderr) == (0, b"")
     drawn = boxes(output)
     assert [kind for kind, *_ in drawn] == ["carrier", "carrier", "hatched", "listed", "listed"]
@@ -127,5 +138,5 @@ def test_what_cannot_be_drawn_is_refused_with_its_line_and_draws_nothing(tmp_pat
         options = ["--comparison", str(tmp_path / "comparison")]
     done, output = plot(tmp_path, "scan.svg", report, *options)
     assert (done.returncode, done.stderr.decode().startswith(said.format(comparison=tmp_path / "comparison"))) == (
-        2, True), done.stderr
+        BAD_INPUT_STATUS, True), done.stderr
     assert not output.exists()

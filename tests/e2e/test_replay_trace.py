@@ -1,9 +1,10 @@
-"""scripts/replay-trace: runs recorded with strace under the stand-in, in
+"""replay-trace: runs recorded with strace under the stand-in, in
 everyday forms, replay to the same bytes and status; a trace it cannot
 read stops it before anything runs."""
 
 import os
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -12,25 +13,33 @@ import time
 
 import pytest
 
-from harness import EMULATOR, LOW_HORIZONTAL, REPO, TOOL, missing, open_path
+from harness import BAD_INPUT_STATUS, EMULATOR, LOW_HORIZONTAL, REPLAY_DIFFERS_STATUS, REPO, TOOL, missing, open_path
 
-sys.path.insert(0, str(REPO / "scripts/lib"))
+sys.path.insert(0, str(REPO / "replay"))
 
 import strace_calls  # noqa: E402
 import trace_reader  # noqa: E402
 
-REPLAY = str(REPO / "scripts/replay-trace")
+REPLAY = str(REPO / "replay/replay-trace")
 CALLS = ["-e", "trace=execve,open,openat,ioctl,read"]
 DUMP = CALLS + ["-e", "read=all"]
 HOTBIRD = ["--satellite", "Hotbird-13.0E"]
 
 
-def recording_options():
-    """The options of the strace command replay-trace gives box owners, but its -o FILE."""
-    words = subprocess.run([REPLAY, "--recording-line"], capture_output=True, text=True, check=True).stdout.split()
-    assert (words[0], words[-1]) == ("strace", "COMMAND")
-    at = words.index("-o")
-    return words[1:at] + words[at + 2:-1]
+# The line replay-trace gives box owners to record with, in a table of
+# strace's options.
+RECORDING_LINE = "replay-trace --recording-line"
+# A front end whose interpreter reads a few hundred files as it starts.
+PYTHON_FRONT_END = [sys.executable, "-c", "import subprocess, sys; sys.exit(subprocess.run(sys.argv[1:]).returncode)"]
+
+
+def recording_line(trace):
+    """The recording line, writing trace, for sh -c: its COMMAND is the
+    arguments after it, and the tool is found on PATH."""
+    line = subprocess.run([REPLAY, "--recording-line"], capture_output=True, text=True, check=True).stdout.strip()
+    assert line.startswith("strace ") and line.endswith(" COMMAND") and line.count(" -o scan.trace ") == 1
+    line = line.replace(" -o scan.trace ", f" -o {shlex.quote(str(trace))} ").removesuffix("COMMAND") + '"$@"'
+    return f"PATH={shlex.quote(os.path.dirname(TOOL))}:$PATH; {line}"
 
 
 @pytest.fixture(scope="module", autouse=True)
@@ -48,11 +57,13 @@ def record(tmp_path, options, strace_options, command, on_stderr=False, mixed=Fa
     trace = tmp_path / "scan.trace"
     # LeakSanitizer, in the sanitizer build's tool, cannot run under a tracer.
     no_leak_check = "ASAN_OPTIONS=" + ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"]))
-    strace = ["strace", "-E", no_leak_check, *strace_options]
-    if on_stderr or mixed:  # the trace on standard error, as a shell redirects it, the output with it if mixed
-        strace = ["sh", "-c", f'exec "$@" {">" + str(trace) + " 2>&1" if mixed else "2>" + str(trace)}', "sh", *strace]
+    if strace_options is RECORDING_LINE:
+        strace = ["sh", "-c", f"export {shlex.quote(no_leak_check)}; {recording_line(trace)}", "sh"]
+    elif on_stderr or mixed:  # the trace on standard error, as a shell redirects it, the output with it if mixed
+        strace = ["sh", "-c", f'exec "$@" {">" + str(trace) + " 2>&1" if mixed else "2>" + str(trace)}', "sh",
+                  "strace", "-E", no_leak_check, *strace_options]
     else:
-        strace += ["-o", str(trace)]
+        strace = ["strace", "-E", no_leak_check, *strace_options, "-o", str(trace)]
     done = subprocess.run([EMULATOR, *options, "--", *strace, *command], capture_output=True, timeout=60)
     return trace, (done.stdout, b"" if on_stderr or mixed else done.stderr, done.returncode)
 
@@ -78,7 +89,7 @@ def replay(trace, command, timeout=60, checked=True):
 # Each everyday set of strace's options, with the stand-in's options and the
 # device scanned: what the driver answered, as each set records it.
 FLAG_SETS = {
-    "as replay-trace --recording-line records": (HOTBIRD, recording_options(), "0"),
+    "as replay-trace --recording-line records, a Python front end": (HOTBIRD, RECORDING_LINE, "0"),
     "-f in a file, -tt, device 2": (HOTBIRD + ["--device", "2"], DUMP + ["-f", "-tt"], "2"),
     "-T, a refused request": (["--fail-ioctl", "EIO"], DUMP + ["-T"], "0"),
     "-y, a failed read": (["--fail-read", "EIO"], DUMP + ["-y"], "0"),
@@ -100,9 +111,11 @@ FLAG_SETS = {
 
 
 @pytest.mark.parametrize("options,strace_options,device", FLAG_SETS.values(), ids=FLAG_SETS.keys())
-def test_a_recorded_scan_replays_exactly(tmp_path, options, strace_options, device):
-    trace, recorded = record(tmp_path, options, strace_options, scan(device))
-    assert replay(trace, scan(device)) == recorded
+def test_a_recorded_scan_replays_exactly_from_a_small_recording(tmp_path, options, strace_options, device):
+    command = (PYTHON_FRONT_END if strace_options is RECORDING_LINE else []) + scan(device)
+    trace, recorded = record(tmp_path, options, strace_options, command)
+    assert trace.stat().st_size < 64 * 1024
+    assert replay(trace, command) == recorded
 
 
 def test_an_execve_without_its_arguments_leaves_the_requests_unchecked(tmp_path):
@@ -140,7 +153,7 @@ REFUSED_RECORDINGS = {
 def test_recordings_refused_with_how_to_record(tmp_path, strace_options, options, mixed, refused):
     record(tmp_path, HOTBIRD + options, strace_options, TWO_SWEEPS, mixed=mixed)
     stdout, stderr, status = replay(sorted(tmp_path.glob("scan.trace*")), ["true"])
-    assert (stdout, status, refused in stderr) == (b"", 2, True)
+    assert (stdout, status, refused in stderr) == (b"", BAD_INPUT_STATUS, True)
 
 
 def test_strace_on_standard_error_with_a_process_id_column(tmp_path):
@@ -208,7 +221,7 @@ def test_unreadable_trace(tmp_path, spoil):
     trace.write_text("\n".join(lines) + "\n")
     ran = tmp_path / "ran"
     stdout, stderr, status = replay(trace, ["touch", str(ran)])
-    assert (status, stdout, ran.exists()) == (2, b"", False)
+    assert (status, stdout, ran.exists()) == (BAD_INPUT_STATUS, b"", False)
     assert stderr.startswith(f"replay-trace: {trace}:{named + 1}: ".encode())
 
 
@@ -252,13 +265,13 @@ def test_kept_answers_and_log_go_to_a_directory_of_replay_traces_own(tmp_path):
     assert "release" in (keep / "log").read_text()
     (keep / ".replay-trace").unlink()
     refused = subprocess.run(command, capture_output=True, timeout=60)
-    assert (refused.returncode, refused.stdout) == (2, b"")
+    assert (refused.returncode, refused.stdout) == (BAD_INPUT_STATUS, b"")
     assert refused.stderr.startswith(f"replay-trace: {keep}: refused: it is not empty".encode())
     (tmp_path / "elsewhere").mkdir()
     (tmp_path / "link").symlink_to("elsewhere")
     command[command.index(str(keep))] = str(tmp_path / "link")
     refused = subprocess.run(command, capture_output=True, timeout=60)
-    assert (refused.returncode, refused.stdout, os.listdir(tmp_path / "elsewhere")) == (2, b"", [])
+    assert (refused.returncode, refused.stdout, os.listdir(tmp_path / "elsewhere")) == (BAD_INPUT_STATUS, b"", [])
 
 
 # Options naming what is not a file or not a program: refused with 2, no traceback.
@@ -274,7 +287,7 @@ BAD_OPTIONS = {
 def test_options_naming_no_file_or_program_are_refused(tmp_path, arguments):
     record(tmp_path, HOTBIRD, DUMP, scan())
     done = subprocess.run([REPLAY, *arguments(tmp_path)], capture_output=True, timeout=60)
-    assert (done.returncode, done.stdout) == (2, b"")
+    assert (done.returncode, done.stdout) == (BAD_INPUT_STATUS, b"")
     assert done.stderr.startswith(b"replay-trace: ") and b"Traceback" not in done.stderr
 
 
@@ -316,7 +329,8 @@ def test_strings_and_their_escapes():
 OPEN = '5 openat(AT_FDCWD, "/dev/blindscan0", O_RDWR) = 3\n'
 SCAN = "5 ioctl(3, 0x40186201, 0x7ffd) = 0\n"
 READ = '5 read(3, "\\x01\\x02\\x03", 1440) = 3\n'
-# Sessions of a few lines: the answers they give, or the error they are refused with.
+# Sessions of a few lines: the answers they give, or the error they are
+# refused with, after the file and line it names.
 SESSIONS = {
     "a reopened descriptor has no scan yet": (OPEN + SCAN + "5 close(3) = 0\n" + OPEN + READ, "before any scan"),
     "a dump shorter than the read": (OPEN + SCAN + "5 read(3, 0x1, 1440) = 24\n | 00000  " + bytes(12).hex(" ")
@@ -324,6 +338,8 @@ SESSIONS = {
     "a scan that returned 1": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = 1\n", "returned 1"),
     "a scan request on a descriptor opened before the trace": (SCAN, "start strace before"),
     "the trace begins inside a scan request": ("5 <... ioctl resumed>, 0x7ffd) = 0\n", "begins inside"),
+    "a call resumed under another name": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd <unfinished ...>\n5 <... read "
+                                          "resumed>, 0x1, 1440) = 0\n", "scan.trace:3: read resumed where ioctl( began"),
     "a kernel-internal error": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = -1 ENOTSUPP (Unknown error 524)\n",
                                 "device 0\nscan failed EOPNOTSUPP\n"),
     "an error no node gives": (OPEN + "5 ioctl(3, 0x40186201, 0x7ffd) = -1 ERRNO_600 (Unknown error 600)\n",
@@ -348,7 +364,7 @@ def test_sessions(tmp_path, text, expected):
     try:
         assert expected in trace_reader.read_trace(trace).answers()
     except trace_reader.BadTrace as error:
-        assert expected in error.what
+        assert expected in error.located(trace.name)
 
 
 def test_runs_at_the_same_time_get_their_own_scans_whatever_their_order(tmp_path):
@@ -363,15 +379,22 @@ def test_runs_at_the_same_time_get_their_own_scans_whatever_their_order(tmp_path
 HIGH = ["0", "950", "2150", "1000", "45000", "1", "1"]
 LEFT_OUT = {"low": b"1 recorded scan(s) and 1 read(s) of the run '0 950 1950 1000 45000 0 0'",
             "high": b"1 recorded scan(s) and 1 read(s) of the run '0 950 2150 1000 45000 1 1'"}
+# What the command says on standard error as it ends.
+ENDED = b"(the command has ended)"
 # A replay that does less than the recording, or other than it, says so on
-# standard error, node by node; --partial makes doing less a choice, which
-# keeps the command's status.  (The stand-in's words follow its name.)
+# standard error, node by node: a request it has no answer for at once, what
+# was left out once the command has ended; --partial makes doing less a
+# choice, which keeps the command's status.  Every message is signed
+# replay-trace's, though the stand-in says it.
 SUBSETS = {
-    "one run of two": ([], LOW_HORIZONTAL, 3, [
+    "one run of two": ([], LOW_HORIZONTAL, REPLAY_DIFFERS_STATUS, [ENDED,
         b"/dev/blindscan0: the command did not ask for " + LEFT_OUT["high"] + b"; the command's status was 0"]),
-    "one run of two, --partial": (["--partial"], LOW_HORIZONTAL, 0, [
+    "one run of two, --partial": (["--partial"], LOW_HORIZONTAL, 0, [ENDED,
         b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["high"]]),
-    "a scan never recorded, --partial": (["--partial"], LOW_HORIZONTAL[:-1] + ["1"], 3, [
+    "a scan never recorded, --partial": (["--partial"], LOW_HORIZONTAL[:-1] + ["1"], REPLAY_DIFFERS_STATUS, [
+        b"/dev/blindscan0: a scan request of the run '0 950 1950 1000 45000 0 1' that the answers hold no recorded "
+        b"scan for (min_freq=950 max_freq=1950 min_symbol=1000 max_symbol=45000 pol=0 hilow_band=1) refused with "
+        b"ENODATA", ENDED,
         b"/dev/blindscan0: 1 scan request(s) that the answers hold no recorded scan for (other arguments, or more "
         b"scans than recorded) refused with ENODATA; the command's status was 255",
         b"/dev/blindscan0: left out (--partial): " + LEFT_OUT["low"],
@@ -383,9 +406,10 @@ SUBSETS = {
 def test_a_replay_that_differs_from_the_recording_says_how(tmp_path, options, arguments, status, said):
     both = ["sh", "-c", f"{TOOL} {' '.join(LOW_HORIZONTAL)}; {TOOL} {' '.join(HIGH)}"]
     trace, (recorded, _, _) = record(tmp_path, HOTBIRD, DUMP + ["-f"], both)
-    done = subprocess.run([REPLAY, "--emulator", EMULATOR, *options, str(trace), "--", TOOL, *arguments],
-                          capture_output=True, timeout=60)
+    command = ["sh", "-c", f'"$0" "$@"; status=$?; echo "{ENDED.decode()}" >&2; exit $status', TOOL, *arguments]
+    done = subprocess.run([REPLAY, "--emulator", EMULATOR, *options, str(trace), "--", *command], capture_output=True,
+                          timeout=60)
     low = recorded[: recorded.index(open_path(0)) + len(open_path(0))]
     expected = low if arguments == LOW_HORIZONTAL else open_path(0) + b"failed to ioctl(AVL2108_SET_PARAMETER\n"
     assert (done.stdout, done.returncode) == (expected, status)
-    assert done.stderr.splitlines() == [b"blindscan-emulator: " + line for line in said]
+    assert done.stderr.splitlines() == [line if line is ENDED else b"replay-trace: " + line for line in said]

@@ -69,6 +69,14 @@ std::string as_text(const std::vector<finished_request>& finished) {
   return text;
 }
 
+// What the driver says at once of a scan request of the run with these
+// arguments that its recorded answers hold no scan for.
+std::string unrecorded(const std::string& run) {
+  return "a scan request of the run '" + run +
+         "' that the answers hold no recorded scan for (min_freq=950 max_freq=2150 min_symbol=1000 "
+         "max_symbol=45000 pol=0 hilow_band=0) refused with ENODATA";
+}
+
 struct driver_case {
   const char* name;
   scan_source source;
@@ -76,6 +84,8 @@ struct driver_case {
   // What the kernel asks of the driver; each outcome as text.
   std::function<std::vector<std::string>(driver&)> requests;
   std::vector<std::string> answers;
+  // What the driver said of the requests it had no recorded answer for.
+  std::vector<std::string> said = {};
 };
 
 // Names the case in test listings.
@@ -85,8 +95,12 @@ class Driver : public testing::TestWithParam<driver_case> {};
 
 TEST_P(Driver, AnswersEachRequestAsARealDriverWould) {
   const driver_case& c = GetParam();
-  driver d(c.source, c.settings, [](std::string_view) {});
+  std::vector<std::string> said;
+  driver d(
+      c.source, c.settings, [](std::string_view) {},
+      [&said](std::string_view line) { said.emplace_back(line); });
   EXPECT_EQ(c.requests(d), c.answers);
+  EXPECT_EQ(said, c.said);
 }
 
 driver_settings slow_scans() {
@@ -175,12 +189,13 @@ INSTANTIATE_TEST_SUITE_P(
                       return outcomes;
                     },
                     {"done", "done", "done 1", "refused EIO", "done", "refused EBUSY", "pending 3",
-                     "pending 4", "finished", "finished 3:refused EINTR 4:refused EINTR", "refused ENODATA"}},
+                     "pending 4", "finished", "finished 3:refused EINTR 4:refused EINTR", "refused ENODATA"},
+                    {unrecorded("")}},
         // A scan recorded with its run answers only a run with the same
         // arguments, whichever comes first; one no recording holds is
-        // refused and counted.  Opens are refused in their turn.  What no
-        // request took is left: an open, a run's scan with its read, and a
-        // read after a scan taken.
+        // refused, counted and said at once.  Opens are refused in their
+        // turn.  What no request took is left: an open, a run's scan with its
+        // read, and a read after a scan taken.
         driver_case{
             "RecordedRunsGetTheirOwnScans",
             std::vector<recorded_scan>{
@@ -204,7 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
             },
             {"0" + std::to_string(EBUSY) + "0", "done", "refused ENODATA", "done +2", "1",
              "1 recorded open(s)|1 recorded scan(s) and 1 read(s) of the run '0 950'|1 recorded read(s) "
-             "of the run '1 950'"}},
+             "of the run '1 950'"},
+            {unrecorded("1 950")}},
         // A read before any scan falls with the first, and fails with it.
         driver_case{"AReadBeforeAnyScanFallsWithTheFirst",
                     distinct_records(1),

@@ -18,7 +18,7 @@ import sys
 import termios
 import threading
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "lib"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "kit", "python"))
 
 import kit_facts  # noqa: E402
 

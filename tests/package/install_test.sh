@@ -71,9 +71,9 @@ blindscan-emulator -- "${scan[@]}" >builtin.txt 2>builtin.err
 grep -qx 'open path /dev/blindscan0' builtin.txt || fail "no open path line: $(cat builtin.err)"
 grep -q '^OK ' builtin.txt || fail "the built-in sky's scan found nothing"
 step replay-trace of a scan recorded with strace under a published list
-# As a box owner records it: the line's words, the scan for its COMMAND.
+# As a box owner records it: the line in a shell, the scan for its COMMAND.
 record=$(replay-trace --recording-line)
-blindscan-emulator --satellite Hotbird-13.0E -- ${record%COMMAND} "${scan[@]}" >recorded.txt
+blindscan-emulator --satellite Hotbird-13.0E -- sh -c "${record%COMMAND}"'"$@"' sh "${scan[@]}" >recorded.txt
 cmp -s recorded.txt builtin.txt && fail "the recorded sky scans as the built-in one: the replay would prove nothing"
 replay-trace scan.trace -- "${scan[@]}" >replayed.txt
 cmp recorded.txt replayed.txt || fail "the replay differs from the recorded scan"

@@ -19,7 +19,8 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "scripts", "lib"))
+REPO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..")
+sys.path[:0] = [os.path.join(REPO, "scripts", "lib"), os.path.join(REPO, "kit", "python")]
 
 import board  # noqa: E402
 import kit_facts  # noqa: E402
@@ -116,7 +117,7 @@ def main():
 
     # The recording line runs in the box as on a real one; the trace it
     # writes, brought out on standard error, replays here to the same bytes.
-    replay = os.path.join(os.path.dirname(options.box), "replay-trace")
+    replay = os.path.join(REPO, "replay", "replay-trace")
     in_box = box(*SKY, "--", "sh", "-c", f"sweep={shlex.quote(SWEEP)}; {recording(replay)} && cat scan.trace >&2")
     check("the recording line in the box", (in_box[2], in_box[0].count(b"open path")), (0, 4))
     with tempfile.TemporaryDirectory(prefix="box-test-") as scratch:

@@ -12,10 +12,12 @@ there, marking DIR as the command's own for later runs.
 replay-trace imports it; the shell scripts run it through claim-dir.sh:
   python3 claim_dir.py COMMAND DIR STAMP [DIR STAMP]...
 which says why on standard error, "COMMAND: DIR: refused: WHY", and ends
-with status 2 when a DIR is refused."""
+with the status of bad input, kit_command.FAILED, when a DIR is refused."""
 
 import os
 import sys
+
+import kit_command
 
 
 class Refused(Exception):
@@ -54,13 +56,12 @@ def claim(command, pairs):
 def main(arguments):
     if len(arguments) < 3 or len(arguments) % 2 == 0:
         print("usage: claim_dir.py COMMAND DIR STAMP [DIR STAMP]...", file=sys.stderr)
-        return 2
+        return kit_command.FAILED
     command, rest = arguments[0], arguments[1:]
     try:
         claim(command, list(zip(rest[::2], rest[1::2])))
     except Refused as error:
-        print(f"{command}: {error}", file=sys.stderr)
-        return 2
+        return kit_command.fail(command, error)
     return 0
 
 

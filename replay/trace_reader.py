@@ -4,8 +4,8 @@ driver answered to each scan request and to each read after it, in the
 order the trace recorded them.  The session is written as
 blindscan-emulator's answers file (its --answers option), so that the
 stand-in answers a command as that driver did.  strace_calls reads
-strace's lines; this module judges what the calls mean.  scripts/replay-trace
-and scripts/box --trace read traces with it."""
+strace's lines; this module judges what the calls mean.  replay-trace and
+scripts/box --trace read traces with it."""
 
 import dataclasses
 import errno
@@ -13,11 +13,16 @@ import re
 
 import kit_facts
 
-# BadTrace is re-exported: the scripts catch it from here.
+# BadTrace is re-exported: its readers catch it from here.
 from strace_calls import EXIT, BadTrace, CallReader, descriptor, split_arguments, whole_string  # noqa: F401
 
-# What a user is told to record on a box.
-RECORD = "strace -f -o scan.trace -e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND"
+# What a user is told to record on a box, a line for a shell: of every
+# process, the calls on the box's blind-scan nodes (-P each one there is),
+# with the bytes each read delivered, and the execve of mivo_blindscan as PATH
+# finds it (-P its path), so that the runs are known; nothing else, so that a
+# front end in any language records in kilobytes.
+RECORD = (f"strace -f -o scan.trace $(printf ' -P %s' {kit_facts.NODE_PREFIX}*) -P \"$(command -v mivo_blindscan)\" "
+          "-e trace=execve,open,openat,ioctl,read -e read=all -x COMMAND")
 # How a trace missing a kind of call was likely recorded, and how to record it.
 TRACED_CALLS = ("(record with -e trace=execve,open,openat,ioctl,read, or with no -e trace, and without -z, which "
                 "leaves out the calls that failed)")
@@ -57,7 +62,8 @@ SCAN_REQUEST = re.compile("|".join([
     rf"*(?:0x0*{kit_facts.REQUEST_SIZE:x}|{kit_facts.REQUEST_SIZE})\)",
     *(f"{code:#x}|{code}" for code in (kit_facts.REQUEST_CODE, kit_facts.MIPS_REQUEST_CODE)),
     kit_facts.REQUEST_NAME]))
-DEVICE = re.compile(r"/dev/blindscan(-?(?:0|[1-9]\d*))")
+# A node's path: the prefix and the device number in signed decimal.
+DEVICE = re.compile(re.escape(kit_facts.NODE_PREFIX) + r"(-?(?:0|[1-9]\d*))")
 # Errors that mean the caller was interrupted while the driver had not answered.
 INTERRUPTED = {"EINTR", "ERESTARTSYS", "ERESTARTNOINTR", "ERESTARTNOHAND", "ERESTART_RESTARTBLOCK"}
 # Errors only the kernel sees, as the answer a FUSE node gives nearest them.
@@ -296,7 +302,7 @@ class Reader:
         if opened.last_scan is None:
             if read.end == "answered" and call.value == 0:
                 return  # as the stand-in answers a read before any scan
-            raise BadTrace(f"a read of /dev/blindscan{opened.device} before any scan request on it: the "
+            raise BadTrace(f"a read of {kit_facts.NODE_PREFIX}{opened.device} before any scan request on it: the "
                            "stand-in cannot answer it as the driver did", call.line)
         opened.last_scan.reads.append(read)
         if read.end != "answered" or call.value == 0:
@@ -315,7 +321,7 @@ class Reader:
 
     def finish(self, last_line):
         if not self.session.nodes:
-            raise BadTrace("no open of a /dev/blindscanN device (record with " + RECORD + ")")
+            raise BadTrace(f"no open of a {kit_facts.NODE_PREFIX}N device (record with {RECORD})")
         if "ioctl" not in self.calls:
             raise BadTrace("no ioctl call: the trace does not show the scan requests " + TRACED_CALLS)
         scans = [scan for node in self.session.nodes.values() for scan in node.scans]
@@ -329,7 +335,7 @@ class Reader:
         device = self.unordered() if self.placed is not None else None
         if device is not None:
             raise BadTrace(f"the files of strace -ff do not show in which order their processes' calls on "
-                           f"/dev/blindscan{device} came, and the replay depends on it: record with -ttt (or -tt) "
+                           f"{kit_facts.NODE_PREFIX}{device} came, and the replay depends on it: record with -ttt (or -tt) "
                            "too, or with -f into one file")
         return self.session
 
