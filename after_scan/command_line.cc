@@ -1,19 +1,12 @@
 #include "after_scan/command_line.h"
 
 #include <fcntl.h>
-#include <getopt.h>
 #include <unistd.h>
 
-#include <utility>
-
 #include "common/write_all.h"
-#include "kit/command.h"
 #include "kit/messages.h"
-#include "kit/read_file.h"
 
 namespace blindscan::after_scan {
-
-using kit::failure;
 
 kit::result<void> write_output(const std::string& path, std::string_view text) {
   if (path == "-") {
@@ -34,35 +27,24 @@ std::string shown_header(std::string_view header) {
   return shown;
 }
 
-std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage) {
-  if (id == 'u') {
-    const kit::result<kit::symbol_unit> parsed = kit::parse_symbol_unit(optarg);
-    if (!parsed) return kit::failure{"--symbol-unit: " + parsed.error()};
-    unit = *parsed;
-    return std::nullopt;
-  }
-  if (id == 'h') {
-    const kit::result<void> written = write_output("-", usage);
-    if (!written) return kit::failure{written.error()};
-    return 0;
-  }
-  // getopt has said what is wrong.
+kit::result<command_line_read> wrong_command_line(const std::string& what) {
+  // getopt_long has said what is wrong where nothing is left to say.
+  if (!what.empty()) return kit::failure{what};
   kit::suggest_help();
-  return kit::bad_input_status;
+  return command_line_read{kit::bad_input_status, {}};
 }
 
-kit::result<bool> dish_option(int id, std::vector<sweep>& sweeps, std::optional<kit::lnb>& dish) {
-  if (id == 'w') {
-    const kit::result<sweep> parsed = parse_sweep(optarg);
-    if (!parsed) return kit::failure{parsed.error()};
-    sweeps.push_back(*parsed);
-    return true;
-  }
-  if (id != 'L') return false;
-  kit::result<kit::lnb> parsed = kit::parse_lnb(optarg);
-  if (!parsed) return kit::failure{"--lnb: " + parsed.error()};
-  dish = std::move(*parsed);
-  return true;
+kit::result<command_line_read> printed_help(const std::string& usage) {
+  const kit::result<void> written = write_output("-", usage);
+  if (!written) return kit::failure{written.error()};
+  return command_line_read{0, {}};
+}
+
+kit::result<kit::placed_report> read_placed(const std::vector<std::string>& names, kit::symbol_unit unit,
+                                            bool carriers_needed, const std::vector<kit::sweep>& sweeps) {
+  const auto inputs = kit::read_report_inputs(names, unit, carriers_needed);
+  if (!inputs) return kit::failure{inputs.error()};
+  return kit::place_runs(*inputs, sweeps.empty() ? kit::whole_sweeps() : sweeps);
 }
 
 }  // namespace blindscan::after_scan

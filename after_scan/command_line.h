@@ -1,18 +1,18 @@
-// What the after-scan commands share on their command lines: the reports
-// they read, the file they write, and how they end.
+// What the after-scan commands share on their command lines: reading one
+// through the command's option table, the reports they read, placed on
+// their sweeps, and the file they write.
 #pragma once
-
-#include <getopt.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "after_scan/comparison.h"
-#include "kit/lnb.h"
-#include "kit/report_lines.h"
+#include "kit/command.h"
+#include "kit/option_table.h"
+#include "kit/report_runs.h"
 #include "kit/result.h"
+#include "kit/sweeps.h"
 
 namespace blindscan::after_scan {
 
@@ -23,42 +23,39 @@ kit::result<void> write_output(const std::string& path, std::string_view text);
 // written <TAB>.
 std::string shown_header(std::string_view header);
 
-// The help of the options both commands take.
-inline constexpr std::string_view shared_options_help =
-    "  --symbol-unit UNIT    the unit of the report's symbol rates: Sym/s, kSym/s\n"
-    "                        (the default, the driver stand-in's) or MSym/s\n"
-    "  --help                print this help\n";
+// How a command goes on once its command line is read: with its operands,
+// or ending at once with status (its help printed, or what is wrong with
+// the command line said).
+struct command_line_read {
+  std::optional<int> status;
+  std::vector<std::string> operands;
+};
 
-// Their entries in getopt_long's table.
-inline constexpr struct option symbol_unit_option = {"symbol-unit", required_argument, nullptr, 'u'};
-inline constexpr struct option help_option = {"help", no_argument, nullptr, 'h'};
+// The status of a command line that getopt_long or a setter found wrong:
+// what is wrong said, and where the help is.
+kit::result<command_line_read> wrong_command_line(const std::string& what);
 
-// The sweeps that made the report and the dish's LNB, as both commands take
-// them: their help, and their entries in getopt_long's table.
-inline constexpr std::string_view sweep_options_help =
-    "  --sweep ARGS          the tool's seven arguments of one sweep, in one\n"
-    "                        argument: '0 950 2150 1000 45000 0 1'; repeat it for\n"
-    "                        each sweep (default: the four whole sweeps, each\n"
-    "                        polarisation in each band, 950-2150 MHz,\n"
-    "                        1-100000 kSym/s)\n"
-    "  --lnb LNB             the dish's LNB, by name or by its oscillators, as\n"
-    "                        blindscan-emulator --help gives them: the n-th run\n"
-    "                        of the tool (told apart by 'open path' lines) is the\n"
-    "                        n-th --sweep, and each of its lines is brought back\n"
-    "                        through LNB on that sweep's band and polarisation to\n"
-    "                        the true downlink frequency (default: the\n"
-    "                        oscillators the report adds, 9750 and 10600 MHz)\n";
-inline constexpr struct option sweep_option = {"sweep", required_argument, nullptr, 'w'};
-inline constexpr struct option lnb_option = {"lnb", required_argument, nullptr, 'L'};
+// Prints usage; the status, or why it could not be written.
+kit::result<command_line_read> printed_help(const std::string& usage);
 
-// The options both commands take, by getopt_long id: 'u' (--symbol-unit)
-// sets unit from optarg, 'h' (--help) prints usage, and any other id is one
-// getopt has found wrong.  The status to end with, or nothing to go on with.
-std::optional<kit::result<int>> shared_option(int id, kit::symbol_unit& unit, std::string_view usage);
+// Reads argv by table into chosen (whose help field --help sets); the
+// operands may stand among the options.
+template <typename chosen_type, size_t count>
+kit::result<command_line_read> read_command_line(const kit::option_table<chosen_type, count>& table, int argc,
+                                                 char** argv, chosen_type& chosen, std::string (*usage)()) {
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  const kit::result<kit::command_line> line = table.parse(arguments, chosen, kit::operand_order::anywhere);
+  if (!line) return wrong_command_line(line.error());
+  if (chosen.help) return printed_help(usage());
+  if (const kit::result<void> effect = table.check_effects(line->given); !effect)
+    return kit::failure{effect.error()};
+  return command_line_read{std::nullopt, line->operands};
+}
 
-// The sweeps and the dish, by getopt_long id: 'w' (--sweep) adds a sweep
-// from optarg, 'L' (--lnb) sets the dish.  Whether id is one of them, or what
-// is wrong with its value.
-kit::result<bool> dish_option(int id, std::vector<sweep>& sweeps, std::optional<kit::lnb>& dish);
+// The reports named (none: standard input) placed on sweeps, or on the
+// whole sweeps where none is given; with carriers_needed, a report without
+// a report line is refused.
+kit::result<kit::placed_report> read_placed(const std::vector<std::string>& names, kit::symbol_unit unit,
+                                            bool carriers_needed, const std::vector<kit::sweep>& sweeps);
 
 }  // namespace blindscan::after_scan

@@ -1,7 +1,6 @@
 // blindscan-compare: mivo_blindscan's report lines checked against a
 // satellite's published transponder list.
 #include <err.h>
-#include <getopt.h>
 
 #include <optional>
 #include <string>
@@ -11,86 +10,159 @@
 #include "after_scan/comparison.h"
 #include "after_scan/identify.h"
 #include "kit/command.h"
-#include "kit/read_file.h"
-#include "kit/report_runs.h"
+#include "kit/shared_options.h"
 #include "kit/sky_file.h"
 
 namespace blindscan::after_scan {
 
 namespace {
 
-constexpr char usage_head[] =
-    "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
-    "                         [--lnb LNB] [--symbol-unit UNIT] [--summary] [--tsv]\n"
-    "                         [REPORT...]\n"
-    "   or: blindscan-compare --identify [--sweep ARGS]... [--symbol-unit UNIT]\n"
-    "                         [REPORT...]\n"
-    "\n"
-    "Checks mivo_blindscan's report lines, read from each REPORT (none or '-':\n"
-    "standard input), against a published transponder list, given the sweeps\n"
-    "that made them.  Each listed transponder is found (with the reported\n"
-    "carrier's frequency and symbol-rate offsets) or missed, and why: out of\n"
-    "range (no sweep of its polarisation reached its frequency; the band that\n"
-    "would is named), symbol rate out of range, record cap (each sweep that\n"
-    "reached it reported 120 carriers below it first), sweep ended early (the\n"
-    "lines of each sweep that reached it end below it, at the 120 records'\n"
-    "cap or with two listed carriers or more beyond the last: a cut-short read\n"
-    "or an interrupted scan, which a replay of its trace shows), or in range\n"
-    "and not found: the dish, the cable or the driver.  Sweeps are told apart\n"
-    "where the report holds one run of the tool, one 'open path' line, per\n"
-    "sweep, in their order.  Each reported carrier that is none of the listed\n"
-    "ones is an extra: unpublished, off a listed carrier's frequency, or\n"
-    "outside every sweep given.  What a sweep reaches is what the driver\n"
-    "stand-in's blind search finds in the list.\n"
-    "\n"
-    "A reported carrier is a listed one when it has the same polarisation and\n"
-    "both its frequency and its symbol rate lie within a quarter of the listed\n"
-    "symbol rate of the listed values: 6875 kHz and 6875 kSym/s at 27500 kSym/s.\n"
-    "Where another published list, or another LNB, matches clearly more of the\n"
-    "report's carriers (half again as many, and ";
-constexpr char usage_options[] =
-    " more), standard error says so.\n"
-    "\n"
-    "  --satellite NAME      the list of NAME in ";
-constexpr char usage_middle[] =
-    " (package\n"
-    "                        dtv-scan-tables; ls that directory for the names)\n"
-    "  --list FILE           the list in FILE: a DVBv5 channel file, or the\n"
-    "                        driver stand-in's sky file\n";
-constexpr char usage_summary[] =
-    "  --identify            rank every published list through every LNB type\n"
-    "                        (and the oscillators the report adds) by how many\n"
-    "                        reported carriers each matches (then by the fewest\n"
-    "                        listed in range left unmatched), and print the\n"
-    "                        best ";
-constexpr char usage_identify[] =
-    ", one a line: 'NAME through LNB: M of R\n"
-    "                        reported matched, L listed in range'; with neither\n"
-    "                        --satellite, --list nor --lnb\n"
-    "  --summary             print the summary line alone\n"
-    "  --tsv                 print the table as tab-separated values (below),\n"
-    "                        without the summary line (not with --summary)\n";
-constexpr char usage_tail[] =
-    "\n"
-    "The output is a summary line, then one line per listed transponder and\n"
-    "per extra carrier in ascending frequency.  With --tsv it is, for programs,\n"
-    "the header line\n";
-constexpr char usage_tsv[] =
-    "and then the same lines in the same order: found, missed or extra; H or V;\n"
-    "the listed frequency in kHz (an extra's as reported); the symbol rate in\n"
-    "symbols per second; DVB-S or DVB-S2; the detail, as the table gives it.\n"
-    "\n"
-    "Example:\n"
-    "  mivo_blindscan 0 950 2150 1000 45000 0 1 >scan.txt\n"
-    "  blindscan-compare --satellite Astra-19.2E --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
-    "  blindscan-compare --identify --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
-    "\n"
-    "Exit status: 0 when every listed transponder is found or its miss explained,\n"
-    "1 when one was in range and not found (with --identify, 0), 2 when the\n"
-    "command line, the list or a report is wrong.\n";
+struct compare_options {
+  std::optional<std::string> satellite;
+  std::optional<std::string> list_file;
+  std::vector<kit::sweep> sweeps;
+  std::optional<kit::lnb> dish;
+  kit::symbol_unit unit = kit::symbol_unit::ksym;
+  bool summary_only = false;
+  bool tab_separated = false;
+  bool identify = false;
+  bool help = false;
+};
+
+enum option_id : int {
+  satellite_option,
+  list_option,
+  sweep_option,
+  lnb_option,
+  symbol_unit_option,
+  identify_option,
+  summary_option,
+  tsv_option,
+  help_option,
+  option_count,
+};
 
 // How many of the best fits --identify prints.
 constexpr size_t fits_shown = 5;
+
+constexpr kit::option_row<compare_options> option_rows[] = {
+    {satellite_option,
+     {"satellite", "NAME",
+      "the list of NAME in {lists} (package dtv-scan-tables; ls that directory for the names)"},
+     kit::set_text<&compare_options::satellite>},
+    {list_option,
+     {"list", "FILE", "the list in FILE: a DVBv5 channel file, or the driver stand-in's sky file"},
+     kit::set_file_name<&compare_options::list_file>},
+    {sweep_option, kit::sweep_text, kit::add_sweep<&compare_options::sweeps>},
+    {lnb_option, kit::report_lnb_text, kit::set_lnb<&compare_options::dish>},
+    {symbol_unit_option, kit::symbol_unit_text, kit::set_symbol_unit<&compare_options::unit>},
+    {identify_option,
+     {"identify", nullptr,
+      "rank every published list through every LNB type (and the oscillators the report adds) by how many "
+      "reported carriers each matches (then by the fewest listed in range left unmatched), and print the "
+      "best "
+      "{fits shown}, one a line: 'NAME through LNB: M of R reported matched, L listed in range'; with "
+      "neither "
+      "--satellite, --list nor --lnb"},
+     kit::set_flag<&compare_options::identify>},
+    {summary_option,
+     {"summary", nullptr, "print the summary line alone"},
+     kit::set_flag<&compare_options::summary_only>},
+    {tsv_option,
+     {"tsv", nullptr,
+      "print the table as tab-separated values (below), without the summary line (not with --summary)"},
+     kit::set_flag<&compare_options::tab_separated>},
+    {help_option, kit::help_text, kit::set_flag<&compare_options::help>},
+};
+constexpr kit::option_table option_table{option_rows};
+static_assert(option_table.size() == option_count && option_table.rows_follow_ids(),
+              "every option has its row, in order");
+
+std::string usage() {
+  const uint64_t example_rate = 27500;
+  const std::string tolerance = std::to_string(example_rate / kit::tolerance_parts);
+  return "Usage: blindscan-compare (--satellite NAME | --list FILE) [--sweep ARGS]...\n"
+         "                         [--lnb LNB] [--symbol-unit UNIT] [--summary] [--tsv]\n"
+         "                         [REPORT...]\n"
+         "   or: blindscan-compare --identify [--sweep ARGS]... [--symbol-unit UNIT]\n"
+         "                         [REPORT...]\n"
+         "\n" +
+         kit::filled(
+             "Checks mivo_blindscan's report lines, read from each REPORT (none or '-': standard input), "
+             "against a published transponder list, given the sweeps that made them.  Each listed "
+             "transponder is found (with the reported carrier's frequency and symbol-rate offsets) or "
+             "missed, and why: out of range (no sweep of its polarisation reached its frequency; the band "
+             "that would is named), symbol rate out of range, record cap (each sweep that reached it "
+             "reported {records} carriers below it first), sweep ended early (the lines of each sweep that "
+             "reached it end below it, at the {records} records' cap or with two listed carriers or more "
+             "beyond the last: a cut-short read or an interrupted scan, which a replay of its trace shows), "
+             "or in range and not found: the dish, the cable or the driver.  The n-th run of the tool over "
+             "the REPORTs in turn (told apart by its 'open path' line, in a file or as a terminal shows it) "
+             "is the n-th sweep; where the runs and the sweeps cannot be paired so, no sweep is said to have "
+             "ended early.  Each reported carrier that is none of the listed ones is an extra: unpublished, "
+             "off a listed carrier's frequency, or outside every sweep given.  What a sweep reaches is what "
+             "the driver stand-in's blind search finds in the list.",
+             {{"{records}", std::to_string(device::max_records)}}) +
+         "\n" +
+         kit::filled(
+             "A reported carrier is a listed one when it has the same polarisation and both its frequency "
+             "and its symbol rate lie within 1/{parts} of the listed symbol rate of the listed values: "
+             "{tolerance} kHz and {tolerance} kSym/s at {rate} kSym/s.  Where another published list, or "
+             "another LNB, matches clearly more of the report's carriers (half again as many, and {more} "
+             "more), standard error says so.",
+             {{"{parts}", std::to_string(kit::tolerance_parts)},
+              {"{tolerance}", tolerance},
+              {"{rate}", std::to_string(example_rate)},
+              {"{more}", std::to_string(clearly_more_carriers)}}) +
+         "\n" + option_table.entries({{"{fits shown}", std::to_string(fits_shown)}}) + "\n" +
+         kit::filled(
+             "The output is a summary line, then one line per listed transponder and per extra carrier in "
+             "ascending frequency.  With --tsv it is, for programs, the header line") +
+         shown_header(comparison_tsv_header) +
+         kit::filled(
+             "and then the same lines in the same order: found, missed or extra; H or V; the listed "
+             "frequency in kHz (an extra's as reported); the symbol rate in symbols per second; DVB-S or "
+             "DVB-S2; the detail, as the table gives it.") +
+         "\n"
+         "Example:\n"
+         "  mivo_blindscan 0 950 2150 1000 45000 0 1 >scan.txt\n"
+         "  blindscan-compare --satellite Astra-19.2E --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
+         "  blindscan-compare --identify --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
+         "\n" +
+         kit::filled(
+             "Exit status: 0 when every listed transponder is found or its miss explained, 1 when one was in "
+             "range and not found (with --identify, 0), {bad input} when the command line, the list or a "
+             "report is wrong.",
+             {{"{bad input}", std::to_string(kit::bad_input_status)}});
+}
+
+// What the options given say of one another.
+kit::result<void> check_modes(const compare_options& chosen) {
+  if (chosen.identify &&
+      (chosen.satellite || chosen.list_file || chosen.dish || chosen.summary_only || chosen.tab_separated))
+    return kit::failure{
+        "--identify tries every published list through every LNB: give it no --satellite, "
+        "--list, --lnb, --summary or --tsv"};
+  if (chosen.identify) return {};
+  if (chosen.satellite.has_value() == chosen.list_file.has_value())
+    return kit::failure{"give the list: --satellite NAME or --list FILE, one of them"};
+  if (chosen.summary_only && chosen.tab_separated)
+    return kit::failure{"--summary and --tsv exclude each other"};
+  return {};
+}
+
+// The LNB types a ranking could not try because the report's runs are not
+// told apart, said on standard error with why: through them, which sweep
+// gave a line matters.  (An LNB that cannot have delivered a line of runs
+// told apart is simply not the dish's.)
+void say_untried(const kit::placed_report& report, const std::vector<kit::lnb>& dishes) {
+  if (report.runs_told()) return;
+  std::string untried;
+  for (const kit::lnb& dish : dishes)
+    if (!kit::through(report, dish)) untried += (untried.empty() ? "" : ", ") + dish.name;
+  if (!untried.empty())
+    warnx("not ranked through %s: %s", untried.c_str(), report.untold.c_str());
+}
 
 // The best fits, one a line, or why there is none.
 kit::result<int> identify(const kit::placed_report& report) {
@@ -98,6 +170,7 @@ kit::result<int> identify(const kit::placed_report& report) {
   if (!lists) return kit::failure{lists.error()};
   const std::vector<kit::lnb> dishes = candidate_lnbs();
   const std::vector<ranked_fit> fits = rank_fits(*lists, dishes, report);
+  say_untried(report, dishes);
   std::string output;
   for (size_t i = 0; i < fits.size() && i < fits_shown && fits[i].counts.matched > 0; ++i)
     output += fit_line(fits[i].list->name, fits[i].dish->name, fits[i].counts);
@@ -136,94 +209,48 @@ void suggest_better_fit(std::string_view list_name, const fit& given, const kit:
   }
 }
 
-kit::result<int> run(int argc, char** argv) {
-  constexpr struct option options[] = {{"satellite", required_argument, nullptr, 's'},
-                                       {"list", required_argument, nullptr, 'l'},
-                                       sweep_option,
-                                       lnb_option,
-                                       symbol_unit_option,
-                                       {"summary", no_argument, nullptr, 'S'},
-                                       {"tsv", no_argument, nullptr, 't'},
-                                       {"identify", no_argument, nullptr, 'i'},
-                                       help_option,
-                                       {nullptr, 0, nullptr, 0}};
-  std::optional<std::string> satellite, list_file;
-  std::vector<sweep> sweeps;
-  std::optional<kit::lnb> dish;
-  kit::symbol_unit unit = kit::symbol_unit::ksym;
-  bool summary_only = false;
-  bool tab_separated = false;
-  bool ranking = false;
-  for (int id = 0; (id = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
-    const kit::result<bool> taken = dish_option(id, sweeps, dish);
-    if (!taken) return kit::failure{taken.error()};
-    if (*taken) continue;
-    if (id == 's') {
-      satellite = optarg;
-    } else if (id == 'l') {
-      list_file = optarg;
-    } else if (id == 'S') {
-      summary_only = true;
-    } else if (id == 't') {
-      tab_separated = true;
-    } else if (id == 'i') {
-      ranking = true;
-    } else if (auto end = shared_option(id, unit,
-                                        usage_head + std::to_string(clearly_more_carriers) + usage_options +
-                                            std::string(kit::published_lists_directory) + usage_middle +
-                                            std::string(sweep_options_help) + usage_summary +
-                                            std::to_string(fits_shown) + usage_identify +
-                                            std::string(shared_options_help) + usage_tail +
-                                            shown_header(comparison_tsv_header) + usage_tsv)) {
-      return *end;
-    }
-  }
-  if (ranking && (satellite || list_file || dish || summary_only || tab_separated))
-    return kit::failure{
-        "--identify tries every published list through every LNB: give it no --satellite, "
-        "--list, --lnb, --summary or --tsv"};
-  if (sweeps.empty()) sweeps = whole_sweeps();
-  if (ranking) {
-    const auto inputs =
-        kit::read_report_inputs(std::vector<std::string>(argv + optind, argv + argc), unit, true);
-    if (!inputs) return kit::failure{inputs.error()};
-    return identify(kit::place_runs(*inputs, sweeps));
-  }
-  if (satellite.has_value() == list_file.has_value())
-    return kit::failure{"give the list: --satellite NAME or --list FILE, one of them"};
-  if (summary_only && tab_separated) return kit::failure{"--summary and --tsv exclude each other"};
+// The list the options name: a satellite's published list, or a file.
+kit::result<std::vector<kit::transponder>> read_list(const compare_options& chosen) {
+  if (chosen.satellite) return kit::read_satellite(kit::published_lists_directory, *chosen.satellite);
+  return kit::read_sky(*chosen.list_file, "a transponder list");
+}
 
-  std::string path = list_file.value_or("");
-  if (satellite) {
-    const kit::result<std::string> published =
-        kit::satellite_file(kit::published_lists_directory, *satellite);
-    if (!published) return kit::failure{published.error()};
-    path = *published;
-  }
-  const kit::result<std::string> text = kit::read_file(path, "a transponder list");
-  if (!text) return kit::failure{text.error()};
-  const auto list = kit::parse_sky(*text, path);
-  if (!list) return kit::failure{list.error()};
-  const auto inputs =
-      kit::read_report_inputs(std::vector<std::string>(argv + optind, argv + argc), unit, false);
-  if (!inputs) return kit::failure{inputs.error()};
-  const kit::placed_report placed = kit::place_runs(*inputs, sweeps);
-  const kit::lnb through_dish = dish.value_or(kit::tool_bands());
-  const auto downlinks = kit::through(placed, through_dish);
+// The comparison of the report with the list the options name, printed;
+// its status.
+kit::result<int> compare_with_list(const compare_options& chosen, const std::vector<kit::transponder>& list,
+                                   const kit::placed_report& report) {
+  const std::string list_name = chosen.satellite.value_or(chosen.list_file.value_or(""));
+  const kit::lnb dish = chosen.dish.value_or(kit::tool_bands());
+  const auto downlinks = kit::through(report, dish);
   if (!downlinks) return kit::failure{downlinks.error()};
-  const comparison compared = compare(*list, *downlinks, through_dish);
-  const fit given = fit_of(*list, *downlinks, through_dish);
-  suggest_better_fit(satellite.value_or(path), given, through_dish, placed);
+  const comparison compared = compare(list, *downlinks, dish);
+  suggest_better_fit(list_name, fit_of(list, *downlinks, dish), dish, report);
   std::string output;
-  if (tab_separated) {
+  if (chosen.tab_separated) {
     output = tab_separated_table(compared);
   } else {
-    output = summary_line(satellite.value_or(path), compared);
-    if (!summary_only) output += table(compared);
+    output = summary_line(list_name, compared);
+    if (!chosen.summary_only) output += table(compared);
   }
   const kit::result<void> written = write_output("-", output);
   if (!written) return kit::failure{written.error()};
   return exit_status(compared);
+}
+
+kit::result<int> run(int argc, char** argv) {
+  compare_options chosen;
+  const kit::result<command_line_read> line = read_command_line(option_table, argc, argv, chosen, usage);
+  if (!line) return kit::failure{line.error()};
+  if (line->status) return *line->status;
+  if (const kit::result<void> modes = check_modes(chosen); !modes) return kit::failure{modes.error()};
+  // The list is read first: a wrong name is said before the reports are read.
+  kit::result<std::vector<kit::transponder>> list = std::vector<kit::transponder>{};
+  if (!chosen.identify) list = read_list(chosen);
+  if (!list) return kit::failure{list.error()};
+  const kit::result<kit::placed_report> report =
+      read_placed(line->operands, chosen.unit, chosen.identify, chosen.sweeps);
+  if (!report) return kit::failure{report.error()};
+  return chosen.identify ? identify(*report) : compare_with_list(chosen, *list, *report);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -38,13 +39,10 @@ bool meets(const kit::lnb& dish, span listed) {
 
 kit::result<std::vector<published_list>> published_lists(std::string_view directory) {
   const std::string where(directory);
+  if (std::optional<failure> missing = kit::missing_lists(directory)) return *missing;
   std::error_code error;
   std::filesystem::directory_iterator folder(where, error);
-  if (error) {
-    // Says whether the directory is missing and what to do about it.
-    const kit::result<std::string> there = kit::satellite_file(directory, ".");
-    return failure{there ? where + ": cannot be read" : there.error()};
-  }
+  if (error) return failure{where + ": cannot be read: " + error.message()};
   std::vector<std::string> names;
   for (const std::filesystem::directory_entry& entry : folder) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
@@ -52,9 +50,7 @@ kit::result<std::vector<published_list>> published_lists(std::string_view direct
   for (const std::string& name : names) {
     std::string path = where + "/";
     path += name;
-    const kit::result<std::string> text = kit::read_file(path, "a transponder list");
-    if (!text) return failure{text.error()};
-    auto parsed = kit::parse_sky(*text, path);
+    auto parsed = kit::read_sky(path, "a published list");
     if (!parsed) return failure{parsed.error()};
     lists.push_back({name, std::move(*parsed)});
   }

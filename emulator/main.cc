@@ -58,22 +58,10 @@ kit::result<std::vector<node_source>> load_node_sources(const options& chosen) {
     if (!records) return kit::failure{records.error()};
     source = std::move(*records);
   } else {
-    std::optional<std::string> path = chosen.sky_file;
-    if (chosen.satellite) {
-      kit::result<std::string> published =
-          kit::satellite_file(kit::published_lists_directory, *chosen.satellite);
-      if (!published) return kit::failure{published.error()};
-      path = *published;
-    }
-    std::string text(default_sky_text);
-    if (path) {
-      kit::result<std::string> contents =
-          kit::read_file(*path, chosen.satellite ? "a published list" : "a sky file");
-      if (!contents) return kit::failure{contents.error()};
-      text = std::move(*contents);
-    }
     kit::result<std::vector<kit::transponder>> sky =
-        kit::parse_sky(text, path ? *path : std::string(default_sky_name));
+        chosen.satellite  ? kit::read_satellite(kit::published_lists_directory, *chosen.satellite)
+        : chosen.sky_file ? kit::read_sky(*chosen.sky_file, "a sky file")
+                          : kit::parse_sky(default_sky_text, default_sky_name);
     if (!sky) return kit::failure{sky.error()};
     source = std::move(*sky);
   }

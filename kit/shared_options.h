@@ -31,7 +31,9 @@ constexpr option_text lnb_text(const char* help) { return {"lnb", "LNB", help}; 
 inline constexpr option_text report_lnb_text = lnb_text(
     "the dish's LNB: {lnb naming}.  The n-th run of the tool (told apart by 'open path' lines) is the n-th "
     "--sweep, and each of its lines is brought back through LNB on that sweep's band and polarisation to "
-    "the true downlink frequency (default: {tool bands}, {tool oscillators})");
+    "the true downlink frequency; where the runs cannot be paired with the sweeps, through every sweep that "
+    "could have made the line, which is refused where they differ (default: {tool bands}, "
+    "{tool oscillators})");
 
 // --symbol-unit UNIT: set_symbol_unit.
 inline constexpr option_text symbol_unit_text = {

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "kit/channel_keys.h"
+#include "kit/read_file.h"
 #include "kit/text.h"
 
 namespace blindscan::kit {
@@ -167,13 +168,30 @@ result<std::vector<transponder>> parse_sky(std::string_view text, std::string_vi
   return parse_own_format(lines, source_name);
 }
 
-result<std::string> satellite_file(std::string_view directory, std::string_view name) {
+result<std::vector<transponder>> read_sky(const std::string& path, std::string_view kind) {
+  const result<std::string> text = read_file(path, kind);
+  if (!text) return failure{text.error()};
+  return parse_sky(*text, path);
+}
+
+std::optional<failure> missing_lists(std::string_view directory) {
   const std::string where(directory);
   struct stat info {};
-  if (stat(where.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-    return failure{where +
-                   " is missing: the published transponder lists come with the package "
-                   "dtv-scan-tables (apt-get install dtv-scan-tables)"};
+  if (stat(where.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return std::nullopt;
+  return failure{where +
+                 " is missing: the published transponder lists come with the package "
+                 "dtv-scan-tables (apt-get install dtv-scan-tables)"};
+}
+
+result<std::vector<transponder>> read_satellite(std::string_view directory, std::string_view name) {
+  const result<std::string> path = satellite_file(directory, name);
+  if (!path) return failure{path.error()};
+  return read_sky(*path, "a published list");
+}
+
+result<std::string> satellite_file(std::string_view directory, std::string_view name) {
+  if (std::optional<failure> missing = missing_lists(directory)) return *missing;
+  const std::string where(directory);
   const std::string path = where + "/" + std::string(name);
   if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == ".." ||
       access(path.c_str(), F_OK) != 0)

@@ -2,6 +2,7 @@
 // from, and where the published lists are kept.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,11 +26,22 @@ namespace blindscan::kit {
 // The failure reads "SOURCE:LINE: what is wrong", with source_name as SOURCE.
 result<std::vector<transponder>> parse_sky(std::string_view text, std::string_view source_name);
 
+// The transponders of the sky file or published list at path; kind says
+// what it is, with its article ("a published list"), for a failure.
+result<std::vector<transponder>> read_sky(const std::string& path, std::string_view kind);
+
 // Where Debian's dtv-scan-tables keeps one published list per satellite.
 inline constexpr std::string_view published_lists_directory = "/usr/share/dvb/dvb-s";
 
 // The path of satellite name's list in directory; the failure says whether
 // the name or the whole directory is missing and what to do about it.
 result<std::string> satellite_file(std::string_view directory, std::string_view name);
+
+// The failure that says directory is missing, and where the lists come
+// from; nothing where it is there.
+std::optional<failure> missing_lists(std::string_view directory);
+
+// A satellite's published list, by its name in directory.
+result<std::vector<transponder>> read_satellite(std::string_view directory, std::string_view name);
 
 }  // namespace blindscan::kit

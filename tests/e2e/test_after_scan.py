@@ -136,7 +136,7 @@ ERRORS = {
     "six sweep arguments": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 950 2150 1 100000 0"], b"",
                             "expected the tool's 7 arguments"),
     "a sweep argument not a number": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 950 2150 1 1e5 0 0"],
-                                      b"", "'1e5' is not a whole decimal number"),
+                                      b"", "'1e5' is not a whole number as the tool reads one"),
     "a reversed range": ([COMPARE, "--satellite", "Hotbird-13.0E", "--sweep", "0 2150 950 1 100000 0 0"], b"",
                          "min_freq is above max_freq"),
     "both lists": ([COMPARE, "--satellite", "Hotbird-13.0E", "--list", "/dev/null"], b"", "one of them"),
