@@ -31,7 +31,8 @@ kit::placed_report placed(const std::vector<std::vector<kit::reported_carrier>>&
   return kit::place_runs({{"report", read}}, sweeps);
 }
 
-kit::placed_report bare(const std::vector<kit::reported_carrier>& carriers, const std::vector<sweep>& sweeps) {
+kit::placed_report bare(const std::vector<kit::reported_carrier>& carriers,
+                        const std::vector<sweep>& sweeps) {
   return kit::place_runs({{"report", {carriers, 0}}}, sweeps);
 }
 
@@ -43,8 +44,11 @@ TEST(Comparison, EachListedCarrierIsFoundOrMissedForItsReason) {
                                    {12500000, false, 27500, dvb_s}, {3700000, false, 27500, dvb_s},
                                    {11100000, false, 500, dvb_s},   {11200000, false, 27500, dvb_s},
                                    {11400000, false, 27500, dvb_s}};
+  // Beside the carrier found: one within half its occupied bandwidth (rate x
+  // 1.35) of it, one beyond.
   std::vector<kit::reported_carrier> report = {reported(11000500, 27400), reported(11015000, 27500),
-                                               reported(11500000, 27500), reported(10600000, 27500)};
+                                               reported(10975000, 27500), reported(11500000, 27500),
+                                               reported(10600000, 27500)};
   for (uint32_t i = 0; i < 118; ++i) {
     list.push_back({11210000 + i * 1000, false, 1000, dvb_s});
     report.push_back(reported(11210000 + i * 1000, 1000));
@@ -75,11 +79,11 @@ TEST(Comparison, EachListedCarrierIsFoundOrMissedForItsReason) {
   std::vector<std::string> extras;
   for (const extra_carrier& extra : compared.extras) extras.push_back(extra.detail);
   EXPECT_EQ(extras,
-            (std::vector<std::string>{"outside every sweep given",
+            (std::vector<std::string>{"outside every sweep given", "unpublished",
                                       "off the listed 11000000 H by +15000 kHz, +0 kSym/s", "unpublished"}));
   EXPECT_EQ(summary_line("sky", compared),
             "sky: 125 listed, 119 found, 6 missed (3 out of range, 1 symbol rate out of range, 1 record cap, "
-            "1 in range and not found), 3 extra\n");
+            "1 in range and not found), 4 extra\n");
   EXPECT_EQ(exit_status(compared), 1);
 }
 
@@ -102,33 +106,53 @@ TEST(Comparison, FindsAListedCarrierWithinAQuarterOfItsListedRate) {
   }
 }
 
-// Two listed carriers 6 MHz apart, each measured nearer the other: both found.
-TEST(Comparison, CloseCarriersMeasuredCrosswiseAreBothFound) {
-  const std::vector<transponder> list = {{12558000, false, 27800, dvb_s}, {12564000, false, 29473, dvb_s}};
-  const comparison compared =
-      compare(list, bare({reported(12563000, 27800), reported(12559000, 29473)}, whole_sweeps()));
-  EXPECT_TRUE(compared.extras.empty());
-  for (const listed_outcome& outcome : compared.listed) EXPECT_EQ(outcome.result, verdict::found);
-  EXPECT_EQ(exit_status(compared), 0);
+// Two listed carriers close together, each reported carrier within the
+// tolerance of both: both found, whichever each is nearer, also where the
+// first carrier must give up its nearest for the second.
+TEST(Comparison, CloseCarriersAreBothFound) {
+  const struct {
+    const char* name;
+    std::vector<transponder> list;
+    std::vector<kit::reported_carrier> report;
+  } rows[] = {
+      {"each measured nearer the other",
+       {{12558000, false, 27800, dvb_s}, {12564000, false, 29473, dvb_s}},
+       {reported(12563000, 27800), reported(12559000, 29473)}},
+      {"the first nearer the one only the second can be",
+       {{11003000, false, 27500, dvb_s}, {10994000, false, 27500, dvb_s}},
+       {reported(11000000, 27500), reported(11008000, 27500)}},
+  };
+  for (const auto& row : rows) {
+    const comparison compared = compare(row.list, bare(row.report, whole_sweeps()));
+    EXPECT_TRUE(compared.extras.empty()) << row.name;
+    for (const listed_outcome& outcome : compared.listed)
+      EXPECT_EQ(outcome.result, verdict::found) << row.name;
+  }
 }
 
-// Thirty carriers in one sweep, reported but for some: the report's tail
+// Listed carriers in one sweep, reported but for some: the report's tail
 // cut short is the sweep's early end where its one run is told apart, and a
-// single carrier missing, even the last, is not.
+// single carrier missing, even the last, is not, unless the sweep's lines
+// fill the record cap (with carriers the list does not hold).
 TEST(Comparison, ASweepCutShortEndsEarlyAndASingleMissingCarrierIsNotFound) {
   struct row {
     const char* name;
-    uint32_t reported, skipped;  // the first carriers reported, but for one
-    int runs;  // in a file; 0: the lines alone, with a second sweep
+    uint32_t listed, reported, skipped;  // the first carriers reported, but for one
+    int runs;                            // in a file; 0: the lines alone, with a second sweep
+    uint32_t unlisted;                   // narrow carriers reported below the listed ones
     size_t ended_early, not_found;
   };
-  for (const row& r :
-       {row{"cut short", 20, 99, 1, 10, 0}, row{"cut short, one missing before", 20, 10, 1, 10, 1},
-        row{"one missing in the middle", 30, 10, 1, 0, 1}, row{"the last missing", 29, 99, 1, 0, 1},
-        row{"runs not told apart", 20, 99, 0, 0, 10}, row{"more runs than sweeps", 20, 99, 2, 0, 10}}) {
+  for (const row& r : {row{"cut short", 30, 20, 99, 1, 0, 10, 0},
+                       row{"cut short, one missing before", 30, 20, 10, 1, 0, 10, 1},
+                       row{"one missing in the middle", 30, 30, 10, 1, 0, 0, 1},
+                       row{"the last missing", 30, 29, 99, 1, 0, 0, 1},
+                       row{"the last missing, the record cap filled", 21, 20, 99, 1, 100, 1, 0},
+                       row{"runs not told apart", 30, 20, 99, 0, 0, 0, 10},
+                       row{"more runs than sweeps", 30, 20, 99, 2, 0, 0, 10}}) {
     std::vector<transponder> list;
     std::vector<kit::reported_carrier> report;
-    for (uint32_t i = 0; i < 30; ++i) {
+    for (uint32_t i = 0; i < r.unlisted; ++i) report.push_back(reported(10700000 + i * 800, 1000));
+    for (uint32_t i = 0; i < r.listed; ++i) {
       list.push_back({10800000 + i * 30000, false, 27500, dvb_s});
       if (i < r.reported && i != r.skipped) report.push_back(reported(10800000 + i * 30000, 27500));
     }

@@ -51,13 +51,7 @@ ONE_SWEEP = ["--sweep", "0 950 2150 1 100000 0 0"]
 
 def test_a_line_whose_sweep_cannot_be_told_is_refused(names):
     report = scan(["--satellite", "AsiaSat3S_C-105.5E", "--lnb", "C-BAND"])
-    bare = b"".join(line for line in report.splitlines(keepends=True) if line.startswith(b"OK "))
     first_two = b"".join(b"".join(lines) for lines in runs_of(report)[:2])
-    # A file's first line again at its end: lines before the first "open path" and after the last.
-    both_ends = report + report.splitlines(keepends=True)[0]
     for command in (COMPARE, "--satellite", "AsiaSat3S_C-105.5E"), (CHANNELS,):
-        for stdin, sweeps, message in ((bare, [], "no 'open path' line"),
-                                       (first_two, ONE_SWEEP, "2 runs of the tool"),
-                                       (both_ends, [], "both before its first")):
-            done = run([*command, "--lnb", "C-BAND", *sweeps], stdin)
-            assert (done.returncode, done.stdout, message in done.stderr.decode()) == (2, b"", True), stdin[:200]
+        done = run([*command, "--lnb", "C-BAND", *ONE_SWEEP], first_two)
+        assert (done.returncode, done.stdout, "2 runs of the tool" in done.stderr.decode()) == (2, b"", True)

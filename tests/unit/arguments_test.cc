@@ -1,5 +1,5 @@
-#include "common/convert_argument.h"
 #include "tool/arguments.h"
+#include "common/convert_argument.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "report/report.h"
 #include "common/write_all.h"
+#include "report/report.h"
 
 namespace blindscan::report {
 namespace {
