@@ -156,12 +156,11 @@ kit::result<void> check_modes(const compare_options& chosen) {
 // gave a line matters.  (An LNB that cannot have delivered a line of runs
 // told apart is simply not the dish's.)
 void say_untried(const kit::placed_report& report, const std::vector<kit::lnb>& dishes) {
-  if (report.runs_told()) return;
+  if (kit::runs_told(report)) return;
   std::string untried;
   for (const kit::lnb& dish : dishes)
     if (!kit::through(report, dish)) untried += (untried.empty() ? "" : ", ") + dish.name;
-  if (!untried.empty())
-    warnx("not ranked through %s: %s", untried.c_str(), report.untold.c_str());
+  if (!untried.empty()) warnx("not ranked through %s: %s", untried.c_str(), report.untold.c_str());
 }
 
 // The best fits, one a line, or why there is none.

@@ -275,9 +275,9 @@ comparison compare(const std::vector<transponder>& list, const kit::placed_repor
     if (!matched[c]) compared.extras.push_back({carriers[c], extra_detail(carriers[c], list, sweeps, dish)});
   const std::vector<std::vector<device::blindscan_result>> records = sweep_records(list, sweeps, dish);
   std::vector<std::optional<early_end>> ends;
-  if (report.runs_told())
+  if (kit::runs_told(report))
     for (size_t i = 0; i < sweeps.size(); ++i)
-      ends.push_back(ended_early(sweeps[i], report.lines_of(i), list, dish));
+      ends.push_back(ended_early(sweeps[i], kit::lines_of(report, i), list, dish));
   for (size_t i = 0; i < list.size(); ++i)
     compared.listed.push_back(found[i] ? found_at(list[i], carriers[*found[i]])
                                        : missed(list[i], sweeps, records, ends, dish));

@@ -72,9 +72,9 @@ result<reported_carrier> parse_words(const std::vector<std::string_view>& fields
                       {words::inner_fec_field, "code rate", words::inner_fecs, out.inner_fec},
                       {words::modulation_field, "modulation", words::modulations, out.modulation},
                       {words::rolloff_field, "roll-off", words::rolloffs, out.rolloff}};
-  for (const auto& [field, what, table, value] : spelt_fields)
-    if (!spelt(fields[field], table, value))
-      return failure{"unknown " + std::string(what) + " " + quoted(fields[field])};
+  for (const auto& spelt_field : spelt_fields)
+    if (!spelt(fields[spelt_field.field], spelt_field.table, spelt_field.value))
+      return failure{"unknown " + std::string(spelt_field.what) + " " + quoted(fields[spelt_field.field])};
   return out;
 }
 

@@ -117,10 +117,10 @@ std::optional<std::string> place(const std::vector<report_input>& inputs, placed
     std::vector<int> fitting;
     std::optional<std::string> why;
     for (const int first_stretch : *allowed) {
-      std::optional<std::string> misfit =
+      std::optional<std::string> unfit =
           layout_misfit(report, input, static_cast<int>(i), first_stretch, first_sweep);
-      if (!misfit) fitting.push_back(first_stretch);
-      if (!why) why = std::move(misfit);
+      if (!unfit) fitting.push_back(first_stretch);
+      if (!why) why = std::move(unfit);
     }
     if (fitting.size() > 1)
       return input.name + ": its first and last runs found nothing, so whether each run's 'open path' line " +
@@ -201,9 +201,9 @@ result<std::vector<report_input>> read_report_inputs(const std::vector<std::stri
   return inputs;
 }
 
-std::vector<const reported_carrier*> placed_report::lines_of(size_t sweep) const {
+std::vector<const reported_carrier*> lines_of(const placed_report& report, size_t sweep) {
   std::vector<const reported_carrier*> lines;
-  for (const reported_carrier& carrier : carriers)
+  for (const reported_carrier& carrier : report.carriers)
     if (carrier.sweep == static_cast<int>(sweep)) lines.push_back(&carrier);
   return lines;
 }

@@ -38,11 +38,12 @@ struct placed_report {
   std::vector<reported_carrier> carriers;  // in the order read
   size_t runs = 0;                         // the runs of the tool the inputs hold
   std::string untold;                      // why the runs are not placed; empty where they are
-
-  bool runs_told() const { return untold.empty(); }
-  // The carriers a sweep's run reported.
-  std::vector<const reported_carrier*> lines_of(size_t sweep) const;
 };
+
+inline bool runs_told(const placed_report& report) { return report.untold.empty(); }
+
+// The carriers the run of the report's sweep numbered sweep reported.
+std::vector<const reported_carrier*> lines_of(const placed_report& report, size_t sweep);
 
 // The inputs' runs placed on sweeps, their carriers' frequencies as
 // reported.  An input's runs are its stretches between "open path" lines:

@@ -80,8 +80,8 @@ TEST(PlaceRuns, EachLayoutIsPlacedOnItsSweepsOrSaysWhyNot) {
     std::vector<int> sweeps;
     for (const reported_carrier& carrier : report.carriers) sweeps.push_back(carrier.sweep);
     EXPECT_EQ(report.untold.find(row.untold) == std::string::npos, false) << report.untold;
-    EXPECT_EQ(report.runs_told(), *row.untold == '\0');
-    if (report.runs_told()) {
+    EXPECT_EQ(runs_told(report), *row.untold == '\0');
+    if (runs_told(report)) {
       EXPECT_EQ(sweeps, row.placed);
     }
   }
