@@ -48,6 +48,7 @@ TEST(PlaceRuns, EachLayoutIsPlacedOnItsSweepsOrSaysWhyNot) {
       {"a file", {h + open_path + v + open_path}, {low_h, low_v}, {0, 1}, ""},
       {"a terminal", {open_path + h + open_path + v}, {low_h, low_v}, {0, 1}, ""},
       {"a file a run", {h + open_path, v + open_path}, {low_h, low_v}, {0, 1}, ""},
+      {"an empty input beside", {h + open_path, ""}, {low_h}, {0}, ""},
       {"lines alone, one sweep", {h}, {low_h}, {0}, ""},
       {"lines alone, two sweeps", {h}, {low_h, low_v}, {}, "input1: no 'open path' line, so which of the 2"},
       {"lines before the first line and after the last",

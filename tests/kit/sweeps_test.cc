@@ -18,6 +18,7 @@ TEST(ParseSweep, ReadsTheArgumentsAsTheToolDoes) {
   } rows[] = {
       {" 0 950 2150 1000 45000 0 1 ", {950, 2150, 1000, 45000, 0, 1}, ""},
       {"0 0x3b6 02150 +1000 45000 -1 1", {950, 1128, 1000, 45000, -1, 1}, ""},
+      {"0 950 950 1000 1000 0 0", {950, 950, 1000, 1000, 0, 0}, ""},
       {"0 950 2150 1 100000 0", {}, "expected the tool's 7 arguments"},
       {"0 950 2150 1 1e5 0 0", {}, "'1e5' is not a whole number as the tool reads one"},
       {"0 950 2150 1 x 0 0", {}, "the tool would take it as 0"},
