@@ -26,13 +26,27 @@ bool same_name(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+std::string mhz_text(uint32_t khz) {
+  std::string text = std::to_string(khz / khz_per_mhz);
+  if (khz % khz_per_mhz == 0) return text;
+  std::string fraction = std::to_string(khz % khz_per_mhz + khz_per_mhz).substr(1);
+  while (fraction.back() == '0') fraction.pop_back();
+  return text + "." + fraction;
+}
+
+const std::string& lnb_name(const lnb& dish) { return dish.alias.empty() ? dish.name : dish.alias; }
+
 std::string known_lnb_names() {
-  const std::vector<lnb>& types = known_lnbs();
   std::string names;
-  for (auto at = types.begin(); at != types.end(); ++at) {
-    if (std::any_of(types.begin(), at, [&](const lnb& earlier) { return earlier.name == at->name; }))
-      continue;
-    names += (names.empty() ? "" : ", ") + at->name;
+  for (const lnb& type : known_lnbs()) {
+    uint32_t lowest = UINT32_MAX;
+    uint32_t highest = 0;
+    for (const lnb_path& path : type.paths) {
+      lowest = std::min(lowest, path.lowest_khz);
+      highest = std::max(highest, path.highest_khz);
+    }
+    names += (names.empty() ? "" : ", ") + lnb_name(type) + " (" + mhz_text(lowest) + "-" +
+             mhz_text(highest) + ")";
   }
   return names;
 }
@@ -69,22 +83,39 @@ std::string request_words(const device::blindscan_request& request) {
   return std::string(request.pol != 0 ? "vertical " : "horizontal ") + band_words(request);
 }
 
-// The downlinks an oscillator of oscillator_mhz brings into the tuner's
+// The downlinks an oscillator of oscillator_khz brings into the tuner's
 // range: above it, or below it where it inverts.
-lnb_path reach(uint32_t oscillator_mhz) {
-  if (oscillator_mhz < inverting_below_mhz)
-    return mhz(oscillator_mhz - tuner_highest_mhz, oscillator_mhz - tuner_lowest_mhz, oscillator_mhz);
-  return mhz(oscillator_mhz + tuner_lowest_mhz, oscillator_mhz + tuner_highest_mhz, oscillator_mhz);
+lnb_path reach(uint32_t oscillator_khz) {
+  constexpr uint32_t lowest_khz = tuner_lowest_mhz * khz_per_mhz;
+  constexpr uint32_t highest_khz = tuner_highest_mhz * khz_per_mhz;
+  if (oscillator_khz < inverting_below_mhz * khz_per_mhz)
+    return {oscillator_khz - highest_khz, oscillator_khz - lowest_khz, oscillator_khz};
+  return {oscillator_khz + lowest_khz, oscillator_khz + highest_khz, oscillator_khz};
 }
 
-result<uint32_t> parse_mhz(std::string_view field, bool oscillator) {
-  uint32_t value = 0;
-  if (!parse_number(field, value)) return failure{quoted(field) + " is not a whole number of MHz"};
-  if (oscillator && (value < lowest_oscillator_mhz || value > highest_oscillator_mhz))
-    return failure{"oscillator " + std::to_string(value) + " MHz lies outside " +
+// MHz written to the kHz at most: "9750", "9752.4", "9752.375".
+result<uint32_t> parse_khz_in_mhz(std::string_view field) {
+  const size_t point = field.find('.');
+  const std::string_view whole = field.substr(0, point);
+  const std::string_view fraction = point == std::string_view::npos ? "" : field.substr(point + 1);
+  uint32_t mhz = 0;
+  uint32_t khz = 0;
+  if (!parse_number(whole, mhz) || mhz > UINT32_MAX / khz_per_mhz || fraction.size() > 3 ||
+      (point != std::string_view::npos && !parse_number(fraction, khz)))
+    return failure{quoted(field) + " is not a number of MHz, to the kHz at most (9750 or 9752.4)"};
+  for (size_t digits = fraction.size(); digits < 3; ++digits) khz *= 10;
+  return mhz * khz_per_mhz + khz;
+}
+
+// An oscillator's frequency in kHz, within what an LNB may hold.
+result<uint32_t> parse_oscillator(std::string_view field) {
+  const result<uint32_t> khz = parse_khz_in_mhz(field);
+  if (!khz) return failure{khz.error()};
+  if (*khz < lowest_oscillator_mhz * khz_per_mhz || *khz > highest_oscillator_mhz * khz_per_mhz)
+    return failure{"oscillator " + std::string(field) + " MHz lies outside " +
                    std::to_string(lowest_oscillator_mhz) + "-" + std::to_string(highest_oscillator_mhz) +
                    " MHz"};
-  return value;
+  return *khz;
 }
 
 result<lnb> from_oscillators(std::string_view text) {
@@ -98,26 +129,26 @@ result<lnb> from_oscillators(std::string_view text) {
     return failure{"LNB " + quoted(text) + ": give one oscillator, or LOW,HIGH,SWITCH, in MHz"};
   std::vector<uint32_t> numbers;
   for (const std::string_view field : fields) {
-    auto number = parse_mhz(field, numbers.size() < 2);
+    auto number = numbers.size() < 2 ? parse_oscillator(field) : parse_khz_in_mhz(field);
     if (!number) return failure{"LNB " + quoted(text) + ": " + number.error()};
     numbers.push_back(*number);
   }
   if (numbers.size() == 1) return lnb{std::string(text), "", {reach(numbers[0])}};
   if (numbers[0] >= numbers[1])
-    return failure{"LNB " + quoted(text) + ": the oscillators are out of order: " +
-                   std::to_string(numbers[0]) + " MHz is not below " + std::to_string(numbers[1]) + " MHz"};
+    return failure{"LNB " + quoted(text) + ": the oscillators are out of order: " + std::string(fields[0]) +
+                   " MHz is not below " + std::string(fields[1]) + " MHz"};
   lnb_path low = reach(numbers[0]);
   lnb_path high = reach(numbers[1]);
-  const uint64_t switch_khz = uint64_t{numbers[2]} * khz_per_mhz;
+  const uint32_t switch_khz = numbers[2];
   if (switch_khz < low.lowest_khz || switch_khz > high.highest_khz)
-    return failure{"LNB " + quoted(text) + ": the band switch " + std::to_string(numbers[2]) +
-                   " MHz lies outside " + std::to_string(low.lowest_khz / khz_per_mhz) + "-" +
-                   std::to_string(high.highest_khz / khz_per_mhz) + " MHz, what the oscillators reach"};
+    return failure{"LNB " + quoted(text) + ": the band switch " + std::string(fields[2]) +
+                   " MHz lies outside " + mhz_text(low.lowest_khz) + "-" + mhz_text(high.highest_khz) +
+                   " MHz, what the oscillators reach"};
   low.highest_khz = std::min<uint32_t>(low.highest_khz, switch_khz);
   low.band = lnb_band::low;
   high.lowest_khz = std::max<uint32_t>(high.lowest_khz, switch_khz);
   high.band = lnb_band::high;
-  return lnb{std::string(text), "", {low, high}, static_cast<uint32_t>(switch_khz)};
+  return lnb{std::string(text), "", {low, high}, switch_khz};
 }
 
 }  // namespace
@@ -163,10 +194,14 @@ const std::vector<lnb>& known_lnbs() {
        "BrasilSat Amazonas 1/2 - 3 Oscilators",
        {mhz(11037, 11450, 9670, any, vertical), mhz(11770, 12070, 9922, any, horizontal),
         mhz(10950, 11280, 10000, any, horizontal)}},
+      // dvb-tools list a second type of this name, which their name alone
+      // cannot select: here its own name does.
       {"AMAZONAS",
        "BrasilSat Amazonas 1/2 - 2 Oscilators",
        {mhz(11037, 11360, 9670, any, vertical), mhz(11780, 12150, 10000, any, horizontal),
-        mhz(10950, 11280, 10000, any, horizontal)}},
+        mhz(10950, 11280, 10000, any, horizontal)},
+       0,
+       "AMAZONAS-2"},
       {"GVT-BRASILSAT",
        "BrasilSat custom GVT",
        {mhz(11010, 11067, 12860, any, vertical), mhz(11704, 11941, 13435, any, vertical),
@@ -184,11 +219,12 @@ lnb tool_bands() {
 
 result<lnb> parse_lnb(std::string_view text) {
   text = trimmed(text);
-  if (!text.empty() && std::isdigit(static_cast<unsigned char>(text.front()))) return from_oscillators(text);
+  // A name first: some start with a digit (110BS).
   for (const lnb& known : known_lnbs())
-    if (same_name(known.name, text)) return known;
+    if (same_name(lnb_name(known), text)) return known;
+  if (!text.empty() && std::isdigit(static_cast<unsigned char>(text.front()))) return from_oscillators(text);
   return failure{"unknown LNB " + quoted(text) + ": give one of " + known_lnb_names() +
-                 ", or its oscillators in MHz as LOW or LOW,HIGH,SWITCH"};
+                 " (the downlinks each takes, MHz), or its oscillators in MHz as LOW or LOW,HIGH,SWITCH"};
 }
 
 std::vector<lnb_path> selected_paths(const lnb& dish, const device::blindscan_request& request) {

@@ -52,14 +52,23 @@ struct lnb {
   std::string description;  // what the type is, for a known one
   std::vector<lnb_path> paths;
   uint32_t switch_khz = 0;  // the downlink from which the high band serves; 0 for none
+  std::string alias = {};   // the name that selects it where its own name selects another
 };
 
 // The LNB types known by name, in the order dvb-tools list them.  One name
-// may stand twice; it means the first.
+// stands twice there; the second type is selected by its alias.
 const std::vector<lnb>& known_lnbs();
 
-// The known names once each, in the table's order: "EXTENDED, UNIVERSAL, ...".
+// The name that selects a known type: its alias, or its name.
+const std::string& lnb_name(const lnb& dish);
+
+// The names that select the known types, each with the downlinks it takes,
+// MHz, in the table's order: "EXTENDED (10700-12750), UNIVERSAL (10800-12700),
+// ...".
 std::string known_lnb_names();
+
+// kHz as MHz, the fraction written only where there is one: "9750", "9752.4".
+std::string mhz_text(uint32_t khz);
 
 // The LNB the tool's report assumes: the low band's oscillator for
 // hilow_band 0, the high band's otherwise, on either polarisation, taking
@@ -68,10 +77,11 @@ std::string known_lnb_names();
 // comparison reckon it.  parse_lnb knows no name for it.
 lnb tool_bands();
 
-// An LNB by name, in any case, or by its oscillators in MHz: "LOW" alone, or
-// "LOW,HIGH,SWITCH" where LOW serves the downlinks up to SWITCH and HIGH
-// those from it; blanks around the whole and each number are passed over.
-// Each oscillator takes what it brings into the tuner's range.
+// An LNB by name, in any case, or by its oscillators in MHz to the kHz at
+// most: "LOW" alone, or "LOW,HIGH,SWITCH" where LOW serves the downlinks up
+// to SWITCH and HIGH those from it ("9752.4,10597,11700"); blanks around the
+// whole and each number are passed over.  Each oscillator takes what it
+// brings into the tuner's range.
 result<lnb> parse_lnb(std::string_view text);
 
 // The paths a request's band and polarisation select, in the LNB's order.

@@ -85,23 +85,35 @@ TEST(Lnb, ReportedFrequencyComesBackAsTheDownlink) {
 TEST(Lnb, BadNamesAndOscillatorsAreRefused) {
   const struct {
     const char* text;
-    const char* message;  // "" where the text is a good LNB
+    const char* message;           // "" where the text is a good LNB
+    uint32_t last_oscillator_khz;  // of a good one
   } rows[] = {
-      {"c-band", ""},
-      {"FOO", "OI-BRASILSAT, AMAZONAS, GVT-BRASILSAT, or its oscillators in MHz"},
-      {"10600,10600,11700", "out of order: 10600 MHz is not below 10600 MHz"},
-      {"30001", "oscillator 30001 MHz lies outside 2150-30000 MHz"},
-      {" 9750, 10600 ", "give one oscillator, or LOW,HIGH,SWITCH"},
-      {"9750,x,11700", "'x' is not a whole number of MHz"},
-      {"9750,10600,12751", "band switch 12751 MHz lies outside 10700-12750 MHz"},
+      {"c-band", "", 5'150'000},
+      {"110bs", "", 10'678'000},
+      {"AMAZONAS", "", 10'000'000},
+      {"amazonas-2", "", 10'000'000},
+      {"9752.4,10597.125,11700", "", 10'597'125},
+      {"FOO", "AMAZONAS (10950-12070), AMAZONAS-2 (10950-12150), GVT-BRASILSAT (10962-12188) (the downlinks",
+       0},
+      {"10600,10600,11700", "out of order: 10600 MHz is not below 10600 MHz", 0},
+      {"30001", "oscillator 30001 MHz lies outside 2150-30000 MHz", 0},
+      {" 9750, 10600 ", "give one oscillator, or LOW,HIGH,SWITCH", 0},
+      {"9750,x,11700", "'x' is not a number of MHz", 0},
+      {"9750.1234", "'9750.1234' is not a number of MHz, to the kHz at most", 0},
+      {"9750,10600,12750.001", "band switch 12750.001 MHz lies outside 10700-12750 MHz", 0},
   };
   for (const auto& row : rows) {
     const auto parsed = parse_lnb(row.text);
-    if (*row.message == '\0')
-      EXPECT_TRUE(parsed) << row.text;
-    else
+    if (*row.message == '\0') {
+      ASSERT_TRUE(parsed) << row.text << ": " << parsed.error();
+      EXPECT_EQ(parsed->paths.back().oscillator_khz, row.last_oscillator_khz) << row.text;
+      EXPECT_EQ(parsed->description.find("2 Oscilators") != std::string::npos,
+                std::string(row.text) == "amazonas-2")
+          << row.text;
+    } else {
       EXPECT_NE(parsed ? std::string::npos : parsed.error().find(row.message), std::string::npos)
           << row.text << ": " << (parsed ? "accepted" : parsed.error());
+    }
   }
 }
 
