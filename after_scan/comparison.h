@@ -1,7 +1,9 @@
 // A scan's carriers checked against a published list: which listed
 // transponders were found, why each of the others was missed, and which
-// carriers the list does not hold.  What a sweep can reach is decided by the
-// stand-in's own blind search over the list.
+// carriers the list does not hold, through a real dish: its oscillators
+// measured, the faults of its installation that the scan shows named, and
+// the dish blamed only for what nothing else explains.  What a sweep can
+// reach is decided by the stand-in's own blind search over the list.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "after_scan/oscillators.h"
 #include "after_scan/tsv_headers.h"
 #include "device/blindscan_device.h"
 #include "kit/lnb.h"
@@ -36,7 +39,21 @@ enum class verdict {
   // only sweeps whose own lines end below it: a read cut short, a scan
   // interrupted, or the cap filled by carriers the list does not hold
   sweep_ended_early,
-  not_found,  // in range and not found: the dish, the cable, the driver
+  explained,         // only sweeps that a finding of a fault says could not reach it
+  sweeps_assumed,    // not found where the sweeps, not given, may not have reached
+  list_out_of_date,  // not found among found neighbours, with carriers found the list lacks
+  not_found,         // in range and not found: the dish, the cable or the driver
+};
+
+// What the scan shows of the dish or the list as a whole, with what shows
+// it: a fault of the installation (by the id the driver stand-in serves it
+// by: no-tone, tone-stuck, pol-stuck, skew, cable-loss, rate-floor), the
+// wrong LNB (wrong-lnb), and what is not a fault: the sweeps assumed
+// (sweeps-assumed) and a list out of date (list-out-of-date).
+struct finding {
+  std::string id;
+  std::string text;
+  bool fault;  // the installation or the LNB given is at fault: the status is 1
 };
 
 struct listed_outcome {
@@ -53,30 +70,25 @@ struct extra_carrier {
 struct comparison {
   std::vector<listed_outcome> listed;  // in the list's order
   std::vector<extra_carrier> extras;   // in ascending frequency
-  std::string finding;                 // about the whole list, or empty
+  std::vector<oscillator_measure> oscillators;
+  std::vector<finding> findings;
 };
 
 // The report's carriers, their downlinks through dish (kit::through), against
-// the list.  Where the report's runs are told apart, a sweep whose lines end
-// early is named for the listed carriers beyond its end.  What a sweep
-// reaches is the blind search through dish.  An LNB that takes none of the
-// listed downlinks is the comparison's finding.
+// the list.  Each oscillator of the dish is measured and the carriers it
+// brought down matched where it puts them.  Where the report's runs are told
+// apart, a sweep whose carriers the list holds only as another band or
+// polarisation would give them is found to have been served so (no-tone,
+// tone-stuck, pol-stuck), and one whose lines end early is named for the
+// listed carriers beyond its end.  What a sweep reaches is the blind search
+// through dish.  Another known LNB under which the report fits the list
+// clearly better is a finding (wrong-lnb).
 comparison compare(const std::vector<kit::transponder>& list, const kit::placed_report& report,
                    const kit::lnb& dish = kit::tool_bands());
 
-// How well a report fits a list through a dish: of the report's distinct
-// carriers (downlinks through dish), how many are listed ones, paired as
-// compare pairs them, and how many listed transponders the sweeps reach.
-struct fit {
-  size_t matched;
-  size_t reported;
-  size_t in_range;
-};
-fit fit_of(const std::vector<kit::transponder>& list, const kit::placed_report& report, const kit::lnb& dish);
-
 // "NAME: N listed, N found, N missed (N out of range, ...), N extra"; the
-// count of carriers beyond a sweep that ended early only where there are any;
-// then "; " and the finding where there is one.
+// counts of the reasons after record cap only where there are any.  Then a
+// line for each oscillator measured and one for each finding.
 std::string summary_line(std::string_view list_name, const comparison& compared);
 
 // One line per listed transponder and per extra carrier, in ascending
@@ -85,10 +97,15 @@ std::string summary_line(std::string_view list_name, const comparison& compared)
 std::string table(const comparison& compared);
 
 // The rows of that table as tab-separated values under the header line
-// comparison_tsv_header, for programs.
+// comparison_tsv_header, for programs, after a row for each oscillator
+// measured and each finding: "oscillator", nothing, its frequency as
+// measured in kHz (nominal where too few carriers were there), the carriers
+// that measured it, nothing, and what the summary says of it; "finding",
+// four fields of nothing, then "ID: " and what shows it.
 std::string tab_separated_table(const comparison& compared);
 
-// 1 when a listed transponder was in range and not found, else 0.
+// 1 when a listed transponder was in range and not found, or a finding is a
+// fault, else 0.
 int exit_status(const comparison& compared);
 
 }  // namespace blindscan::after_scan

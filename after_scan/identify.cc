@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "after_scan/matching.h"
+#include "after_scan/oscillators.h"
 #include "kit/read_file.h"
 #include "kit/sky_file.h"
 
@@ -84,6 +86,25 @@ std::vector<ranked_fit> rank_fits(const std::vector<published_list>& lists,
            b.counts.in_range - std::min(b.counts.in_range, b.counts.matched);
   });
   return fits;
+}
+
+fit fit_of(const std::vector<kit::transponder>& list, const kit::placed_report& report,
+           const kit::lnb& dish) {
+  const listed_by_frequency index(list);
+  const std::vector<kit::reported_carrier> as_reported = kit::distinct_carriers(report.carriers);
+  const std::vector<kit::reported_carrier> carriers =
+      kit::distinct_carriers(corrected(as_reported, measure_oscillators(index, as_reported, dish)));
+  const std::vector<std::optional<size_t>> found = pair_up(carriers, list, index);
+  size_t matched = 0;
+  size_t in_range = 0;
+  for (size_t i = 0; i < list.size(); ++i) {
+    matched += found[i] ? 1 : 0;
+    // A carrier matched is in range, whatever the LNB's stated range says.
+    if (found[i] || std::any_of(report.sweeps.begin(), report.sweeps.end(),
+                                [&](const sweep& s) { return reaches(list[i], s.request, dish); }))
+      ++in_range;
+  }
+  return {matched, carriers.size(), in_range};
 }
 
 std::string fit_line(std::string_view list_name, std::string_view lnb_name, const fit& counts) {

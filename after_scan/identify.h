@@ -27,6 +27,17 @@ kit::result<std::vector<published_list>> published_lists(std::string_view direct
 // known type once.
 std::vector<kit::lnb> candidate_lnbs();
 
+// How well a report fits a list through a dish: of the report's distinct
+// carriers (downlinks through dish, each oscillator's offset measured and
+// corrected), how many are listed ones, paired as compare pairs them, and
+// how many listed transponders the sweeps reach or a carrier matches.
+struct fit {
+  size_t matched;
+  size_t reported;
+  size_t in_range;
+};
+fit fit_of(const std::vector<kit::transponder>& list, const kit::placed_report& report, const kit::lnb& dish);
+
 struct ranked_fit {
   const published_list* list;
   const kit::lnb* dish;

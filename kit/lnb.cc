@@ -271,6 +271,16 @@ result<uint32_t> reported_downlink_khz(const lnb& dish, const device::blindscan_
   return static_cast<uint32_t>(*downlink);
 }
 
+uint32_t oscillator_for(const lnb& dish, const device::blindscan_request& request, uint32_t downlink_khz) {
+  const lnb_path* first = nullptr;
+  for (const lnb_path& path : dish.paths) {
+    if (!selects(path, request)) continue;
+    if (path_takes(path, downlink_khz)) return path.oscillator_khz;
+    if (first == nullptr) first = &path;
+  }
+  return first != nullptr ? first->oscillator_khz : 0;
+}
+
 const char* band_words(const device::blindscan_request& request) {
   return request.hilow_band != 0 ? "high band" : "low band";
 }

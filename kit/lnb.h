@@ -114,6 +114,11 @@ result<uint32_t> reported_downlink_khz(const lnb& dish, const device::blindscan_
 // "low band" or "high band", as a request's hilow_band selects (the tone).
 const char* band_words(const device::blindscan_request& request);
 
+// The oscillator of the path that brings downlink_khz down on the request's
+// band and polarisation: the first selected path that takes it, or, where
+// none does, the first selected; 0 where none is selected.
+uint32_t oscillator_for(const lnb& dish, const device::blindscan_request& request, uint32_t downlink_khz);
+
 // Whether any path of the LNB takes downlink_khz.
 bool takes(const lnb& dish, uint32_t downlink_khz);
 

@@ -52,6 +52,7 @@ result<reported_carrier> parse_words(const std::vector<std::string_view>& fields
   if (!parse_positive(frequency, number) || number > UINT32_MAX)
     return failure{"frequency " + quoted(frequency) + " is not a whole number of kHz from 1 to 4294967295"};
   out.downlink_khz = static_cast<uint32_t>(number);
+  out.reported_khz = out.downlink_khz;
   const std::string_view rate = fields[words::symbol_rate_field];
   if (!parse_positive(rate, number) || number > UINT32_MAX / symbols_per_unit(unit))
     return failure{"symbol rate " + quoted(rate) + " is not a whole number from 1 to " +

@@ -34,8 +34,10 @@ struct reported_carrier {
   // stands in (0 before the first "open path" line, n after the n-th); once
   // its runs are placed on their sweeps, its run.
   int run;
-  int input = 0;   // which input of the report holds it
-  int sweep = -1;  // the sweep whose run reported it; -1 where that cannot be told
+  int input = 0;                // which input of the report holds it
+  int sweep = -1;               // the sweep whose run reported it; -1 where that cannot be told
+  uint32_t reported_khz = 0;    // the frequency as the report gave it
+  uint32_t oscillator_khz = 0;  // the dish's oscillator that brought it down; 0 where that cannot be told
 };
 
 // The carriers of an input, and its "open path" lines: one per run.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "kit/messages.h"
@@ -26,7 +27,7 @@ int64_t reported_intermediate_khz(uint32_t reported_khz, const device::blindscan
 std::optional<std::string> misfit(const reported_carrier& carrier, const sweep& swept) {
   const device::blindscan_request& request = swept.request;
   if (carrier.vertical != (request.pol != 0)) return "its polarisation is not the sweep's";
-  const int64_t khz = reported_intermediate_khz(carrier.downlink_khz, request);
+  const int64_t khz = reported_intermediate_khz(carrier.reported_khz, request);
   const auto margin = static_cast<int64_t>(tolerance_khz(carrier.symbol_rate));
   if (khz < int64_t{request.min_freq} * 1000 - margin || khz > int64_t{request.max_freq} * 1000 + margin)
     return "it lies at " + std::to_string(khz) + " kHz at the tuner, beyond the sweep's " +
@@ -65,7 +66,7 @@ result<std::vector<int>> layouts(const report_input& input) {
 
 std::string carrier_words(const placed_report& report, const reported_carrier& carrier) {
   std::string words = report.inputs[static_cast<size_t>(carrier.input)] + ": the carrier reported at " +
-                      std::to_string(carrier.downlink_khz) + " kHz";
+                      std::to_string(carrier.reported_khz) + " kHz";
   if (carrier.sweep >= 0)
     words += ", of run " + std::to_string(carrier.sweep + 1) + " (sweep '" +
              report.sweeps[static_cast<size_t>(carrier.sweep)].arguments + "')";
@@ -146,9 +147,10 @@ std::optional<std::string> place(const std::vector<report_input>& inputs, placed
 }
 
 // The downlink of a carrier whose run is untold: the same through every
-// sweep that may have reported it, or a failure.
-result<uint32_t> downlink_of_untold(const placed_report& report, const reported_carrier& carrier,
-                                    const lnb& dish) {
+// sweep that may have reported it, or a failure; and its oscillator where
+// those sweeps bring it down alike.
+result<std::pair<uint32_t, uint32_t>> downlink_of_untold(const placed_report& report,
+                                                         const reported_carrier& carrier, const lnb& dish) {
   std::vector<const sweep*> candidates;
   for (const sweep& s : report.sweeps)
     if (!misfit(carrier, s)) candidates.push_back(&s);
@@ -157,7 +159,7 @@ result<uint32_t> downlink_of_untold(const placed_report& report, const reported_
   std::vector<std::pair<uint32_t, const sweep*>> downlinks;
   std::optional<std::string> refused;
   for (const sweep* s : candidates) {
-    const result<uint32_t> downlink = reported_downlink_khz(dish, s->request, carrier.downlink_khz);
+    const result<uint32_t> downlink = reported_downlink_khz(dish, s->request, carrier.reported_khz);
     if (downlink)
       downlinks.emplace_back(*downlink, s);
     else if (!refused)
@@ -172,7 +174,10 @@ result<uint32_t> downlink_of_untold(const placed_report& report, const reported_
                      dish.name + " it lies at " + std::to_string(downlinks.front().first) +
                      " kHz by sweep '" + downlinks.front().second->arguments + "', at " +
                      std::to_string(khz) + " kHz by sweep '" + by->arguments + "'"};
-  return downlinks.front().first;
+  uint32_t oscillator = oscillator_for(dish, downlinks.front().second->request, downlinks.front().first);
+  for (const auto& [khz, by] : downlinks)
+    if (oscillator_for(dish, by->request, khz) != oscillator) oscillator = 0;
+  return std::pair{downlinks.front().first, oscillator};
 }
 
 }  // namespace
@@ -234,15 +239,16 @@ result<placed_report> through(const placed_report& report, const lnb& dish) {
   placed_report brought = report;
   for (reported_carrier& carrier : brought.carriers) {
     if (carrier.sweep < 0) {
-      const result<uint32_t> downlink = downlink_of_untold(report, carrier, dish);
+      const auto downlink = downlink_of_untold(report, carrier, dish);
       if (!downlink) return failure{downlink.error()};
-      carrier.downlink_khz = *downlink;
+      std::tie(carrier.downlink_khz, carrier.oscillator_khz) = *downlink;
       continue;
     }
     const sweep& by = report.sweeps[static_cast<size_t>(carrier.sweep)];
-    const result<uint32_t> downlink = reported_downlink_khz(dish, by.request, carrier.downlink_khz);
+    const result<uint32_t> downlink = reported_downlink_khz(dish, by.request, carrier.reported_khz);
     if (!downlink) return failure{carrier_words(report, carrier) + ": " + downlink.error()};
     carrier.downlink_khz = *downlink;
+    carrier.oscillator_khz = oscillator_for(dish, by.request, *downlink);
   }
   return brought;
 }

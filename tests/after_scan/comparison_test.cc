@@ -13,7 +13,7 @@ using kit::transponder;
 constexpr auto dvb_s = device::delivery_system::dvb_s;
 
 kit::reported_carrier reported(uint32_t khz, uint64_t ksym) {
-  return {false, khz, ksym * 1000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", 0};
+  return {false, khz, ksym * 1000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", 0, 0, -1, khz};
 }
 
 // The carriers as a file holds them: each run's lines, then its "open path"

@@ -11,7 +11,7 @@ namespace {
 constexpr auto dvb_s = device::delivery_system::dvb_s;
 
 kit::reported_carrier reported(uint32_t khz) {
-  return {false, khz, 27'500'000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", 0};
+  return {false, khz, 27'500'000, dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", 0, 0, -1, khz};
 }
 
 // Lists that match the report alike rank by the fewest listed carriers in

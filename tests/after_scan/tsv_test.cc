@@ -32,9 +32,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(tsv_case{"comparison",
                              [] {
                                const kit::reported_carrier found{false, 11000500, 27400000, dvb_s, "AUTO",
-                                                                 "ON",  "AUTO",   "QPSK",   "35",  0};
+                                                                 "ON",  "AUTO",   "QPSK",   "35",  0,
+                                                                 0,     -1,       11000500};
                                const kit::reported_carrier extra{false, 11500000, 22000500, dvb_s, "AUTO",
-                                                                 "ON",  "AUTO",   "QPSK",   "35",  0};
+                                                                 "ON",  "AUTO",   "QPSK",   "35",  0,
+                                                                 0,     -1,       11500000};
                                const auto sweep = parse_sweep("0 950 1950 1000 45000 0 0");
                                // Listed vertical first: the table puts H before V at one frequency.
                                return tab_separated_table(

@@ -6,7 +6,8 @@ namespace blindscan::kit {
 namespace {
 
 reported_carrier reported(uint32_t khz, uint64_t ksym, int run) {
-  return {false, khz, ksym * 1000, device::delivery_system::dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", run};
+  return {false, khz, ksym * 1000, device::delivery_system::dvb_s, "AUTO", "ON", "AUTO", "QPSK", "35", run,
+          0,     -1,  khz};
 }
 
 reported_carrier dvb_s2(reported_carrier carrier) {
