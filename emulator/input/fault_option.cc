@@ -1,8 +1,11 @@
 #include "emulator/input/fault_option.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "kit/errno_names.h"
+#include "kit/installation_faults.h"
 #include "kit/messages.h"
 #include "kit/text.h"
 
@@ -10,10 +13,39 @@ namespace blindscan::emulator {
 
 namespace {
 
-// The fault itself, "hang" or "NAME=VALUE", into fault.
+// items as a list: "a, b or c".
+std::string listed(const std::vector<std::string>& items) {
+  std::string list;
+  for (size_t n = 0; n < items.size(); ++n)
+    list += (n == 0 ? "" : n + 1 == items.size() ? " or " : ", ") + items[n];
+  return list;
+}
+
+// An installation fault as it is written: its id, with its value where it
+// takes one.
+std::string written(const kit::installation_fault_type& type) {
+  return type.value == nullptr ? type.id : std::string(type.id) + "=" + type.value;
+}
+
+// Every fault --fault names, as it is written.
+std::string fault_forms() {
+  std::vector<std::string> forms{"fail-ioctl=ERRNO", "hang", "fail-read=ERRNO", "read-bytes=BYTES"};
+  for (const kit::installation_fault_type& type : kit::installation_fault_types)
+    forms.push_back(written(type));
+  return listed(forms);
+}
+
+// The fault itself, "hang", "NAME=VALUE" or an installation fault, into fault.
 kit::result<void> read_fault(std::string_view text, scan_fault& fault) {
   if (text == "hang") {
     fault.kind = fault_kind::hang;
+    return {};
+  }
+  if (const std::optional<kit::result<kit::installation_fault>> installation =
+          kit::parse_installation_fault(text)) {
+    if (!*installation) return kit::failure{installation->error()};
+    fault.kind = fault_kind::installation;
+    fault.installation = **installation;
     return {};
   }
   const size_t equals = text.find('=');
@@ -25,8 +57,7 @@ kit::result<void> read_fault(std::string_view text, scan_fault& fault) {
     return kit::failure{"read-bytes needs a byte count, not " + kit::quoted(value)};
   }
   if (name != "fail-ioctl" && name != "fail-read")
-    return kit::failure{"no fault " + kit::quoted(text) +
-                        " (fail-ioctl=ERRNO, hang, fail-read=ERRNO or read-bytes=BYTES)"};
+    return kit::failure{"no fault " + kit::quoted(text) + " (" + fault_forms() + ")"};
   fault.kind = name == "fail-ioctl" ? fault_kind::fail_ioctl : fault_kind::fail_read;
   const kit::result<int> error = kit::errno_value(value);
   if (!error) return kit::failure{std::string(name) + ": " + error.error()};
@@ -50,6 +81,13 @@ kit::result<scan_fault> parse_fault(std::string_view text) {
   if (const kit::result<void> read = read_fault(text.substr(colon + 1), fault); !read)
     return kit::failure{"--fault " + kit::quoted(text) + ": " + read.error()};
   return fault;
+}
+
+std::string installation_fault_help() {
+  std::vector<std::string> entries;
+  for (const kit::installation_fault_type& type : kit::installation_fault_types)
+    entries.push_back(written(type) + " (" + type.what + ")");
+  return listed(entries);
 }
 
 }  // namespace blindscan::emulator

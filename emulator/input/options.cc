@@ -1,12 +1,14 @@
 #include "emulator/input/options.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <utility>
 
 #include "common/convert_argument.h"
 #include "emulator/input/fault_option.h"
 #include "kit/errno_names.h"
+#include "kit/installation_faults.h"
 #include "kit/lnb.h"
 #include "kit/option_table.h"
 #include "kit/read_file.h"
@@ -123,11 +125,18 @@ kit::result<void> set_lnb(options& chosen, std::string_view option, const char* 
 // The driver's faults and settings that an answers file replaces with its
 // own answers.
 constexpr kit::option_set recorded_answers = kit::any_of({answers_option});
+// What changes how a search of the sky answers (--jitter, --lnb, an
+// installation fault) does nothing where none is made or none is handed
+// out: records are answered as they are, every scan refused or every read
+// failed.
+constexpr kit::option_set no_search =
+    recorded_answers | kit::any_of({records_option, fail_ioctl_option, fail_read_option});
 
 // Every option, in the order of option_id: getopt's table, the help and
 // with it the manual page's OPTIONS are made from these rows, and the
 // check below makes an option without its row fail to compile.  A help
-// text's {longest scan} is the longest --scan-ms; the kit fills in the
+// text's {longest scan} is the longest --scan-ms, {installation faults} the
+// kit's installation faults with what each does; the kit fills in the
 // facts of the options the commands share, such as {lists}.
 constexpr kit::option_row<options> option_rows[] = {
     // The served file is the one node; an answers file names its nodes.
@@ -183,11 +192,16 @@ constexpr kit::option_row<options> option_rows[] = {
       "refused with ERRNO), hang (the request is answered only once its caller is interrupted by a signal, "
       "with EINTR, or killed, as a tuner that never finishes), fail-read=ERRNO (the reads that follow the "
       "request on its file fail with ERRNO) or read-bytes=N (those reads deliver at most N bytes each; 25 "
-      "delivers two records and one byte).  Repeatable: each fault falls on the scans it names; of "
-      "fail-ioctl and hang falling on one scan, and of two fail-read or two read-bytes, the last given "
-      "stands, so that a fault on one scan can follow one on every scan.  A read before any scan request "
-      "counts as the first scan's.  --fault 2:fail-ioctl=EBUSY --fault 3:hang refuses the second scan, "
-      "leaves the third waiting and answers every other one"},
+      "delivers two records and one byte).  FAULT may also be a fault of the dish's installation, which the "
+      "search of the sky then answers as a real dish would: {installation faults}.  These change what the "
+      "search finds, as --lnb does, and are refused where --lnb is.  Repeatable: each fault falls on the "
+      "scans it names, installation faults of several kinds together; of fail-ioctl and hang falling on one "
+      "scan, of two fail-read, of two read-bytes and of two installation faults of one kind (no-tone and "
+      "tone-stuck are one), the last given stands, so that a fault on one scan can follow one on every "
+      "scan.  A read before any scan request counts as the first scan's.  --fault 2:fail-ioctl=EBUSY "
+      "--fault 3:hang refuses the second scan, leaves the third waiting and answers every other one; "
+      "--fault 1+:no-tone --fault 3:pol-stuck=V serves every scan the low band, and the third the vertical "
+      "polarisation alone"},
      add_fault,
      recorded_answers},
     {scan_ms_option,
@@ -212,7 +226,7 @@ constexpr kit::option_row<options> option_rows[] = {
       "carriers a scan finds, and their order, are decided on the true values; the delivery system never "
       "changes"},
      set_jitter,
-     recorded_answers | kit::any_of({records_option, fail_ioctl_option, fail_read_option})},
+     no_search},
     // The seed is that of --jitter's offsets, idle where they are.
     {seed_option,
      {"seed", "N", "seed the offsets of --jitter (default 1)"},
@@ -223,7 +237,7 @@ constexpr kit::option_row<options> option_rows[] = {
     {lnb_option,
      kit::lnb_text("serve the sky through LNB: {lnb naming}.  The after-scan commands take --lnb alike "
                    "(default: {tool bands})"),
-     set_lnb, recorded_answers | kit::any_of({records_option, fail_ioctl_option, fail_read_option})},
+     set_lnb, no_search},
     {serve_option,
      {"serve", "PATH", "serve on PATH, an existing file, in the current mount namespace (the second form)"},
      kit::set_file_name<&options::serve_path>},
@@ -253,6 +267,16 @@ kit::result<void> check_combination(const options& chosen, const kit::command_li
   if (sources > 1) return kit::failure{exclusive_sources};
   if (const kit::result<void> effects = option_table.check_effects(line.given); !effects)
     return kit::failure{effects.error()};
+  // The first installation fault given, said as it is read.
+  const std::vector<scan_fault>& faults = chosen.driver.faults;
+  const auto installation = std::find_if(faults.begin(), faults.end(), [](const scan_fault& fault) {
+    return fault.kind == fault_kind::installation;
+  });
+  if (const kit::option_set idle = line.given & no_search; installation != faults.end() && idle != 0)
+    return kit::failure{"--fault " + std::to_string(installation->first_scan) +
+                        (installation->later_scans ? "+:" : ":") +
+                        kit::installation_fault_text(installation->installation) + " has no effect with " +
+                        kit::option_name(option_rows[std::countr_zero(idle)].text)};
   if (chosen.serve_path && line.separated)
     return kit::failure{"--serve PATH and '-- COMMAND' exclude each other"};
   if (!chosen.serve_path && !line.separated)
@@ -282,8 +306,9 @@ std::string usage() {
          "existing file PATH until interrupted.\n"
          "\n"
          "Options:\n" +
-         option_table.entries({{"{longest scan}", std::to_string(longest_scan_ms)}}) + "\n" +
-         combination_notes() +
+         option_table.entries({{"{longest scan}", std::to_string(longest_scan_ms)},
+                               {"{installation faults}", installation_fault_help()}}) +
+         "\n" + combination_notes() +
          "\n"
          "Examples:\n"
          "  blindscan-emulator -- mivo_blindscan 0 950 1950 1000 45000 0 0\n"

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "kit/installation_faults.h"
+
 namespace blindscan::emulator {
 
 namespace {
@@ -75,7 +77,8 @@ pending_request driver::next_scan(uint64_t file, const device::blindscan_request
   if (const auto* records = std::get_if<std::string>(&source_)) {
     scan.reads = given_records(*records);
   } else if (const auto* sky = std::get_if<std::vector<kit::transponder>>(&source_)) {
-    scan.reads = searched_records(kit::blind_search(*sky, request, settings_.jitter, settings_.dish));
+    scan.reads = searched_records(kit::installation_search(*sky, request, settings_.jitter, settings_.dish,
+                                                           installation_faults_on(settings_.faults, number)));
   } else {
     const auto& recorded = std::get<std::vector<recorded_scan>>(source_);
     const std::optional<size_t> chosen = next_recorded(recorded, caller_arguments);

@@ -3,6 +3,7 @@ the file's other operations and the --serve mode."""
 
 import os
 import pathlib
+import re
 import shutil
 import signal
 import subprocess
@@ -13,8 +14,8 @@ import time
 
 import pytest
 
-from harness import (EMULATOR, LOW_HORIZONTAL, TOOL, ioctl_event, missing, open_path, records, report_line,
-                     request_code, run)
+from harness import (EMULATOR, LOW_HORIZONTAL, TOOL, ioctl_event, missing, open_path, oscillator_khz, records,
+                     report_line, request_code, run)
 
 PYTHON = sys.executable
 
@@ -272,6 +273,15 @@ def test_a_node_that_exists_already_is_served_over():
     assert (result.stdout, result.stderr, result.status) == (
         report_line(False, 10_714_250, 23_000, True) + open_path(0), b"", 0)
     assert result.events("open") == []
+
+
+def test_without_the_tone_a_high_band_scan_reports_the_low_bands_carriers():
+    # The tool adds the high band's oscillator to what the low band delivers.
+    low, faulty = run(LOW_HORIZONTAL), run([*LOW_HORIZONTAL[:-1], "1"], ["--fault", "1+:no-tone"])
+    shift = oscillator_khz(1) - oscillator_khz(0)
+    expected = re.sub(rb"^(OK \S+ )(\d+)", lambda m: m[1] + b"%d" % (int(m[2]) + shift), low.stdout, flags=re.M)
+    assert low.stdout.count(b"OK ") > 10
+    assert (faulty.stdout, faulty.stderr, faulty.status) == (expected, b"", 0)
 
 
 def test_a_command_killed_during_a_scan_ends_the_emulator(tmp_path):

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kit/errno_names.h"
+#include "kit/installation_faults.h"
 #include "kit/sky_file.h"
 
 namespace blindscan::emulator {
@@ -107,6 +108,14 @@ driver_settings slow_scans() {
   driver_settings settings;
   settings.scan_time = seconds(1);
   return settings;
+}
+
+// An installation fault, as the kit reads it, on the scans given.
+scan_fault installation_fault(uint64_t first_scan, bool later_scans, std::string_view text) {
+  return {.first_scan = first_scan,
+          .later_scans = later_scans,
+          .kind = fault_kind::installation,
+          .installation = *kit::parse_installation_fault(text).value()};
 }
 
 // A sky that cannot be read is empty here, and its scans find nothing.
@@ -258,6 +267,31 @@ INSTANTIATE_TEST_SUITE_P(
             },
             {"done", "done 1 2 3 4 5", "refused EBUSY", "pending 3", "finished", "finished 3:refused EINTR",
              "done", "done 1 2 +1", "done", "refused EIO", "done", "done 1 2 +1"}},
+        // Installation faults fall on the scans they name, of several kinds
+        // together: the cable's loss on every scan, but on the third, where
+        // the last given stands; the tone on the second alone; the voltage
+        // stuck on the fourth.
+        driver_case{"InstallationFaultsFallOnTheScansTheyName",
+                    sky_of("10714000 H 22000 DVB-S\n10729000 V 2000 DVB-S2\n11800000 H 27500 DVB-S2\n"
+                           "12000000 H 27500 DVB-S2\n"),
+                    driver_settings{{},
+                                    {installation_fault(1, true, "cable-loss=1300"),
+                                     installation_fault(2, false, "tone-stuck"),
+                                     installation_fault(3, false, "cable-loss=2150"),
+                                     installation_fault(4, false, "pol-stuck=V")},
+                                    {},
+                                    {}},
+                    [](driver& d) {
+                      const uint64_t f = d.open(O_RDWR);
+                      std::vector<std::string> outcomes;
+                      for (int scan = 1; scan <= 5; ++scan) {
+                        outcomes.push_back(as_text(d.ioctl(f, scan_code, scan_request(), t0)));
+                        outcomes.push_back(as_text(d.read(f, 1440, 0)));
+                      }
+                      return outcomes;
+                    },
+                    {"done", "done 964000", "done", "done 1200000", "done", "done 964000 2050000", "done",
+                     "done 979000", "done", "done 964000"}},
         // Each open file reads the answer to its own last scan, also once
         // another file has closed; a closed file is no longer open.
         driver_case{"AFileReadsOnlyItsOwnScan",

@@ -55,7 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
             "3+:hang), not '0:hang'"},
         bad_case{
             {"--fault", "2:nap", "--", "true"},
-            "--fault '2:nap': no fault 'nap' (fail-ioctl=ERRNO, hang, fail-read=ERRNO or read-bytes=BYTES)"},
+            "--fault '2:nap': no fault 'nap' (fail-ioctl=ERRNO, hang, fail-read=ERRNO, read-bytes=BYTES, "
+            "no-tone, tone-stuck, pol-stuck=H|V, skew, cable-loss=MHZ or rate-floor=KSYM)"},
+        bad_case{{"--fault", "3:pol-stuck=X", "--", "true"},
+                 "--fault '3:pol-stuck=X': 'pol-stuck=X': give the polarisation the LNB is stuck on, H or V"},
         bad_case{{"--scan-ms", "3600001", "--", "true"},
                  "--scan-ms needs milliseconds from 0 to 3600000, not '3600001'"},
         bad_case{{"--mode", "0689", "--", "true"},
@@ -89,6 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
         bad_case{{"--lnb", "30001", "--", "true"},
                  "--lnb: LNB '30001': oscillator 30001 MHz lies outside 2150-30000 MHz"},
         bad_case{{"--records", "r", "--lnb", "C-BAND", "--", "true"}, "--lnb has no effect with --records"},
+        // The first installation fault, as it is read, where no search answers.
+        bad_case{{"--fault", "2:hang", "--fault", "2+:cable-loss=01800", "--records", "r", "--", "true"},
+                 "--fault 2+:cable-loss=1800 has no effect with --records"},
         bad_case{{"--partial", "--", "true"}, "--partial has no effect without --answers"}));
 
 TEST(ParseOptions, TakesEveryOptionInBothSpellings) {
