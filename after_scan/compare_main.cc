@@ -197,7 +197,8 @@ void suggest_better_fit(std::string_view list_name, const fit& given, const kit:
   const std::vector<kit::lnb> dishes = candidate_lnbs();
   for (const ranked_fit& other : rank_fits(*lists, dishes, report)) {
     if (!fits_clearly_better(other.counts, given)) break;
-    if (other.list->name == list_name && other.dish->name == dish.name) continue;
+    // Another LNB for the same list is the comparison's own finding.
+    if (other.list->name == list_name) continue;
     const std::string better = other.list->name + " through " + other.dish->name +
                                " fits better: " + std::to_string(other.counts.matched) + " of " +
                                std::to_string(other.counts.reported) +

@@ -213,8 +213,14 @@ comparison compare(const std::vector<transponder>& list, const kit::placed_repor
                    const kit::lnb& dish) {
   const listed_by_frequency index(list);
   comparison compared;
-  compared.oscillators = measure_oscillators(index, kit::distinct_carriers(report.carriers), dish);
-  const std::vector<served_sweep> served = served_sweeps(report, index, dish, compared.oscillators);
+  // The oscillators as the sweeps asked for them tell how each sweep was
+  // served; then each is measured again from the carriers it brought down
+  // as served, so that a sweep served another band measures that band.
+  const std::vector<oscillator_measure> as_asked =
+      measure_oscillators(index, kit::distinct_carriers(report.carriers), dish);
+  const std::vector<served_sweep> served = served_sweeps(report, list, index, dish, as_asked);
+  compared.oscillators =
+      measure_oscillators(index, kit::distinct_carriers(as_served(report, served, dish, {})), dish);
   const std::vector<kit::reported_carrier> effective = as_served(report, served, dish, compared.oscillators);
   const comparing state{list, index, report, served, effective, dish};
 

@@ -135,8 +135,23 @@ void find_served_faults(const comparing& state, comparison& compared) {
           text = kit::installation_fault_text(fault);
         }
     if (sweeps.empty()) continue;
+    const bool by_absence =
+        std::all_of(sweeps.begin(), sweeps.end(), [&](size_t s) { return state.served[s].by_absence; });
+    if (by_absence) {
+      // Nothing found is all that shows it: say what else would.
+      compared.findings.push_back({type.id,
+                                   std::string(type.seen) + " (" + text + "), it seems: sweep" +
+                                       (sweeps.size() > 1 ? "s " : " ") +
+                                       sweep_list(state.report.sweeps, sweeps) + " found none of the " +
+                                       std::to_string(state.served[sweeps.front()].reached_listed) +
+                                       " listed carriers they reach, as they would find none served so; or "
+                                       "nothing of their band reaches "
+                                       "the tuner (a dead band, a cable losing the upper frequencies)",
+                                   true});
+      continue;
+    }
     compared.findings.push_back({type.id,
-                                 text + ": " + type.what + ": " + std::to_string(listed) +
+                                 std::string(type.seen) + " (" + text + "): " + std::to_string(listed) +
                                      " carriers of sweep" + (sweeps.size() > 1 ? "s " : " ") +
                                      sweep_list(state.report.sweeps, sweeps) + " are listed as served so, " +
                                      std::to_string(asked) + " as asked for",
@@ -151,13 +166,13 @@ void find_skew(const comparing& state, comparison& compared) {
     other.vertical = !other.vertical;
     if (extra.carrier.sweep >= 0 && is_listed(other, state.index)) leaked.push_back(&extra);
   }
-  if (leaked.size() < fewest_showing) return;
+  if (leaked.size() < fewest_leaking) return;
   for (extra_carrier* extra : leaked)
     extra->detail = std::string("the other polarisation's carrier (") +
                     kit::polarisation_letter(!extra->carrier.vertical) + "), leaking in: skew";
   const kit::installation_fault_type& type = kit::type_of(kit::installation_fault_kind::skew);
   compared.findings.push_back({type.id,
-                               std::string(type.what) + ": " + std::to_string(leaked.size()) +
+                               std::string(type.seen) + ": " + std::to_string(leaked.size()) +
                                    " carriers found in one polarisation are listed in the other",
                                true});
 }
@@ -167,26 +182,35 @@ void find_thresholds(const comparing& state, comparison& compared) {
   const auto assumed = [&](const std::string& what) {
     return "no --sweep is given, and " + what + ": the sweeps the scan was made with may not reach them";
   };
-  if (const auto lost = lost_above(state, compared)) {
+  auto above = lost_above(state, compared);
+  auto below = lost_below(compared);
+  // Where both patterns show, the one that explains more.
+  if (above && below) {
+    if (above->first.size() >= below->first.size())
+      below.reset();
+    else
+      above.reset();
+  }
+  if (const auto& lost = above) {
     const std::string above = "nothing above " + mhz_words(lost->second) + " at the tuner was found (" +
                               std::to_string(lost->first.size()) + " listed carriers above it missed)";
     const kit::installation_fault_type& type = kit::type_of(kit::installation_fault_kind::cable_loss);
     if (given) {
-      compared.findings.push_back({type.id, std::string(type.what) + ": " + above, true});
+      compared.findings.push_back({type.id, std::string(type.seen) + ": " + above, true});
       explain(compared, lost->first, verdict::explained, std::string("explained: ") + type.id + ": " + above);
     } else {
       compared.findings.push_back({"sweeps-assumed", assumed(above), false});
       explain(compared, lost->first, verdict::sweeps_assumed, "sweeps assumed: " + above);
     }
   }
-  if (const auto lost = lost_below(compared)) {
+  if (const auto& lost = below) {
     const auto [lowest_found, highest_lost] = lost->second;
     const std::string below = "nothing below " + std::to_string(lowest_found) + " kSym/s was found (" +
                               std::to_string(lost->first.size()) + " listed carriers missed, up to " +
                               std::to_string(highest_lost) + " kSym/s)";
     const kit::installation_fault_type& type = kit::type_of(kit::installation_fault_kind::rate_floor);
     if (given) {
-      compared.findings.push_back({type.id, std::string(type.what) + ": " + below, true});
+      compared.findings.push_back({type.id, std::string(type.seen) + ": " + below, true});
       explain(compared, lost->first, verdict::explained, std::string("explained: ") + type.id + ": " + below);
     } else {
       compared.findings.push_back({"sweeps-assumed", assumed(below), false});

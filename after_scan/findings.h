@@ -28,6 +28,9 @@ struct comparing {
 
 // The fewest carriers a pattern is read from.
 inline constexpr size_t fewest_showing = 3;
+// The fewest of the other polarisation's carriers that show a turned LNB:
+// one may be a carrier listed in both.
+inline constexpr size_t fewest_leaking = 2;
 // Misses among found neighbours are a list out of date where no more than
 // this share (percent) of what the sweeps reach is missed.
 inline constexpr size_t most_missed_of_a_stale_list_percent = 25;

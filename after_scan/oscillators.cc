@@ -21,7 +21,7 @@ std::string oscillator_name(const kit::lnb& dish, uint32_t oscillator_khz) {
   if (all([&](const kit::lnb_path* p) { return p->polarisation == paths.front()->polarisation; }) &&
       paths.front()->polarisation != kit::lnb_polarisation::either)
     return polarisations[static_cast<int>(paths.front()->polarisation)];
-  return "oscillator";
+  return kit::lnb_name(dish);
 }
 
 // One listed transponder a carrier may be, the offset it would give its
@@ -93,8 +93,8 @@ int64_t densest_offset(const std::vector<vote>& votes) {
   return (best_from + best_to) / 2;
 }
 
-// The weighted median of the offsets of the votes nearest to around, one
-// per carrier, each weighing its carrier's rate; and how many carriers gave one.
+// The offset of the votes nearest to around, one per carrier, that agree
+// with it; and how many carriers gave one.
 std::pair<int64_t, size_t> agreed_offset(const std::vector<vote>& votes, int64_t around, size_t carriers) {
   std::vector<const vote*> nearest(carriers, nullptr);
   for (const vote& v : votes) {
@@ -104,22 +104,16 @@ std::pair<int64_t, size_t> agreed_offset(const std::vector<vote>& votes, int64_t
     if (kept == nullptr || off < std::llabs(kept->offset_khz - around)) kept = &v;
   }
   std::vector<std::pair<int64_t, double>> agreeing;
-  double total = 0;
-  for (const vote* v : nearest) {
-    if (v == nullptr) continue;
-    // Each carrier weighs its whole rate here, however many listed it could be.
-    const double weight = v->rate;
-    agreeing.emplace_back(v->offset_khz, weight);
-    total += weight;
-  }
+  for (const vote* v : nearest)
+    if (v != nullptr) agreeing.emplace_back(v->offset_khz, v->rate);
   if (agreeing.empty()) return {0, 0};
+  // The mean of the middle half: each carrier's error of measurement
+  // averages out, and the few that picked a neighbour do not pull it.
   std::sort(agreeing.begin(), agreeing.end());
-  double below = 0;
-  for (const auto& [offset, weight] : agreeing) {
-    below += weight;
-    if (below * 2 >= total) return {offset, agreeing.size()};
-  }
-  return {agreeing.back().first, agreeing.size()};
+  const size_t quarter = agreeing.size() / 4;
+  int64_t sum = 0;
+  for (size_t i = quarter; i < agreeing.size() - quarter; ++i) sum += agreeing[i].first;
+  return {sum / static_cast<int64_t>(agreeing.size() - 2 * quarter), agreeing.size()};
 }
 
 int32_t to_step(int64_t khz) {

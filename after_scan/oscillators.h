@@ -27,7 +27,7 @@ inline constexpr int32_t offset_step_khz = 100;
 
 struct oscillator_measure {
   uint32_t nominal_khz;
-  std::string name;                   // "low band", "high band", or what else selects it
+  std::string name;  // "low band", "high band", the polarisation that selects it, or the LNB's name
   std::optional<int32_t> offset_khz;  // none where too few carriers could measure it
   size_t carriers = 0;                // the carriers that agree on the offset
 };

@@ -1,5 +1,7 @@
 #include "after_scan/served.h"
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "after_scan/matching.h"
@@ -37,37 +39,200 @@ size_t listed_as(const std::vector<const kit::reported_carrier*>& lines,
   return listed;
 }
 
-// The ways a sweep may have been served otherwise than asked: the tone the
-// other way, the voltage the other way, or both.
-std::vector<std::vector<kit::installation_fault>> other_servings(const device::blindscan_request& asked) {
-  using enum kit::installation_fault_kind;
-  const kit::installation_fault tone{asked.hilow_band != 0 ? no_tone : tone_stuck};
-  const kit::installation_fault voltage{polarisation_stuck, asked.pol != 0 ? 0u : 1u};
-  return {{tone}, {voltage}, {tone, voltage}};
+// Whether a sweep found hardly any listed carriers as asked beside those it
+// found as served: a sweep served otherwise finds its asked-for carriers
+// only by chance.
+bool hardly_any(size_t as_asked, size_t as_served) {
+  return as_asked * hardly_any_share <= as_served + hardly_any_share;
+}
+
+// The listed transponders of a polarisation that the other does not list
+// alike (as on a satellite whose polarisations share frequencies).
+std::vector<kit::transponder> listed_only(const std::vector<kit::transponder>& list,
+                                          const listed_by_frequency& index, bool vertical) {
+  std::vector<kit::transponder> only;
+  for (const kit::transponder& listed : list) {
+    if (listed.vertical != vertical) continue;
+    kit::reported_carrier as_other{};
+    as_other.vertical = !vertical;
+    as_other.downlink_khz = listed.downlink_khz;
+    as_other.symbol_rate = listed_rate(listed);
+    if (!is_listed(as_other, index)) only.push_back(listed);
+  }
+  return only;
+}
+
+// Whether the sweeps that asked for polarisation pol found the carriers the
+// sweeps of their band that asked for the other found, most of them: as
+// they do where both got the same polarisation.  True where no such other
+// sweep tells.
+bool twinned(const kit::placed_report& report, int32_t pol) {
+  size_t lines = 0;
+  size_t twins = 0;
+  for (size_t i = 0; i < report.sweeps.size(); ++i) {
+    const device::blindscan_request& asked = report.sweeps[i].request;
+    if ((asked.pol != 0) != (pol != 0)) continue;
+    std::vector<const kit::reported_carrier*> others;
+    for (size_t j = 0; j < report.sweeps.size(); ++j) {
+      const device::blindscan_request& other = report.sweeps[j].request;
+      if ((other.pol != 0) != (pol != 0) && (other.hilow_band != 0) == (asked.hilow_band != 0))
+        for (const kit::reported_carrier* line : kit::lines_of(report, j)) others.push_back(line);
+    }
+    if (others.empty()) continue;
+    for (const kit::reported_carrier* line : kit::lines_of(report, i)) {
+      ++lines;
+      twins += std::any_of(others.begin(), others.end(), [&](const kit::reported_carrier* other) {
+        return kit::within_tolerance(line->reported_khz, line->symbol_rate, other->reported_khz,
+                                     other->symbol_rate, line->symbol_rate);
+      });
+    }
+  }
+  return twins * 5 >= lines * 4;
+}
+
+// The polarisation every sweep got where the supply voltage is stuck: the
+// sweeps that asked for the other found three carriers or more that this one
+// lists, and the sweeps together hardly any that only the other lists,
+// though three or more lie in their reach.  (A turned LNB's sweeps find
+// both; where both polarisations list the same frequencies, the carriers
+// only one lists tell them apart.)
+std::optional<int32_t> stuck_polarisation(const kit::placed_report& report,
+                                          const std::vector<kit::transponder>& list,
+                                          const listed_by_frequency& index, const kit::lnb& dish,
+                                          const std::vector<oscillator_measure>& measures) {
+  if (!kit::runs_told(report)) return std::nullopt;
+  for (const int32_t asked_pol : {0, 1}) {
+    const bool asked_vertical = asked_pol != 0;
+    const std::vector<kit::transponder> only_asked = listed_only(list, index, asked_vertical);
+    const listed_by_frequency asked_index(only_asked);
+    size_t reachable = 0;
+    for (const kit::transponder& listed : only_asked)
+      for (const kit::sweep& s : report.sweeps)
+        if ((s.request.pol != 0) == asked_vertical && reaches(listed, s.request, dish)) {
+          ++reachable;
+          break;
+        }
+    size_t found_asked = 0;
+    size_t found_other = 0;
+    for (size_t i = 0; i < report.sweeps.size(); ++i) {
+      device::blindscan_request asked = report.sweeps[i].request;
+      device::blindscan_request other = asked;
+      asked.pol = asked_pol;
+      other.pol = asked_pol != 0 ? 0 : 1;
+      const std::vector<const kit::reported_carrier*> lines = kit::lines_of(report, i);
+      found_asked += listed_as(lines, report.sweeps[i].request, asked, asked_index, dish, measures);
+      if ((report.sweeps[i].request.pol != 0) == asked_vertical)
+        found_other += listed_as(lines, report.sweeps[i].request, other, index, dish, measures);
+    }
+    if (reachable >= clearly_more_served && hardly_any(found_asked, reachable) &&
+        found_other >= clearly_more_served && twinned(report, asked_pol))
+      return asked_pol != 0 ? 0 : 1;
+  }
+  return std::nullopt;
+}
+
+// The tone reaches the LNB alike for every sweep: a sweep that its carriers
+// show served the other band makes each other sweep that asked its band
+// served so too, where that explains its carriers as well as asking does.
+void spread_alike(std::vector<served_sweep>& served, const kit::placed_report& report,
+                  const listed_by_frequency& index, const kit::lnb& dish,
+                  const std::vector<oscillator_measure>& measures) {
+  const std::vector<served_sweep> decided = served;
+  for (const served_sweep& shown : decided) {
+    if (shown.request.hilow_band == shown.asked_band) continue;
+    for (size_t i = 0; i < served.size(); ++i) {
+      if (report.sweeps[i].request.hilow_band != shown.asked_band ||
+          served[i].request.hilow_band != shown.asked_band)
+        continue;
+      device::blindscan_request other = served[i].request;
+      other.hilow_band = shown.request.hilow_band;
+      const std::vector<const kit::reported_carrier*> lines = kit::lines_of(report, i);
+      const size_t listed = listed_as(lines, report.sweeps[i].request, other, index, dish, measures);
+      if (listed >= served[i].matched_as_served) {
+        served[i].request = other;
+        served[i].faults.push_back(shown.faults.back());
+        served[i].matched_as_served = listed;
+      }
+    }
+  }
+}
+
+// The tone reaches the LNB alike for every sweep: where a sweep of one band
+// found its band's carriers as asked, no other sweep of that band got the
+// other, whatever it found.
+void revoke_contradicted(std::vector<served_sweep>& served) {
+  for (const int32_t band : {0, 1}) {
+    const bool contradicted = std::any_of(served.begin(), served.end(), [&](const served_sweep& s) {
+      return s.asked_band == band && s.request.hilow_band == band &&
+             s.matched_as_served >= clearly_more_served;
+    });
+    if (!contradicted) continue;
+    for (served_sweep& s : served) {
+      if (s.asked_band != band || s.request.hilow_band == band) continue;
+      s.request.hilow_band = band;
+      std::erase_if(s.faults, [](const kit::installation_fault& fault) {
+        return fault.kind == kit::installation_fault_kind::no_tone ||
+               fault.kind == kit::installation_fault_kind::tone_stuck;
+      });
+    }
+  }
+}
+
+// A sweep served as base, or the other band where its carriers show that.
+served_sweep tone_served(const served_sweep& base, const std::vector<const kit::reported_carrier*>& lines,
+                         const device::blindscan_request& asked, const listed_by_frequency& index,
+                         const kit::lnb& dish, const std::vector<oscillator_measure>& measures,
+                         const std::function<size_t(const device::blindscan_request&)>& reached) {
+  device::blindscan_request other = base.request;
+  other.hilow_band = base.request.hilow_band != 0 ? 0 : 1;
+  const size_t listed = listed_as(lines, asked, other, index, dish, measures);
+  const bool clearly_more = listed >= 2 * base.matched_as_served + clearly_more_served;
+  // Nothing listed found, as the other band alone would have it.
+  const bool none_as_either = base.matched_as_served == 0 && listed == 0 &&
+                              reached(base.request) >= clearly_more_served && reached(other) == 0;
+  if (!clearly_more && !none_as_either) return base;
+  served_sweep served = base;
+  served.request = other;
+  served.faults.push_back({other.hilow_band != 0 ? kit::installation_fault_kind::tone_stuck
+                                                 : kit::installation_fault_kind::no_tone});
+  served.matched_as_served = listed;
+  served.by_absence = !clearly_more;
+  served.reached_listed = reached(base.request);
+  return served;
 }
 
 }  // namespace
 
-std::vector<served_sweep> served_sweeps(const kit::placed_report& report, const listed_by_frequency& list,
-                                        const kit::lnb& dish,
+std::vector<served_sweep> served_sweeps(const kit::placed_report& report,
+                                        const std::vector<kit::transponder>& list,
+                                        const listed_by_frequency& index, const kit::lnb& dish,
                                         const std::vector<oscillator_measure>& measures) {
+  const std::function<size_t(const device::blindscan_request&)> reached =
+      [&](const device::blindscan_request& r) {
+        return static_cast<size_t>(
+            std::count_if(list.begin(), list.end(),
+                          [&](const kit::transponder& listed) { return reaches(listed, r, dish); }));
+      };
+  const std::optional<int32_t> stuck = stuck_polarisation(report, list, index, dish, measures);
   std::vector<served_sweep> served;
   for (size_t i = 0; i < report.sweeps.size(); ++i) {
     const device::blindscan_request& asked = report.sweeps[i].request;
-    served_sweep as_asked{asked, {}};
     const std::vector<const kit::reported_carrier*> lines = kit::lines_of(report, i);
-    as_asked.carriers = lines.size();
-    as_asked.matched_as_asked = listed_as(lines, asked, asked, list, dish, measures);
-    as_asked.matched_as_served = as_asked.matched_as_asked;
-    served_sweep best = as_asked;
-    for (const std::vector<kit::installation_fault>& faults : other_servings(asked)) {
-      const device::blindscan_request other = kit::as_served(asked, faults);
-      const size_t listed = listed_as(lines, asked, other, list, dish, measures);
-      if (listed >= 2 * as_asked.matched_as_asked + clearly_more_served && listed > best.matched_as_served)
-        best = {other, faults, as_asked.matched_as_asked, listed, lines.size()};
+    served_sweep base{asked, {}};
+    base.asked_band = asked.hilow_band;
+    base.carriers = lines.size();
+    base.matched_as_asked = listed_as(lines, asked, asked, index, dish, measures);
+    if (stuck && (asked.pol != 0) != (*stuck != 0)) {
+      base.request.pol = *stuck;
+      base.faults.push_back(
+          {kit::installation_fault_kind::polarisation_stuck, static_cast<uint32_t>(*stuck)});
     }
-    served.push_back(best);
+    base.matched_as_served = listed_as(lines, asked, base.request, index, dish, measures);
+    served.push_back(kit::runs_told(report) ? tone_served(base, lines, asked, index, dish, measures, reached)
+                                            : base);
   }
+  spread_alike(served, report, index, dish, measures);
+  revoke_contradicted(served);
   return served;
 }
 

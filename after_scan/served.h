@@ -21,18 +21,30 @@ struct served_sweep {
   size_t matched_as_asked = 0;   // its carriers listed as the request asked
   size_t matched_as_served = 0;  // and as served
   size_t carriers = 0;
+  int32_t asked_band = 0;  // the hilow_band asked for
+  // Served otherwise because it found nothing listed, as it would have
+  // served so (the band it got holds none listed), rather than because it
+  // found the other band's carriers.
+  bool by_absence = false;
+  size_t reached_listed = 0;  // the listed carriers it reaches as asked, where found by absence
 };
 
 // The carriers of a sweep listed under a served request clearly more often
 // than under the one asked for: twice as many, and this many more.
 inline constexpr size_t clearly_more_served = 3;
+// And found as asked by chance alone: one, or this share (1/N) of them.
+inline constexpr size_t hardly_any_share = 10;
 
 // Each sweep as served: where the report's runs are told apart, a sweep's
 // carriers brought down through another band or polarisation (the tone or
 // the voltage the other way) that the list holds clearly more often than as
-// asked for were served so.  Their offsets are those measured.
-std::vector<served_sweep> served_sweeps(const kit::placed_report& report, const listed_by_frequency& list,
-                                        const kit::lnb& dish,
+// asked for were served so; as were those of a sweep that found none of
+// the listed carriers it reaches as asked, where served so it reaches none
+// (the band or polarisation it got holds none listed).  Their offsets are
+// those measured.
+std::vector<served_sweep> served_sweeps(const kit::placed_report& report,
+                                        const std::vector<kit::transponder>& list,
+                                        const listed_by_frequency& index, const kit::lnb& dish,
                                         const std::vector<oscillator_measure>& measures);
 
 // The report's carriers as served: each brought down through its sweep as

@@ -38,19 +38,19 @@ std::optional<result<installation_fault>> parse_installation_fault(std::string_v
                                  [&](const installation_fault_type& t) { return name == t.id; });
   if (type == std::end(installation_fault_types)) return std::nullopt;
   installation_fault fault{type->kind};
-  const std::string shown = quoted(text);
   if (type->value == nullptr) {
-    if (equals != std::string_view::npos) return failure{shown + ": " + type->id + " takes no value"};
+    if (equals != std::string_view::npos) return failure{std::string(type->id) + " takes no value"};
     return fault;
   }
   if (type->kind == installation_fault_kind::polarisation_stuck) {
     const std::optional<bool> vertical = polarisation_of_letter(value);
-    if (!vertical) return failure{shown + ": give the polarisation the LNB is stuck on, H or V"};
+    if (!vertical)
+      return failure{std::string(type->id) + ": give the polarisation the LNB is stuck on, H or V"};
     fault.value = *vertical ? 1 : 0;
     return fault;
   }
   if (!parse_positive(value, fault.value))
-    return failure{shown + ": " + type->id + " needs " + type->value + ", a whole number above 0"};
+    return failure{std::string(type->id) + " needs " + type->value + ", a whole number above 0"};
   return fault;
 }
 

@@ -28,27 +28,35 @@ enum class installation_fault_kind : uint8_t {
 };
 
 // What a fault is called (the stand-in's --fault, the comparison's finding),
-// the value it takes (none for nullptr), and what it does, for help texts.
+// the value it takes (none for nullptr), what it does, for help texts, and
+// what a comparison says where a scan shows it.
 struct installation_fault_type {
   installation_fault_kind kind;
   const char* id;
   const char* value;
   const char* what;
+  const char* seen;
 };
 
 inline constexpr installation_fault_type installation_fault_types[] = {
     {installation_fault_kind::no_tone, "no-tone", nullptr,
-     "the 22 kHz tone does not reach the LNB: every sweep gets the low band"},
+     "the 22 kHz tone does not reach the LNB: every sweep gets the low band",
+     "the 22 kHz tone does not reach the LNB: the high band's sweeps got the low band"},
     {installation_fault_kind::tone_stuck, "tone-stuck", nullptr,
-     "the 22 kHz tone is always on: every sweep gets the high band"},
+     "the 22 kHz tone is always on: every sweep gets the high band",
+     "the 22 kHz tone is always on: the low band's sweeps got the high band"},
     {installation_fault_kind::polarisation_stuck, "pol-stuck", "H|V",
-     "the LNB's supply voltage is stuck: every sweep gets polarisation H (18 V) or V (13 V)"},
+     "the LNB's supply voltage is stuck: every sweep gets polarisation H (18 V) or V (13 V)",
+     "the LNB's supply voltage is stuck: the sweeps of one polarisation got the other"},
     {installation_fault_kind::skew, "skew", nullptr,
-     "the LNB is turned: each sweep also finds the other polarisation's carriers where its own has none"},
+     "the LNB is turned: each sweep also finds the other polarisation's carriers where its own has none",
+     "the LNB is turned (skew), or its polarisations leak into each other: sweeps found the other "
+     "polarisation's carriers"},
     {installation_fault_kind::cable_loss, "cable-loss", "MHZ",
-     "a long cable loses what lies above MHZ at the tuner: nothing above it is found"},
+     "a long cable loses what lies above MHZ at the tuner: nothing above it is found",
+     "a long or poor cable loses the upper intermediate frequencies"},
     {installation_fault_kind::rate_floor, "rate-floor", "KSYM",
-     "the demodulator finds nothing below KSYM kSym/s"},
+     "the demodulator finds nothing below KSYM kSym/s", "the demodulator finds nothing below a symbol rate"},
 };
 
 const installation_fault_type& type_of(installation_fault_kind kind);

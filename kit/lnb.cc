@@ -125,8 +125,8 @@ result<lnb> from_oscillators(std::string_view text) {
     fields.push_back(trimmed(text.substr(start, comma - start)));
     start = comma + 1;
   }
-  if (fields.size() != 1 && fields.size() != 3)
-    return failure{"LNB " + quoted(text) + ": give one oscillator, or LOW,HIGH,SWITCH, in MHz"};
+  if (fields.size() > 3)
+    return failure{"LNB " + quoted(text) + ": give one oscillator, LOW,HIGH or LOW,HIGH,SWITCH, in MHz"};
   std::vector<uint32_t> numbers;
   for (const std::string_view field : fields) {
     auto number = numbers.size() < 2 ? parse_oscillator(field) : parse_khz_in_mhz(field);
@@ -139,15 +139,18 @@ result<lnb> from_oscillators(std::string_view text) {
                    " MHz is not below " + std::string(fields[1]) + " MHz"};
   lnb_path low = reach(numbers[0]);
   lnb_path high = reach(numbers[1]);
+  low.band = lnb_band::low;
+  high.band = lnb_band::high;
+  // Without a switch each band takes all it brings into the tuner's range,
+  // as a universal LNB's do where their ranges meet.
+  if (numbers.size() == 2) return lnb{std::string(text), "", {low, high}};
   const uint32_t switch_khz = numbers[2];
   if (switch_khz < low.lowest_khz || switch_khz > high.highest_khz)
     return failure{"LNB " + quoted(text) + ": the band switch " + std::string(fields[2]) +
                    " MHz lies outside " + mhz_text(low.lowest_khz) + "-" + mhz_text(high.highest_khz) +
                    " MHz, what the oscillators reach"};
   low.highest_khz = std::min<uint32_t>(low.highest_khz, switch_khz);
-  low.band = lnb_band::low;
   high.lowest_khz = std::max<uint32_t>(high.lowest_khz, switch_khz);
-  high.band = lnb_band::high;
   return lnb{std::string(text), "", {low, high}, switch_khz};
 }
 
@@ -223,8 +226,9 @@ result<lnb> parse_lnb(std::string_view text) {
   for (const lnb& known : known_lnbs())
     if (same_name(lnb_name(known), text)) return known;
   if (!text.empty() && std::isdigit(static_cast<unsigned char>(text.front()))) return from_oscillators(text);
-  return failure{"unknown LNB " + quoted(text) + ": give one of " + known_lnb_names() +
-                 " (the downlinks each takes, MHz), or its oscillators in MHz as LOW or LOW,HIGH,SWITCH"};
+  return failure{
+      "unknown LNB " + quoted(text) + ": give one of " + known_lnb_names() +
+      " (the downlinks each takes, MHz), or its oscillators in MHz as LOW, LOW,HIGH or LOW,HIGH,SWITCH"};
 }
 
 std::vector<lnb_path> selected_paths(const lnb& dish, const device::blindscan_request& request) {

@@ -78,10 +78,10 @@ std::string mhz_text(uint32_t khz);
 lnb tool_bands();
 
 // An LNB by name, in any case, or by its oscillators in MHz to the kHz at
-// most: "LOW" alone, or "LOW,HIGH,SWITCH" where LOW serves the downlinks up
-// to SWITCH and HIGH those from it ("9752.4,10597,11700"); blanks around the
-// whole and each number are passed over.  Each oscillator takes what it
-// brings into the tuner's range.
+// most: "LOW" alone; "LOW,HIGH", the tone selecting HIGH, each taking what
+// it brings into the tuner's range ("9752.4,10597"); or "LOW,HIGH,SWITCH"
+// where LOW serves the downlinks up to SWITCH and HIGH those from it; blanks
+// around the whole and each number are passed over.
 result<lnb> parse_lnb(std::string_view text);
 
 // The paths a request's band and polarisation select, in the LNB's order.

@@ -10,8 +10,11 @@ namespace {
 // How an LNB is named, as parse_lnb reads it.
 constexpr char lnb_naming[] =
     "a type by name, in any case, one of {lnb names} (the types and ranges dvbv5-scan -l help lists), or its "
-    "oscillators in MHz to the kHz (9752.4), LOW alone or LOW,HIGH,SWITCH, where LOW serves the downlinks up "
-    "to SWITCH and HIGH those from it; an oscillator above its band, as in C-band, inverts the spectrum";
+    "oscillators in MHz to the kHz (9752.4): LOW alone; LOW,HIGH, the 22 kHz tone selecting HIGH, each "
+    "taking "
+    "all it brings into the tuner's range; or LOW,HIGH,SWITCH, where LOW serves the downlinks up to SWITCH "
+    "and "
+    "HIGH those from it; an oscillator above its band, as in C-band, inverts the spectrum";
 
 std::string mhz(uint32_t khz) { return std::to_string(khz / 1000); }
 

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
             "--fault '2:nap': no fault 'nap' (fail-ioctl=ERRNO, hang, fail-read=ERRNO, read-bytes=BYTES, "
             "no-tone, tone-stuck, pol-stuck=H|V, skew, cable-loss=MHZ or rate-floor=KSYM)"},
         bad_case{{"--fault", "3:pol-stuck=X", "--", "true"},
-                 "--fault '3:pol-stuck=X': 'pol-stuck=X': give the polarisation the LNB is stuck on, H or V"},
+                 "--fault '3:pol-stuck=X': pol-stuck: give the polarisation the LNB is stuck on, H or V"},
         bad_case{{"--scan-ms", "3600001", "--", "true"},
                  "--scan-ms needs milliseconds from 0 to 3600000, not '3600001'"},
         bad_case{{"--mode", "0689", "--", "true"},
