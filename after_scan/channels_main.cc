@@ -1,11 +1,15 @@
 // blindscan-channels: the transponders in mivo_blindscan's report lines as a
 // DVBv5 channel file.
+#include <err.h>
+
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "after_scan/channel_file.h"
 #include "after_scan/command_line.h"
+#include "after_scan/identify.h"
+#include "after_scan/oscillators.h"
 #include "kit/command.h"
 #include "kit/shared_options.h"
 
@@ -74,9 +78,54 @@ std::string usage() {
          "  blindscan-channels -o scan.conf scan.txt && dvbv5-scan scan.conf\n"
          "\n" +
          kit::filled(
-             "Exit status: 0 when the file is written, {bad input} when the command line or a report is "
-             "wrong, or the file cannot be written.",
+             "Each carrier is checked against the published lists in {lists} (package dtv-scan-tables), as "
+             "blindscan-compare --identify checks it: where another LNB fits a list clearly better than the "
+             "dish given, the file is written as asked and standard error says it is likely wrong; otherwise "
+             "the dish's oscillators are measured against the list that fits best, and where one is off, the "
+             "frequencies written are corrected and standard error says so.  Where the lists cannot be read, "
+             "standard error says that.") +
+         "\n" +
+         kit::filled(
+             "Exit status: 0 when the file is written, 1 when it is written but another LNB fits clearly "
+             "better, {bad input} when the command line or a report is wrong, or the file cannot be written.",
              {{"{bad input}", std::to_string(kit::bad_input_status)}});
+}
+
+// The status of carriers checked against the published lists, as what is
+// written should be: 1 where another LNB fits a list clearly better than the
+// dish given (what is written is as asked, and said to be likely wrong);
+// else 0, the carriers' downlinks corrected by the oscillators measured
+// against the list that fits best, and said where they are off.  Where the
+// lists cannot be read, that is said.
+int checked(const kit::placed_report& report, const kit::lnb& dish,
+            std::vector<kit::reported_carrier>& carriers) {
+  const list_check check = check_against_lists(report, dish);
+  if (!check.unread.empty()) {
+    warnx("not checked against the published lists: %s", check.unread.c_str());
+    return 0;
+  }
+  if (check.better) {
+    warnx(
+        "the report fits %s through %s far better (%zu of %zu carriers listed) than any list through %s "
+        "(%zu): "
+        "what is written is through %s, and likely wrong; give --lnb %s",
+        check.better->list.c_str(), check.better->dish.c_str(), check.better->counts.matched,
+        check.better->counts.reported, kit::lnb_name(dish).c_str(),
+        check.through_dish ? check.through_dish->counts.matched : 0, kit::lnb_name(dish).c_str(),
+        check.better->dish.c_str());
+    return 1;
+  }
+  if (!check.through_dish) return 0;
+  const listed_by_frequency index(check.through_dish->transponders);
+  const std::vector<oscillator_measure> measures = measure_oscillators(index, carriers, dish);
+  std::string off;
+  for (const oscillator_measure& measure : measures)
+    if (measure.offset_khz.value_or(0) != 0) off += (off.empty() ? "" : "; ") + measure_words(measure);
+  if (off.empty()) return 0;
+  carriers = kit::distinct_carriers(corrected(carriers, measures));
+  warnx("oscillators measured against %s: %s; the frequencies written are corrected by them",
+        check.through_dish->list.c_str(), off.c_str());
+  return 0;
 }
 
 kit::result<int> run(int argc, char** argv) {
@@ -91,11 +140,13 @@ kit::result<int> run(int argc, char** argv) {
   if (!report) return kit::failure{report.error()};
   const auto downlinks = kit::through(*report, chosen.dish.value_or(kit::tool_bands()));
   if (!downlinks) return kit::failure{downlinks.error()};
-  const std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(downlinks->carriers);
+  const kit::lnb dish = chosen.dish.value_or(kit::tool_bands());
+  std::vector<kit::reported_carrier> distinct = kit::distinct_carriers(downlinks->carriers);
+  const int status = checked(*report, dish, distinct);
   const kit::result<void> written =
       write_output(chosen.output, chosen.tab_separated ? carrier_table(distinct) : channel_file(distinct));
   if (!written) return kit::failure{written.error()};
-  return 0;
+  return status;
 }
 
 }  // namespace

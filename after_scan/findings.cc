@@ -274,7 +274,7 @@ void find_wrong_lnb(const comparing& state, comparison& compared) {
     const kit::result<kit::placed_report> through = kit::through(state.report, other);
     if (!through) continue;
     const fit other_fit = fit_of(state.list, *through, other);
-    if (fits_clearly_better(other_fit, given) && other_fit.matched > best.matched) {
+    if (fits_clearly_better_through(other_fit, given) && other_fit.matched > best.matched) {
       best = other_fit;
       better = &other;
     }

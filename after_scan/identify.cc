@@ -107,10 +107,41 @@ fit fit_of(const std::vector<kit::transponder>& list, const kit::placed_report& 
   return {matched, carriers.size(), in_range};
 }
 
+list_check check_against_lists(const kit::placed_report& report, const kit::lnb& dish) {
+  list_check checked;
+  const kit::result<std::vector<published_list>> lists = published_lists(kit::published_lists_directory);
+  if (!lists) {
+    checked.unread = lists.error();
+    return checked;
+  }
+  std::vector<kit::lnb> dishes{dish};
+  for (const kit::lnb& known : candidate_lnbs())
+    if (kit::lnb_name(known) != kit::lnb_name(dish)) dishes.push_back(known);
+  const auto named = [](const ranked_fit& ranked) {
+    return named_fit{ranked.list->name, kit::lnb_name(*ranked.dish), ranked.counts,
+                     ranked.list->transponders};
+  };
+  for (const ranked_fit& ranked : rank_fits(*lists, dishes, report)) {
+    std::optional<named_fit>& kept = ranked.dish == &dishes.front() ? checked.through_dish : checked.better;
+    if (!kept) kept = named(ranked);
+  }
+  // The report is read through the dish given unless another LNB fits a
+  // list clearly better.
+  const fit given = checked.through_dish ? checked.through_dish->counts : fit{0, report.carriers.size(), 0};
+  if (checked.better && !fits_clearly_better_through(checked.better->counts, given)) checked.better.reset();
+  return checked;
+}
+
 std::string fit_line(std::string_view list_name, std::string_view lnb_name, const fit& counts) {
   return std::string(list_name) + " through " + std::string(lnb_name) + ": " +
          std::to_string(counts.matched) + " of " + std::to_string(counts.reported) + " reported matched, " +
          std::to_string(counts.in_range) + " listed in range\n";
+}
+
+bool fits_clearly_better_through(const fit& found, const fit& given) {
+  if (fits_clearly_better(found, given)) return true;
+  return found.matched >= clearly_more_carriers && found.matched * 2 > found.reported &&
+         found.matched * given.reported * 2 >= given.matched * found.reported * 3;
 }
 
 bool fits_clearly_better(const fit& found, const fit& given) {

@@ -2,6 +2,7 @@
 // tried through every LNB type, each ranked by the carriers it matches.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,23 @@ struct ranked_fit {
 std::vector<ranked_fit> rank_fits(const std::vector<published_list>& lists,
                                   const std::vector<kit::lnb>& dishes, const kit::placed_report& report);
 
+// A report checked against the published lists, for the commands that write
+// what a scan found without a list to compare it with: the list it fits
+// best through the dish given, and another LNB through which it fits a list
+// clearly better, where one does.
+struct named_fit {
+  std::string list;
+  std::string dish;
+  fit counts;
+  std::vector<kit::transponder> transponders;  // the list's
+};
+struct list_check {
+  std::string unread;  // why the lists could not be read; empty where they were
+  std::optional<named_fit> through_dish;
+  std::optional<named_fit> better;
+};
+list_check check_against_lists(const kit::placed_report& report, const kit::lnb& dish);
+
 // "NAME through LNB: M of R reported matched, L listed in range".
 std::string fit_line(std::string_view list_name, std::string_view lnb_name, const fit& counts);
 
@@ -59,5 +77,12 @@ std::string fit_line(std::string_view list_name, std::string_view lnb_name, cons
 // matched, and at least clearly_more_carriers more.
 inline constexpr size_t clearly_more_carriers = 5;
 bool fits_clearly_better(const fit& found, const fit& given);
+
+// Whether found, through another LNB, fits clearly better than given: as
+// above, or with half again the share of its reported carriers matched, and
+// most of them.  Through another LNB the report's lines may be fewer
+// distinct carriers (an LNB whose one oscillator serves both bands brings
+// both bands' lines to one downlink), so the shares are compared.
+bool fits_clearly_better_through(const fit& found, const fit& given);
 
 }  // namespace blindscan::after_scan
