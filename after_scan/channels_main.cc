@@ -105,17 +105,21 @@ int checked(const kit::placed_report& report, const kit::lnb& dish,
     return 0;
   }
   if (check.better) {
+    const std::string advice =
+        check.better->dish == kit::tool_bands().name ? "no --lnb" : "--lnb " + check.better->dish;
     warnx(
         "the report fits %s through %s far better (%zu of %zu carriers listed) than any list through %s "
         "(%zu): "
-        "what is written is through %s, and likely wrong; give --lnb %s",
+        "what is written is through %s, and likely wrong; give %s",
         check.better->list.c_str(), check.better->dish.c_str(), check.better->counts.matched,
         check.better->counts.reported, kit::lnb_name(dish).c_str(),
         check.through_dish ? check.through_dish->counts.matched : 0, kit::lnb_name(dish).c_str(),
-        check.better->dish.c_str());
+        advice.c_str());
     return 1;
   }
-  if (!check.through_dish) return 0;
+  // Oscillators are measured against a list that holds most of the carriers.
+  if (!check.through_dish || check.through_dish->counts.matched * 2 <= check.through_dish->counts.reported)
+    return 0;
   const listed_by_frequency index(check.through_dish->transponders);
   const std::vector<oscillator_measure> measures = measure_oscillators(index, carriers, dish);
   std::string off;
