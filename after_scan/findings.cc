@@ -290,7 +290,9 @@ void find_wrong_lnb(const comparing& state, comparison& compared) {
   else if (!meets)
     text = "LNB " + kit::lnb_name(state.dish) +
            " takes none of the listed downlinks: its band and the list never meet";
-  if (!text.empty()) compared.findings.push_back({"wrong-lnb", text, true});
+  // An LNB whose band never meets the list is at fault where another fits
+  // the report; with nothing else fitting, the report says nothing of it.
+  if (!text.empty()) compared.findings.push_back({"wrong-lnb", text, better != nullptr});
 }
 
 }  // namespace blindscan::after_scan

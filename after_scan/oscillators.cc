@@ -1,6 +1,7 @@
 #include "after_scan/oscillators.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -113,7 +114,33 @@ std::pair<int64_t, size_t> agreed_offset(const std::vector<vote>& votes, int64_t
   const size_t quarter = agreeing.size() / 4;
   int64_t sum = 0;
   for (size_t i = quarter; i < agreeing.size() - quarter; ++i) sum += agreeing[i].first;
-  return {sum / static_cast<int64_t>(agreeing.size() - 2 * quarter), agreeing.size()};
+  const int64_t mean = sum / static_cast<int64_t>(agreeing.size() - 2 * quarter);
+  // An offset the carriers' own errors could make is none: within three
+  // standard errors of nothing.
+  double squares = 0;
+  for (const auto& [offset, rate] : agreeing)
+    squares += static_cast<double>((offset - mean) * (offset - mean));
+  const double standard_error = std::sqrt(squares / static_cast<double>(agreeing.size())) /
+                                std::sqrt(static_cast<double>(agreeing.size()));
+  if (static_cast<double>(std::llabs(mean)) <= 3 * standard_error) return {0, agreeing.size()};
+  return {mean, agreeing.size()};
+}
+
+// How many of carriers are listed with their downlinks moved by offset_khz.
+size_t listed_count(const listed_by_frequency& list,
+                    const std::vector<const kit::reported_carrier*>& carriers, int32_t offset_khz) {
+  size_t listed = 0;
+  for (const kit::reported_carrier* carrier : carriers) {
+    const int64_t khz = int64_t{carrier->downlink_khz} + offset_khz;
+    for (const kit::transponder* t :
+         list.within(carrier->vertical, khz - offset_search_khz, khz + offset_search_khz))
+      if (kit::within_tolerance(static_cast<uint32_t>(khz), carrier->symbol_rate, t->downlink_khz,
+                                uint64_t{t->symbol_rate} * 1000, uint64_t{t->symbol_rate} * 1000)) {
+        ++listed;
+        break;
+      }
+  }
+  return listed;
 }
 
 int32_t to_step(int64_t khz) {
@@ -169,6 +196,10 @@ std::vector<oscillator_measure> measure_oscillators(const listed_by_frequency& l
       const auto [offset, agreeing] = agreed_offset(votes, densest_offset(votes), its.size());
       measure.carriers = agreeing;
       if (agreeing >= fewest_measuring_carriers) measure.offset_khz = to_step(offset);
+      // An offset is taken only where it matches no fewer carriers than none does.
+      if (measure.offset_khz.value_or(0) != 0 &&
+          listed_count(list, its, *measure.offset_khz) < listed_count(list, its, 0))
+        measure.offset_khz = 0;
     }
     measures.push_back(measure);
   }

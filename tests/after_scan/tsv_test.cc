@@ -44,6 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
                                            kit::place_runs({{"report", {{found, extra}, 0}}}, {*sweep})));
                              },
                              "result\tpolarisation\tfrequency_khz\tsymbol_rate\tsystem\tdetail\n"
+                             "oscillator\t\t9750000\t1\t\tlow band 9750 MHz as nominal: too few carriers to "
+                             "measure it (1 agree)\n"
                              "found\tH\t11000000\t27500000\tDVB-S\t+500 kHz, -100 kSym/s\n"
                              "missed\tV\t11000000\t27500000\tDVB-S\tout of range: the low band reaches it at "
                              "1250.000 MHz\n"
