@@ -10,6 +10,7 @@
 #include "after_scan/comparison.h"
 #include "after_scan/identify.h"
 #include "kit/command.h"
+#include "kit/installation_faults.h"
 #include "kit/shared_options.h"
 #include "kit/sky_file.h"
 
@@ -78,6 +79,26 @@ constexpr kit::option_table option_table{option_rows};
 static_assert(option_table.size() == option_count && option_table.rows_follow_ids(),
               "every option has its row, in order");
 
+// What the comparison makes of a real dish: the oscillators, the findings
+// and the misses they explain.
+std::string usage_real_dish() {
+  std::string faults;
+  for (const kit::installation_fault_type& type : kit::installation_fault_types)
+    faults += (faults.empty() ? "" : ", ") + std::string(type.id) + " (" + type.seen + ")";
+  return kit::filled(
+      "Each oscillator of the dish is measured from the report against the list: the offset most carriers "
+      "agree on within {search} MHz, the wide carriers weighing most, said to 0.1 MHz and corrected before "
+      "the carriers are matched; where too few carriers agree, or the carriers' own errors of measurement "
+      "could make the offset, it is taken as nominal.  The faults of an installation that the scan shows "
+      "are findings, each with what shows it, by the names the driver stand-in serves them by: {faults}; "
+      "and wrong-lnb, where another LNB fits the list clearly better or the one given takes none of it.  A "
+      "miss a fault explains is 'explained by a fault found'; one that the sweeps assumed where no --sweep "
+      "is given may not have reached, 'where the sweeps are assumed'; one among found neighbours where "
+      "carriers the list does not hold were found, 'perhaps no longer on air' (list-out-of-date).  In range "
+      "and not found is left for what nothing else explains.",
+      {{"{search}", "+/-" + std::to_string(offset_search_khz / 1000)}, {"{faults}", faults}});
+}
+
 std::string usage() {
   const uint64_t example_rate = 27500;
   const std::string tolerance = std::to_string(example_rate / kit::tolerance_parts);
@@ -103,12 +124,12 @@ std::string usage() {
              "off a listed carrier's frequency, or outside every sweep given.  What a sweep reaches is what "
              "the driver stand-in's blind search finds in the list.",
              {{"{records}", std::to_string(device::max_records)}}) +
-         "\n" +
+         "\n" + usage_real_dish() + "\n" +
          kit::filled(
              "A reported carrier is a listed one when it has the same polarisation and both its frequency "
              "and its symbol rate lie within 1/{parts} of the listed symbol rate of the listed values: "
-             "{tolerance} kHz and {tolerance} kSym/s at {rate} kSym/s.  Where another published list, or "
-             "another LNB, matches clearly more of the report's carriers (half again as many, and {more} "
+             "{tolerance} kHz and {tolerance} kSym/s at {rate} kSym/s.  Where another published list "
+             "matches clearly more of the report's carriers (half again as many, and {more} "
              "more), standard error says so.",
              {{"{parts}", std::to_string(kit::tolerance_parts)},
               {"{tolerance}", tolerance},
@@ -116,13 +137,17 @@ std::string usage() {
               {"{more}", std::to_string(clearly_more_carriers)}}) +
          "\n" + option_table.entries({{"{fits shown}", std::to_string(fits_shown)}}) + "\n" +
          kit::filled(
-             "The output is a summary line, then one line per listed transponder and per extra carrier in "
-             "ascending frequency.  With --tsv it is, for programs, the header line") +
+             "The output is a summary line, a line for each oscillator measured ('oscillator NAME ...') and "
+             "for each finding ('finding ID: what shows it'), then one line per listed transponder and per "
+             "extra carrier in ascending frequency.  With --tsv it is, for programs, the header line") +
          shown_header(comparison_tsv_header) +
          kit::filled(
-             "and then the same lines in the same order: found, missed or extra; H or V; the listed "
-             "frequency in kHz (an extra's as reported); the symbol rate in symbols per second; DVB-S or "
-             "DVB-S2; the detail, as the table gives it.") +
+             "and then a row for each oscillator (oscillator, nothing, its frequency as measured in kHz, the "
+             "carriers that agree on it, nothing, what the summary says of it) and for each finding "
+             "(finding, four fields of nothing, 'ID: what shows it'), then the same lines as the table's in "
+             "the same order: found, missed or extra; H or V; the listed frequency in kHz (an extra's as "
+             "reported); the symbol rate in symbols per second; DVB-S or DVB-S2; the detail, as the table "
+             "gives it.") +
          "\n"
          "Example:\n"
          "  mivo_blindscan 0 950 2150 1000 45000 0 1 >scan.txt\n"
@@ -130,9 +155,10 @@ std::string usage() {
          "  blindscan-compare --identify --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
          "\n" +
          kit::filled(
-             "Exit status: 0 when every listed transponder is found or its miss explained, 1 when one was in "
-             "range and not found (with --identify, 0), {bad input} when the command line, the list or a "
-             "report is wrong.",
+             "Exit status: 0 when every listed transponder is found or its miss explained and no finding is a "
+             "fault, 1 when one was in range and not found or a finding is a fault (an installation fault, "
+             "wrong-lnb; with --identify, 0), {bad input} when the command line, the list or a report is "
+             "wrong.",
              {{"{bad input}", std::to_string(kit::bad_input_status)}});
 }
 

@@ -54,17 +54,18 @@ def names():
 
 
 def test_every_list_is_found_or_explained_and_its_channel_file_scans_the_same(names, tmp_path):
-    # Every list, about a minute on two cores: each is scanned twice and
-    # once more with jitter, since only the lists themselves hold the
-    # carriers that sit close or span both bands.
+    # Every list is scanned and compared, since only the lists themselves
+    # hold the carriers that sit close or span both bands; every fourth is
+    # scanned again with jitter and through its channel file, whose rules
+    # the unit tests hold for every case.
     problems = []
     channels, converted = tmp_path / "scan.conf", tmp_path / "scan.channel"
-    for name in names:
+    for number, name in enumerate(names):
         report = scan(["--satellite", name])
         status, (listed, found, missed, *reasons, not_found, extra), rows = compared(name, report)
         if (status, not_found, extra) != (0, 0, 0) or missed != sum(reasons) or found + missed != listed:
             problems.append(f"{name}: status {status}, counts {listed, found, missed, reasons, not_found, extra}")
-        if found == 0:
+        if found == 0 or number % 4:
             continue
         # Within the tolerance, a quarter of the narrowest carrier's rate.
         quarter = min(int(row[3]) for row in rows if row[0] == "found") // 4

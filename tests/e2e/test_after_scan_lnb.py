@@ -37,7 +37,7 @@ def test_a_list_scanned_through_its_lnb_is_found_wherever_the_lnb_takes_it(names
         done = run([COMPARE, "--satellite", name, "--lnb", lnb, "--summary"], shown)
         assert (done.returncode, done.stderr) == (0, b"")
         listed, found, _, out_of_range, *_, not_found, extra = map(
-            int, SUMMARY.fullmatch(done.stdout.decode().strip().removeprefix(f"{name}: ")).groups())
+            int, SUMMARY.fullmatch(done.stdout.decode().splitlines()[0].removeprefix(f"{name}: ")).groups())
         assert (found > 0, found + out_of_range, not_found, extra) == (True, listed, 0, 0)
     # The channel file holds the listed downlinks themselves.
     table = run([CHANNELS, "--tsv", "--lnb", lnb], report).stdout.decode().splitlines()[1:]
