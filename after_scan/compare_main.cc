@@ -155,7 +155,8 @@ std::string usage() {
          "  blindscan-compare --identify --sweep '0 950 2150 1000 45000 0 1' scan.txt\n"
          "\n" +
          kit::filled(
-             "Exit status: 0 when every listed transponder is found or its miss explained and no finding is a "
+             "Exit status: 0 when every listed transponder is found or its miss explained and no finding is "
+             "a "
              "fault, 1 when one was in range and not found or a finding is a fault (an installation fault, "
              "wrong-lnb; with --identify, 0), {bad input} when the command line, the list or a report is "
              "wrong.",

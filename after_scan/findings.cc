@@ -178,10 +178,6 @@ void find_skew(const comparing& state, comparison& compared) {
 }
 
 void find_thresholds(const comparing& state, comparison& compared) {
-  const bool given = sweeps_given(state.report);
-  const auto assumed = [&](const std::string& what) {
-    return "no --sweep is given, and " + what + ": the sweeps the scan was made with may not reach them";
-  };
   auto above = lost_above(state, compared);
   auto below = lost_below(compared);
   // Where both patterns show, the one that explains more.
@@ -191,32 +187,32 @@ void find_thresholds(const comparing& state, comparison& compared) {
     else
       above.reset();
   }
-  if (const auto& lost = above) {
-    const std::string above = "nothing above " + mhz_words(lost->second) + " at the tuner was found (" +
-                              std::to_string(lost->first.size()) + " listed carriers above it missed)";
-    const kit::installation_fault_type& type = kit::type_of(kit::installation_fault_kind::cable_loss);
+  const bool given = sweeps_given(state.report);
+  // What the pattern shows is said, as the fault of kind or, where no sweep
+  // is given, as the sweeps assumed, and explains each miss in lost.
+  const auto say = [&](const std::set<size_t>& lost, kit::installation_fault_kind kind,
+                       const std::string& what) {
+    const kit::installation_fault_type& type = kit::type_of(kind);
     if (given) {
-      compared.findings.push_back({type.id, std::string(type.seen) + ": " + above, true});
-      explain(compared, lost->first, verdict::explained, std::string("explained: ") + type.id + ": " + above);
+      compared.findings.push_back({type.id, std::string(type.seen) + ": " + what, true});
+      explain(compared, lost, verdict::explained, std::string("explained: ") + type.id + ": " + what);
     } else {
-      compared.findings.push_back({"sweeps-assumed", assumed(above), false});
-      explain(compared, lost->first, verdict::sweeps_assumed, "sweeps assumed: " + above);
+      compared.findings.push_back(
+          {"sweeps-assumed",
+           "no --sweep is given, and " + what + ": the sweeps the scan was made with may not reach them",
+           false});
+      explain(compared, lost, verdict::sweeps_assumed, "sweeps assumed: " + what);
     }
-  }
-  if (const auto& lost = below) {
-    const auto [lowest_found, highest_lost] = lost->second;
-    const std::string below = "nothing below " + std::to_string(lowest_found) + " kSym/s was found (" +
-                              std::to_string(lost->first.size()) + " listed carriers missed, up to " +
-                              std::to_string(highest_lost) + " kSym/s)";
-    const kit::installation_fault_type& type = kit::type_of(kit::installation_fault_kind::rate_floor);
-    if (given) {
-      compared.findings.push_back({type.id, std::string(type.seen) + ": " + below, true});
-      explain(compared, lost->first, verdict::explained, std::string("explained: ") + type.id + ": " + below);
-    } else {
-      compared.findings.push_back({"sweeps-assumed", assumed(below), false});
-      explain(compared, lost->first, verdict::sweeps_assumed, "sweeps assumed: " + below);
-    }
-  }
+  };
+  if (above)
+    say(above->first, kit::installation_fault_kind::cable_loss,
+        "nothing above " + mhz_words(above->second) + " at the tuner was found (" +
+            std::to_string(above->first.size()) + " listed carriers above it missed)");
+  if (below)
+    say(below->first, kit::installation_fault_kind::rate_floor,
+        "nothing below " + std::to_string(below->second.first) + " kSym/s was found (" +
+            std::to_string(below->first.size()) + " listed carriers missed, up to " +
+            std::to_string(below->second.second) + " kSym/s)");
 }
 
 void find_stale_list(const comparing& state, comparison& compared) {

@@ -18,10 +18,11 @@ std::string oscillator_name(const kit::lnb& dish, uint32_t oscillator_khz) {
   const auto all = [&](auto same) { return !paths.empty() && std::all_of(paths.begin(), paths.end(), same); };
   if (all([](const kit::lnb_path* p) { return p->band == kit::lnb_band::low; })) return "low band";
   if (all([](const kit::lnb_path* p) { return p->band == kit::lnb_band::high; })) return "high band";
-  constexpr const char* polarisations[] = {"", "horizontal", "vertical", "left", "right"};
   if (all([&](const kit::lnb_path* p) { return p->polarisation == paths.front()->polarisation; }) &&
-      paths.front()->polarisation != kit::lnb_polarisation::either)
+      paths.front()->polarisation != kit::lnb_polarisation::either) {
+    constexpr const char* polarisations[] = {"", "horizontal", "vertical", "left", "right"};
     return polarisations[static_cast<int>(paths.front()->polarisation)];
+  }
   return kit::lnb_name(dish);
 }
 
