@@ -39,7 +39,7 @@ struct vote {
 // How near two carriers' offsets must lie to agree: their error of
 // measurement, which grows with the symbol rate.
 int64_t agreement_khz(uint64_t symbol_rate) {
-  return std::clamp<int64_t>(static_cast<int64_t>(kit::tolerance_khz(symbol_rate) / 2), 100, 1500);
+  return std::clamp<int64_t>(static_cast<int64_t>(kit::tolerance_khz(symbol_rate) / 2), 100, 5000);
 }
 
 // The votes of the carriers of one oscillator: each carrier's listed
