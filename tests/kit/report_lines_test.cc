@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace blindscan::kit {
 namespace {
 
@@ -54,6 +56,21 @@ TEST(DistinctCarriers, PutsHorizontalBeforeVerticalAtOneFrequency) {
   const std::vector<reported_carrier> kept = distinct_carriers({vertical, reported(11000000, 27500, 0)});
   ASSERT_EQ(kept.size(), 2u);
   EXPECT_FALSE(kept[0].vertical);
+}
+
+// The largest rate a report's unit can hold in symbols per second is taken,
+// one more refused with its line.
+TEST(ReadReport, TakesTheLargestRateAndRefusesOneMore) {
+  const auto line = [](const char* ksym) {
+    return std::string("OK HORIZONTAL 11000000 ") + ksym +
+           " DVB-S INVERSION_AUTO PILOT_ON FEC_AUTO QPSK ROLLOFF_35\n";
+  };
+  const result<scan_report> largest = read_report(line("4294967"), "report", symbol_unit::ksym);
+  ASSERT_TRUE(largest) << largest.error();
+  EXPECT_EQ(largest->carriers.at(0).symbol_rate, 4'294'967'000u);
+  const result<scan_report> beyond = read_report(line("4294968"), "report", symbol_unit::ksym);
+  EXPECT_NE(beyond ? std::string::npos : beyond.error().find("report:1: not a whole report line"),
+            std::string::npos);
 }
 
 }  // namespace
