@@ -59,9 +59,9 @@ constexpr kit::option_row<compare_options> option_rows[] = {
     {symbol_unit_option, kit::symbol_unit_text, kit::set_symbol_unit<&compare_options::unit>},
     {identify_option,
      {"identify", nullptr,
-      "rank every published list through every LNB type (and the oscillators the report adds) by how many "
-      "reported carriers each matches (then by the fewest listed in range left unmatched), and print the "
-      "best "
+      "rank every published list through every LNB type (and the oscillators the report adds) by how well "
+      "each fits: twice the reported carriers it matches (each oscillator measured and corrected), less the "
+      "reported carriers it lacks and the listed ones in range left unmatched; and print the best "
       "{fits shown}, one a line: 'NAME through LNB: M of R reported matched, L listed in range'; with "
       "neither "
       "--satellite, --list nor --lnb"},

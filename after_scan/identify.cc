@@ -37,6 +37,17 @@ bool meets(const kit::lnb& dish, span listed) {
   });
 }
 
+// How well a fit explains both the report and the list: each carrier matched
+// counts twice, each reported carrier the list lacks and each listed one in
+// range left unmatched once against it.  Through an LNB that splits a band's
+// lines into more distinct carriers, or a list that holds many in range,
+// chance matches do not outrank the list that holds the report.
+int64_t score(const fit& counts) {
+  const auto matched = static_cast<int64_t>(counts.matched);
+  return 2 * matched - (static_cast<int64_t>(counts.reported) - matched) -
+         (static_cast<int64_t>(counts.in_range) - std::min(static_cast<int64_t>(counts.in_range), matched));
+}
+
 }  // namespace
 
 kit::result<std::vector<published_list>> published_lists(std::string_view directory) {
@@ -80,11 +91,8 @@ std::vector<ranked_fit> rank_fits(const std::vector<published_list>& lists,
       if (!lists[i].transponders.empty() && meets(dish, spans[i]))
         fits.push_back({&lists[i], &dish, fit_of(lists[i].transponders, *downlinks, dish)});
   }
-  std::stable_sort(fits.begin(), fits.end(), [](const ranked_fit& a, const ranked_fit& b) {
-    if (a.counts.matched != b.counts.matched) return a.counts.matched > b.counts.matched;
-    return a.counts.in_range - std::min(a.counts.in_range, a.counts.matched) <
-           b.counts.in_range - std::min(b.counts.in_range, b.counts.matched);
-  });
+  std::stable_sort(fits.begin(), fits.end(),
+                   [](const ranked_fit& a, const ranked_fit& b) { return score(a.counts) > score(b.counts); });
   return fits;
 }
 

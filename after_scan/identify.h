@@ -45,8 +45,10 @@ struct ranked_fit {
   fit counts;
 };
 
-// Each list through each dish, the best fit first: the most carriers matched,
-// then the fewest listed in range left unmatched, then the order given.  The
+// Each list through each dish, the best fit first: the most carriers matched
+// (each oscillator measured and corrected), less the reported carriers the
+// list lacks and the listed ones in range left unmatched, each matched
+// carrier weighing twice; then the order given.  The
 // report's lines are brought to their downlinks once per dish; a dish that
 // cannot have delivered one of them, or through which a line's downlink
 // cannot be told, or whose band never meets a list's, is not ranked for it.
