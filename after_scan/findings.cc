@@ -167,13 +167,37 @@ void find_skew(const comparing& state, comparison& compared) {
     if (extra.carrier.sweep >= 0 && is_listed(other, state.index)) leaked.push_back(&extra);
   }
   if (leaked.size() < fewest_leaking) return;
+  // A turned LNB's sweeps find their own polarisation's carriers besides:
+  // those that only it lists.  Sweeps that find none of them, though some
+  // lie in their reach, were served the other polarisation; where none lies
+  // there, the two cannot be told apart.
+  std::set<int> sweeps;
+  for (const extra_carrier* extra : leaked) sweeps.insert(extra->carrier.sweep);
+  size_t own = 0;
+  size_t reachable = 0;
+  for (const bool vertical : {false, true}) {
+    const std::vector<kit::transponder> only = listed_only(state.list, state.index, vertical);
+    const listed_by_frequency only_index(only);
+    for (const kit::reported_carrier& carrier : state.carriers)
+      own += carrier.vertical == vertical && sweeps.count(carrier.sweep) && is_listed(carrier, only_index);
+    for (const kit::transponder& listed : only)
+      reachable += std::any_of(sweeps.begin(), sweeps.end(), [&](int s) {
+        const device::blindscan_request& request = state.served[static_cast<size_t>(s)].request;
+        return (request.pol != 0) == vertical && reaches(listed, request, state.dish);
+      });
+  }
+  if (own == 0 && reachable >= fewest_showing) return;
+  const std::string alike = own == 0 ? "; the list holds no carrier of their own polarisation alone, which "
+                                       "would tell this from a supply "
+                                       "voltage stuck (pol-stuck)"
+                                     : "";
   for (extra_carrier* extra : leaked)
     extra->detail = std::string("the other polarisation's carrier (") +
                     kit::polarisation_letter(!extra->carrier.vertical) + "), leaking in: skew";
   const kit::installation_fault_type& type = kit::type_of(kit::installation_fault_kind::skew);
   compared.findings.push_back({type.id,
                                std::string(type.seen) + ": " + std::to_string(leaked.size()) +
-                                   " carriers found in one polarisation are listed in the other",
+                                   " carriers found in one polarisation are listed in the other" + alike,
                                true});
 }
 

@@ -91,8 +91,9 @@ std::vector<ranked_fit> rank_fits(const std::vector<published_list>& lists,
       if (!lists[i].transponders.empty() && meets(dish, spans[i]))
         fits.push_back({&lists[i], &dish, fit_of(lists[i].transponders, *downlinks, dish)});
   }
-  std::stable_sort(fits.begin(), fits.end(),
-                   [](const ranked_fit& a, const ranked_fit& b) { return score(a.counts) > score(b.counts); });
+  std::stable_sort(fits.begin(), fits.end(), [](const ranked_fit& a, const ranked_fit& b) {
+    return score(a.counts) > score(b.counts);
+  });
   return fits;
 }
 

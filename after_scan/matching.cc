@@ -68,6 +68,20 @@ bool is_listed(const kit::reported_carrier& carrier, const listed_by_frequency& 
                      [&](const kit::transponder* t) { return matches(carrier, *t); });
 }
 
+std::vector<kit::transponder> listed_only(const std::vector<kit::transponder>& list,
+                                          const listed_by_frequency& index, bool vertical) {
+  std::vector<kit::transponder> only;
+  for (const kit::transponder& listed : list) {
+    if (listed.vertical != vertical) continue;
+    kit::reported_carrier as_other{};
+    as_other.vertical = !vertical;
+    as_other.downlink_khz = listed.downlink_khz;
+    as_other.symbol_rate = listed_rate(listed);
+    if (!is_listed(as_other, index)) only.push_back(listed);
+  }
+  return only;
+}
+
 std::vector<std::optional<size_t>> pair_up(const std::vector<kit::reported_carrier>& carriers,
                                            const std::vector<kit::transponder>& list,
                                            const listed_by_frequency& index) {

@@ -40,6 +40,11 @@ std::string offsets_text(int64_t khz, int64_t symbols);
 // Whether carrier is listed, of its polarisation, within the tolerance.
 bool is_listed(const kit::reported_carrier& carrier, const listed_by_frequency& list);
 
+// The listed transponders of a polarisation that the other does not list
+// alike (as on a satellite whose polarisations share frequencies).
+std::vector<kit::transponder> listed_only(const std::vector<kit::transponder>& list,
+                                          const listed_by_frequency& index, bool vertical);
+
 // The carrier of each listed transponder (by its index in list), or
 // nothing: each carrier is one listed transponder of its polarisation
 // within the tolerance of the listed values, each listed one at most one

@@ -46,22 +46,6 @@ bool hardly_any(size_t as_asked, size_t as_served) {
   return as_asked * hardly_any_share <= as_served + hardly_any_share;
 }
 
-// The listed transponders of a polarisation that the other does not list
-// alike (as on a satellite whose polarisations share frequencies).
-std::vector<kit::transponder> listed_only(const std::vector<kit::transponder>& list,
-                                          const listed_by_frequency& index, bool vertical) {
-  std::vector<kit::transponder> only;
-  for (const kit::transponder& listed : list) {
-    if (listed.vertical != vertical) continue;
-    kit::reported_carrier as_other{};
-    as_other.vertical = !vertical;
-    as_other.downlink_khz = listed.downlink_khz;
-    as_other.symbol_rate = listed_rate(listed);
-    if (!is_listed(as_other, index)) only.push_back(listed);
-  }
-  return only;
-}
-
 // Whether the sweeps that asked for polarisation pol found the carriers the
 // sweeps of their band that asked for the other found, most of them: as
 // they do where both got the same polarisation.  True where no such other
