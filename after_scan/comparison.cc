@@ -65,10 +65,8 @@ std::optional<early_end> ended_early(const sweep& swept, const device::blindscan
   const auto beyond =
       static_cast<size_t>(std::count_if(list.begin(), list.end(), [&](const transponder& listed) {
         return reaches(listed, served, dish) && tuner_khz(listed.downlink_khz, served, dish) > last_khz &&
-               std::none_of(lines.begin(), lines.end(), [&](const kit::reported_carrier* line) {
-                 return kit::within_tolerance(line->downlink_khz, line->symbol_rate, listed.downlink_khz,
-                                              listed_rate(listed), listed_rate(listed));
-               });
+               std::none_of(lines.begin(), lines.end(),
+                            [&](const kit::reported_carrier* line) { return matches_listed(*line, listed); });
       }));
   if (beyond < 2) return std::nullopt;
   return early_end{last_khz, reported + ", and none of the " + std::to_string(beyond) +

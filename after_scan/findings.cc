@@ -46,8 +46,7 @@ std::vector<reach> reaches_of(const comparing& state) {
       const bool found =
           std::any_of(state.carriers.begin(), state.carriers.end(), [&](const kit::reported_carrier& c) {
             return c.sweep == static_cast<int>(s) && c.vertical == listed.vertical &&
-                   kit::within_tolerance(c.downlink_khz, c.symbol_rate, listed.downlink_khz,
-                                         listed_rate(listed), listed_rate(listed));
+                   matches_listed(c, listed);
           });
       all.push_back({l, s, tuner_khz(listed.downlink_khz, request, state.dish), found});
     }

@@ -13,12 +13,6 @@ namespace {
 // The widest tolerance any listed rate gives, kHz: the search's reach.
 constexpr int64_t widest_reach_khz = 100'000;
 
-// Whether carrier is listed, as is.
-bool matches(const kit::reported_carrier& carrier, const kit::transponder& listed) {
-  return kit::within_tolerance(carrier.downlink_khz, carrier.symbol_rate, listed.downlink_khz,
-                               listed_rate(listed), listed_rate(listed));
-}
-
 // The listed transponders near a carrier, of its polarisation.
 std::vector<const kit::transponder*> near(const kit::reported_carrier& carrier,
                                           const listed_by_frequency& list) {
@@ -43,6 +37,11 @@ std::string offsets_text(int64_t khz, int64_t symbols) {
   return (khz >= 0 ? "+" : "") + std::to_string(khz) + " kHz, " + ksym_text(symbols, true) + " kSym/s";
 }
 
+bool matches_listed(const kit::reported_carrier& carrier, const kit::transponder& listed) {
+  return kit::within_tolerance(carrier.downlink_khz, carrier.symbol_rate, listed.downlink_khz,
+                               listed_rate(listed), listed_rate(listed));
+}
+
 bool reaches(const kit::transponder& carrier, const device::blindscan_request& request,
              const kit::lnb& dish) {
   return !kit::blind_search({carrier}, request, {}, dish).empty();
@@ -65,7 +64,7 @@ int64_t tuner_khz(uint32_t downlink_khz, const device::blindscan_request& reques
 bool is_listed(const kit::reported_carrier& carrier, const listed_by_frequency& list) {
   const std::vector<const kit::transponder*> nearby = near(carrier, list);
   return std::any_of(nearby.begin(), nearby.end(),
-                     [&](const kit::transponder* t) { return matches(carrier, *t); });
+                     [&](const kit::transponder* t) { return matches_listed(carrier, *t); });
 }
 
 std::vector<kit::transponder> listed_only(const std::vector<kit::transponder>& list,
@@ -89,7 +88,8 @@ std::vector<std::optional<size_t>> pair_up(const std::vector<kit::reported_carri
   std::vector<std::vector<size_t>> candidates(carriers.size());
   for (size_t c = 0; c < carriers.size(); ++c) {
     for (const kit::transponder* listed : near(carriers[c], index))
-      if (matches(carriers[c], *listed)) candidates[c].push_back(static_cast<size_t>(listed - list.data()));
+      if (matches_listed(carriers[c], *listed))
+        candidates[c].push_back(static_cast<size_t>(listed - list.data()));
     std::stable_sort(candidates[c].begin(), candidates[c].end(), [&](size_t a, size_t b) {
       return kit::distance(list[a].downlink_khz, carriers[c].downlink_khz) <
              kit::distance(list[b].downlink_khz, carriers[c].downlink_khz);

@@ -37,6 +37,10 @@ std::string ksym_text(int64_t symbols, bool sign = false);
 // "+500 kHz, -100 kSym/s": how far a carrier lies off a listed one.
 std::string offsets_text(int64_t khz, int64_t symbols);
 
+// Whether carrier is the listed transponder: within the tolerance of the
+// listed values (its polarisation not compared).
+bool matches_listed(const kit::reported_carrier& carrier, const kit::transponder& listed);
+
 // Whether carrier is listed, of its polarisation, within the tolerance.
 bool is_listed(const kit::reported_carrier& carrier, const listed_by_frequency& list);
 

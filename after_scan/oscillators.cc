@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "after_scan/matching.h"
+
 namespace blindscan::after_scan {
 
 namespace {
@@ -55,7 +57,7 @@ std::vector<vote> votes_of(const listed_by_frequency& list,
     for (const kit::transponder* listed :
          list.within(carrier.vertical, int64_t{carrier.downlink_khz} - offset_search_khz,
                      int64_t{carrier.downlink_khz} + offset_search_khz)) {
-      const uint64_t rate = uint64_t{listed->symbol_rate} * 1000;
+      const uint64_t rate = listed_rate(*listed);
       if (kit::distance(rate, carrier.symbol_rate) * kit::tolerance_parts <= rate)
         candidates.push_back(listed);
     }
@@ -130,18 +132,12 @@ std::pair<int64_t, size_t> agreed_offset(const std::vector<vote>& votes, int64_t
 // How many of carriers are listed with their downlinks moved by offset_khz.
 size_t listed_count(const listed_by_frequency& list,
                     const std::vector<const kit::reported_carrier*>& carriers, int32_t offset_khz) {
-  size_t listed = 0;
-  for (const kit::reported_carrier* carrier : carriers) {
-    const int64_t khz = int64_t{carrier->downlink_khz} + offset_khz;
-    for (const kit::transponder* t :
-         list.within(carrier->vertical, khz - offset_search_khz, khz + offset_search_khz))
-      if (kit::within_tolerance(static_cast<uint32_t>(khz), carrier->symbol_rate, t->downlink_khz,
-                                uint64_t{t->symbol_rate} * 1000, uint64_t{t->symbol_rate} * 1000)) {
-        ++listed;
-        break;
-      }
-  }
-  return listed;
+  return static_cast<size_t>(
+      std::count_if(carriers.begin(), carriers.end(), [&](const kit::reported_carrier* c) {
+        kit::reported_carrier moved = *c;
+        moved.downlink_khz = static_cast<uint32_t>(int64_t{c->downlink_khz} + offset_khz);
+        return is_listed(moved, list);
+      }));
 }
 
 int32_t to_step(int64_t khz) {

@@ -26,6 +26,9 @@ std::optional<kit::reported_carrier> read_as(kit::reported_carrier carrier,
   return carrier;
 }
 
+// The band a request selects, 0 low, 1 high, whatever its hilow_band.
+int32_t band_of(const device::blindscan_request& request) { return request.hilow_band != 0 ? 1 : 0; }
+
 // How many of the lines are listed when their sweep is served as served.
 size_t listed_as(const std::vector<const kit::reported_carrier*>& lines,
                  const device::blindscan_request& asked, const device::blindscan_request& served,
@@ -122,11 +125,12 @@ void spread_alike(std::vector<served_sweep>& served, const kit::placed_report& r
                   const listed_by_frequency& index, const kit::lnb& dish,
                   const std::vector<oscillator_measure>& measures) {
   const std::vector<served_sweep> decided = served;
-  for (const served_sweep& shown : decided) {
-    if (shown.request.hilow_band == shown.asked_band) continue;
+  for (size_t j = 0; j < decided.size(); ++j) {
+    const served_sweep& shown = decided[j];
+    const int32_t asked_band = band_of(report.sweeps[j].request);
+    if (band_of(shown.request) == asked_band) continue;
     for (size_t i = 0; i < served.size(); ++i) {
-      if (report.sweeps[i].request.hilow_band != shown.asked_band ||
-          served[i].request.hilow_band != shown.asked_band)
+      if (band_of(report.sweeps[i].request) != asked_band || band_of(served[i].request) != asked_band)
         continue;
       device::blindscan_request other = served[i].request;
       other.hilow_band = shown.request.hilow_band;
@@ -144,15 +148,17 @@ void spread_alike(std::vector<served_sweep>& served, const kit::placed_report& r
 // The tone reaches the LNB alike for every sweep: where a sweep of one band
 // found its band's carriers as asked, no other sweep of that band got the
 // other, whatever it found.
-void revoke_contradicted(std::vector<served_sweep>& served) {
+void revoke_contradicted(std::vector<served_sweep>& served, const kit::placed_report& report) {
+  const auto asked_band = [&](size_t i) { return band_of(report.sweeps[i].request); };
   for (const int32_t band : {0, 1}) {
-    const bool contradicted = std::any_of(served.begin(), served.end(), [&](const served_sweep& s) {
-      return s.asked_band == band && s.request.hilow_band == band &&
-             s.matched_as_served >= clearly_more_served;
-    });
+    bool contradicted = false;
+    for (size_t i = 0; i < served.size(); ++i)
+      contradicted = contradicted || (asked_band(i) == band && band_of(served[i].request) == band &&
+                                      served[i].matched_as_served >= clearly_more_served);
     if (!contradicted) continue;
-    for (served_sweep& s : served) {
-      if (s.asked_band != band || s.request.hilow_band == band) continue;
+    for (size_t i = 0; i < served.size(); ++i) {
+      served_sweep& s = served[i];
+      if (asked_band(i) != band || band_of(s.request) == band) continue;
       s.request.hilow_band = band;
       std::erase_if(s.faults, [](const kit::installation_fault& fault) {
         return fault.kind == kit::installation_fault_kind::no_tone ||
@@ -203,8 +209,6 @@ std::vector<served_sweep> served_sweeps(const kit::placed_report& report,
     const device::blindscan_request& asked = report.sweeps[i].request;
     const std::vector<const kit::reported_carrier*> lines = kit::lines_of(report, i);
     served_sweep base{asked, {}};
-    base.asked_band = asked.hilow_band;
-    base.carriers = lines.size();
     base.matched_as_asked = listed_as(lines, asked, asked, index, dish, measures);
     if (stuck && (asked.pol != 0) != (*stuck != 0)) {
       base.request.pol = *stuck;
@@ -216,7 +220,7 @@ std::vector<served_sweep> served_sweeps(const kit::placed_report& report,
                                             : base);
   }
   spread_alike(served, report, index, dish, measures);
-  revoke_contradicted(served);
+  revoke_contradicted(served, report);
   return served;
 }
 

@@ -20,8 +20,6 @@ struct served_sweep {
   std::vector<kit::installation_fault> faults;
   size_t matched_as_asked = 0;   // its carriers listed as the request asked
   size_t matched_as_served = 0;  // and as served
-  size_t carriers = 0;
-  int32_t asked_band = 0;  // the hilow_band asked for
   // Served otherwise because it found nothing listed, as it would have
   // served so (the band it got holds none listed), rather than because it
   // found the other band's carriers.
